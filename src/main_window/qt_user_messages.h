@@ -1,0 +1,18 @@
+#pragma once
+#include "user_messages.h"
+
+#include <QPointer>
+
+class QWidget;
+class QMessageBox;
+
+// The port message as a window-modal box with one OK button. It does not
+// block: the caller returns at once and the box stays until dismissed.
+class QtUserMessages final : public UserMessages {
+public:
+    void setParentWindow(QWidget* window) { parent_ = window; }
+    void showPortNotAvailable() override;
+
+private:
+    QPointer<QWidget> parent_;
+};

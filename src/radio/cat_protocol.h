@@ -1,0 +1,113 @@
+#pragma once
+// The FT-847 CAT command set, its tuning limits and mode codes, as data,
+// plus the BCD conversions. Pure: no I/O, no widgets.
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace cat {
+
+// Frequencies travel in units of 10 Hz: 14.200.00 MHz is 1420000.
+using Frequency10Hz = std::int32_t;
+
+enum Opcode : std::uint8_t {
+    CatOn = 0x00,             // take control of the radio
+    SetFrequency = 0x01,      // P1..P4 = 8 BCD digits, most significant pair in P1
+    ReadFrequencyMode = 0x03, // reply: 4 BCD bytes + mode code
+    SetMode = 0x07,           // P1 = mode code
+    CatOff = 0x80,            // hand the radio back
+    ReadRxStatus = 0xE7,      // reply: 1 byte, S-meter in bits 0..4
+};
+
+struct OpcodeInfo {
+    std::uint8_t opcode;
+    int replyBytes;
+    const char* name;
+};
+
+// Every opcode the program ever sends; nothing else goes on the line.
+inline constexpr std::array<OpcodeInfo, 6> kOpcodes{{
+    {CatOn, 0, "CAT on"},
+    {SetFrequency, 0, "set frequency"},
+    {ReadFrequencyMode, 5, "read frequency and mode"},
+    {SetMode, 0, "set mode"},
+    {CatOff, 0, "CAT off"},
+    {ReadRxStatus, 1, "read receiver status"},
+}};
+
+// Reply length of an opcode the program sends; -1 for anything else.
+constexpr int ReplyLength(std::uint8_t opcode)
+{
+    for (const auto& info : kOpcodes)
+        if (info.opcode == opcode)
+            return info.replyBytes;
+    return -1;
+}
+
+struct TuningRange {
+    Frequency10Hz low;  // both ends included
+    Frequency10Hz high;
+};
+
+inline constexpr std::array<TuningRange, 3> kTuningRanges{{
+    {10000, 7600000},     // 100 kHz to 76 MHz
+    {10800000, 17400000}, // 108 MHz to 174 MHz
+    {42000000, 51200000}, // 420 MHz to 512 MHz
+}};
+
+constexpr bool InTuningRange(Frequency10Hz value)
+{
+    for (const auto& range : kTuningRanges)
+        if (value >= range.low && value <= range.high)
+            return true;
+    return false;
+}
+
+struct ModeInfo {
+    std::uint8_t code;
+    const char* fileWord;    // word used in "Memories.txt"
+    const char* displayText; // text in the mode box
+};
+
+// Order matters: lookups take the first match, as the radio's manual lists them.
+inline constexpr std::array<ModeInfo, 10> kModes{{
+    {0x00, "LSB", "LSB"},
+    {0x01, "USB", "USB"},
+    {0x02, "CW", "CW"},
+    {0x03, "CWR", "CW-R"},
+    {0x04, "AM", "AM"},
+    {0x08, "FM", "FM"},
+    {0x82, "CWN", "CW(N)"},
+    {0x83, "CWRN", "CW(N)-R"},
+    {0x84, "AMN", "AM(N)"},
+    {0x88, "FMN", "FM(N)"},
+}};
+
+// "???" for a code the table does not know.
+QString ModeText(std::uint8_t code);
+
+// Exact, case-sensitive match against the memory-file words.
+std::optional<std::uint8_t> ModeCodeForWord(const QString& word);
+
+// Eight decimal digits of an in-range value, most significant first.
+using DigitArray = std::array<int, 8>;
+DigitArray FrequencyDigitsOf(Frequency10Hz value);
+
+// The four parameter bytes for a frequency, or nothing when it is out of range.
+std::optional<std::array<std::uint8_t, 4>> PackFrequency(Frequency10Hz value);
+
+// kHz to 10 Hz units; nothing when the product does not fit 32 bits.
+std::optional<Frequency10Hz> KilohertzTo10Hz(std::int64_t kilohertz);
+
+// Reply bytes 0..3 written as two hex digits each: BCD bytes give the decimal
+// digits directly ("01420000"). Needs at least four bytes.
+QString FrequencyDigitsFromReply(const QByteArray& reply);
+
+// The digit text read leniently as a decimal number (non-BCD nibbles stop it).
+Frequency10Hz FrequencyFromDigits(const QString& digits);
+
+} // namespace cat

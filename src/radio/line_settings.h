@@ -1,0 +1,26 @@
+#pragma once
+// The serial line settings text, "baud,parity,data,stop" (for example
+// "57600,N,8,1"), parsed strictly so a typo never reaches the port.
+
+#include <QSerialPort>
+#include <QString>
+
+#include <optional>
+
+struct LineSettings {
+    qint32 baudRate = 57600;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::DataBits dataBits = QSerialPort::Data8;
+    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+
+    bool operator==(const LineSettings&) const = default;
+};
+
+// Parity N, E, O, M or S (either case); data bits 5 to 8; stop bits 1, 1.5
+// or 2; a positive baud rate. Blanks around the fields are allowed.
+std::optional<LineSettings> ParseLineSettings(const QString& text);
+
+// Port-number text read leniently as a number and rounded to 16 bits, the way
+// the stored "Commport" value and the settings dialog give it; nothing when
+// the value does not fit a 16-bit integer.
+std::optional<qint16> ParsePortNumber(const QString& text);

@@ -1,0 +1,75 @@
+#include "qt_serial_port.h"
+
+QtSerialPort::QtSerialPort(QObject* parent)
+    : SerialPort(parent)
+{
+    connect(&port_, &QSerialPort::readyRead, this, &SerialPort::readyRead);
+    connect(&port_, &QSerialPort::bytesWritten, this, [this] { emit bytesWritten(); });
+    connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialPort::handleError);
+}
+
+bool QtSerialPort::open(const QString& deviceName, const LineSettings& settings)
+{
+    if (port_.isOpen())
+        port_.close();
+    if (deviceName.isEmpty())
+        return false;
+    port_.setPortName(deviceName);
+    port_.setBaudRate(settings.baudRate);
+    port_.setParity(settings.parity);
+    port_.setDataBits(settings.dataBits);
+    port_.setStopBits(settings.stopBits);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    if (!port_.open(QIODevice::ReadWrite))
+        return false;
+    // Some drivers accept the open but refuse a rate or framing; check it took.
+    if (port_.baudRate() != settings.baudRate || port_.dataBits() != settings.dataBits
+        || port_.parity() != settings.parity || port_.stopBits() != settings.stopBits) {
+        port_.close();
+        return false;
+    }
+    port_.clearError();
+    return true;
+}
+
+void QtSerialPort::close()
+{
+    if (port_.isOpen())
+        port_.close();
+}
+
+bool QtSerialPort::isOpen() const { return port_.isOpen(); }
+
+void QtSerialPort::write(const QByteArray& bytes)
+{
+    if (port_.isOpen())
+        port_.write(bytes);
+}
+
+qint64 QtSerialPort::bytesToWrite() const { return port_.isOpen() ? port_.bytesToWrite() : 0; }
+
+qint64 QtSerialPort::bytesAvailable() const { return port_.isOpen() ? port_.bytesAvailable() : 0; }
+
+QByteArray QtSerialPort::read(qint64 maxBytes) { return port_.isOpen() ? port_.read(maxBytes) : QByteArray(); }
+
+void QtSerialPort::discardInput()
+{
+    if (!port_.isOpen())
+        return;
+    port_.readAll(); // bytes already in Qt's buffer
+    port_.clear(QSerialPort::Input);
+}
+
+void QtSerialPort::handleError(QSerialPort::SerialPortError error)
+{
+    // open() itself reports NoError; errors while closed belong to a failed
+    // open, which open() already reports by its result.
+    if (error == QSerialPort::NoError || !port_.isOpen())
+        return;
+    // A device that went away keeps raising ReadError in a tight loop while
+    // it stays open: close at the first error so the program stays quiet.
+    const QString reason = port_.errorString();
+    port_.close();
+    port_.clearError();
+    emit failed(reason);
+}

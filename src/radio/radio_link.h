@@ -1,0 +1,124 @@
+#pragma once
+// The radio link: one command buffer, one queue of exchanges, one serial port.
+//
+// An exchange is the five bytes of CommandBuffer as they stood when
+// SendCommand was called, plus the number of reply bytes to wait for. The
+// queue puts one exchange at a time on the line, driven by readyRead,
+// bytesWritten and a deadline timer, so the window never blocks and two
+// exchanges never overlap.
+
+#include "cat_protocol.h"
+#include "line_settings.h"
+#include "serial_port.h"
+#include "user_messages.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QTimer>
+
+#include <array>
+#include <deque>
+#include <functional>
+
+class RadioLink : public QObject {
+    Q_OBJECT
+public:
+    // A silent radio, a lost byte or a short reply ends the wait after this.
+    static constexpr int ReplyTimeout = 500; // ms
+    // Five bytes take 10 ms at 4800 baud; anything near this is a stuck line.
+    static constexpr int SendTimeout = 500; // ms
+
+    using ReplyHandler = std::function<void(const QByteArray& reply)>;
+    using DeviceResolver = std::function<QString(int portNumber)>;
+    using CommandBytes = std::array<std::uint8_t, 5>;
+
+    RadioLink(SerialPort& port, UserMessages& messages, DeviceResolver resolveDevice,
+              QObject* parent = nullptr);
+
+    // --- Port ---------------------------------------------------------------
+    // Closes, reconfigures and reopens. A missing device, a port number that
+    // names none or settings text the line cannot take all show the port
+    // message once and leave the port closed. Drops exchanges still queued.
+    void OpenPort(int portNumber, const QString& settingsText);
+    bool PortOpen() const;
+    void ClosePort();
+
+    // --- Command buffer -----------------------------------------------------
+    const CommandBytes& CommandBuffer() const { return commandBuffer_; }
+    void ClearParameters();
+    void SetParameter(int index, std::uint8_t value); // index 0..3
+
+    // Out-of-range values leave the parameters alone and raise OutOfRange.
+    void EncodeFrequency(cat::Frequency10Hz value);
+    void EncodeFrequencyKhz(std::int64_t kilohertz);
+    bool OutOfRange() const { return outOfRange_; }
+    const cat::DigitArray& DigitBuffer() const { return digitBuffer_; }
+
+    // --- Exchanges ----------------------------------------------------------
+    // Queues the buffer with this opcode. With the port closed nothing is
+    // queued and nothing happens.
+    void SendCommand(std::uint8_t opcode);
+    // Makes the exchange just queued by SendCommand wait for `count` reply
+    // bytes and hand them to `handler`: exactly the bytes that came, at most
+    // `count`, fewer after a time-out or a broken wait. Does nothing when
+    // that SendCommand queued nothing (port closed).
+    void ReadReply(int count, ReplyHandler handler);
+    // The last reply read on an open port.
+    const QByteArray& ReplyBytes() const { return replyBytes_; }
+    // Runs `step` once every exchange queued before it has finished.
+    void Then(std::function<void()> step);
+
+    // True while anything is queued or on the line.
+    bool Busy() const;
+    // The command is out and the reply wait has begun.
+    bool AwaitingReply() const { return state_ == LineState::Waiting; }
+    // Ends the reply wait in progress now, and any later one at once while
+    // `breaker` says so (the Settings request).
+    void SetWaitBreaker(std::function<bool()> breaker) { waitBreaker_ = std::move(breaker); }
+    void BreakWait();
+    // Forgets everything queued that has not reached the line yet.
+    void AbandonQueued();
+
+signals:
+    // The open device failed; the port is closed and the message was shown.
+    void portLost();
+    void exchangeFinished(const QByteArray& command, const QByteArray& reply);
+    void idle();
+
+private:
+    struct Exchange {
+        QByteArray command; // empty for a Then step
+        int replyCount = 0;
+        ReplyHandler handler;
+        std::function<void()> step;
+        quint64 id = 0;
+    };
+    enum class LineState { Idle, Sending, Waiting };
+
+    void pump();
+    void startExchange(Exchange exchange);
+    void checkSent();
+    void beginWaiting();
+    void checkReply();
+    void finishExchange(bool readReply);
+    void onDeadline();
+    void onPortFailed();
+
+    SerialPort& port_;
+    UserMessages& messages_;
+    DeviceResolver resolveDevice_;
+
+    CommandBytes commandBuffer_{};
+    cat::DigitArray digitBuffer_{};
+    bool outOfRange_ = false;
+    QByteArray replyBytes_;
+
+    std::deque<Exchange> queue_;
+    Exchange current_;
+    LineState state_ = LineState::Idle;
+    QTimer deadline_;
+    quint64 nextId_ = 1;
+    quint64 lastSentId_ = 0; // exchange that ReadReply may still extend
+    bool pumping_ = false;
+    std::function<bool()> waitBreaker_;
+};

@@ -1,0 +1,57 @@
+#include "settings_store.h"
+
+#include "line_settings.h"
+
+#include <QSettings>
+
+namespace {
+const QString kSection = QStringLiteral("Settings");
+const QString kPortKey = QStringLiteral("Settings/Commport");
+const QString kSpeedKey = QStringLiteral("Settings/CommSpeed");
+} // namespace
+
+struct QtSettingsStore::Impl {
+    QSettings settings{QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Solvane")};
+};
+
+QtSettingsStore::QtSettingsStore()
+    : impl_(std::make_unique<Impl>())
+{
+}
+
+QtSettingsStore::~QtSettingsStore() = default;
+
+bool QtSettingsStore::Readable() const { return impl_->settings.status() == QSettings::NoError; }
+
+int PortNumberFromText(const QString& text)
+{
+    const auto number = ParsePortNumber(text);
+    return number ? *number : 0;
+}
+
+PortChoice QtSettingsStore::Load()
+{
+    PortChoice choice;
+    if (!Readable())
+        return choice;
+    choice.CommPortNumber =
+        PortNumberFromText(impl_->settings.value(kPortKey, QString::number(kDefaultCommPort)).toString());
+    choice.CommSettings = impl_->settings.value(kSpeedKey, kDefaultCommSettings).toString();
+    return choice;
+}
+
+void QtSettingsStore::Save(const PortChoice& choice)
+{
+    if (!Readable())
+        return;
+    impl_->settings.setValue(kPortKey, QString::number(choice.CommPortNumber));
+    impl_->settings.setValue(kSpeedKey, choice.CommSettings);
+    impl_->settings.sync();
+}
+
+QString QtSettingsStore::PortsEntry(int portNumber)
+{
+    if (!Readable())
+        return {};
+    return impl_->settings.value(QStringLiteral("Ports/COM%1").arg(portNumber)).toString();
+}

@@ -1,0 +1,49 @@
+#pragma once
+// The per-user store: application "Solvane", section "Settings", keys
+// "Commport" and "CommSpeed"; section "Ports" maps port numbers to devices
+// on systems without COM names.
+
+#include <QString>
+
+#include <memory>
+
+inline constexpr int kDefaultCommPort = 2;
+inline const QString kDefaultCommSettings = QStringLiteral("57600,N,8,1");
+
+struct PortChoice {
+    int CommPortNumber = kDefaultCommPort;
+    QString CommSettings = kDefaultCommSettings;
+};
+
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+    virtual PortChoice Load() = 0;
+    virtual void Save(const PortChoice& choice) = 0;
+    // The "Ports" entry "COM<n>", empty when the user made none.
+    virtual QString PortsEntry(int portNumber) = 0;
+};
+
+// QSettings in the platform's native per-user place (on Linux
+// $XDG_CONFIG_HOME/Solvane.conf, on Windows the registry under Software\Solvane).
+class QtSettingsStore final : public SettingsStore {
+public:
+    QtSettingsStore();
+    ~QtSettingsStore() override;
+
+    PortChoice Load() override;
+    // Writes nothing when the store could not be read: the file holds keys
+    // of the user's that a rewrite from defaults would lose.
+    void Save(const PortChoice& choice) override;
+    QString PortsEntry(int portNumber) override;
+
+    bool Readable() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// The stored "Commport" text as a port number: lenient, rounded to 16 bits;
+// a value that does not fit gives 0, which names no port.
+int PortNumberFromText(const QString& text);

@@ -1,0 +1,111 @@
+#include "settings_dialog.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+int px(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
+
+struct DialogControl {
+    const char* name;
+    int left, top, width, height; // twips
+};
+
+constexpr DialogControl kLabel1{"Label1", 180, 180, 2295, 495};
+constexpr DialogControl kPort{"cboCommPort", 180, 690, 2265, 660};
+constexpr DialogControl kLabel2{"Label2", 2880, 180, 2295, 495};
+constexpr DialogControl kSpeed{"cboCommSpeed", 2850, 690, 5325, 660};
+constexpr DialogControl kCancel{"cmdCancel", 600, 2220, 3045, 885};
+constexpr DialogControl kOk{"cmdOK", 4620, 2220, 3045, 885};
+
+void place(QWidget* widget, const DialogControl& spec)
+{
+    widget->setObjectName(QString::fromLatin1(spec.name));
+    widget->setGeometry(px(spec.left), px(spec.top), px(spec.width), px(spec.height));
+}
+
+} // namespace
+
+SettingsDialog::SettingsDialog(int commPortNumber, const QString& commSettings, QWidget* parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Solvane - Settings"));
+    setWindowIcon(QIcon());
+    setFixedSize(px(8355), px(3990));
+    setStyleSheet(QStringLiteral("QDialog { background-color: rgb(255,224,192); }"
+                                 " QLabel { background-color: rgb(255,224,192); }"));
+    QFont font(QStringLiteral("Courier New"));
+    font.setPointSizeF(24);
+    font.setBold(true);
+    setFont(font);
+
+    Label1 = new QLabel(QStringLiteral("Comm <n>"), this);
+    place(Label1, kLabel1);
+    cboCommPort = new QComboBox(this);
+    cboCommPort->setEditable(true);
+    cboCommPort->setInsertPolicy(QComboBox::NoInsert);
+    for (int n = 1; n <= 8; ++n)
+        cboCommPort->addItem(QString::number(n));
+    place(cboCommPort, kPort);
+
+    Label2 = new QLabel(QStringLiteral("Speed"), this);
+    place(Label2, kLabel2);
+    cboCommSpeed = new QComboBox(this);
+    cboCommSpeed->setEditable(true);
+    cboCommSpeed->setInsertPolicy(QComboBox::NoInsert);
+    cboCommSpeed->addItems({QStringLiteral("4800,N,8,1"), QStringLiteral("9600,N,8,1"),
+                            QStringLiteral("57600,N,8,1")});
+    place(cboCommSpeed, kSpeed);
+
+    cmdCancel = new QPushButton(QStringLiteral("CANCEL"), this);
+    cmdCancel->setStyleSheet(QStringLiteral("QPushButton { background-color: rgb(255,128,128); border: 1px solid gray; }"));
+    place(cmdCancel, kCancel);
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setStyleSheet(QStringLiteral("QPushButton { background-color: rgb(128,255,128); border: 1px solid gray; }"));
+    place(cmdOK, kOk);
+    for (QPushButton* button : {cmdOK, cmdCancel}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+
+    // Tab order: port, port label, speed, speed label, OK, Cancel. Labels
+    // take no focus, so the chain is port, speed, OK, Cancel.
+    setTabOrder(cboCommPort, cboCommSpeed);
+    setTabOrder(cboCommSpeed, cmdOK);
+    setTabOrder(cmdOK, cmdCancel);
+
+    // Form2 load: the current values, typed over the lists.
+    cboCommPort->setEditText(QString::number(commPortNumber));
+    cboCommSpeed->setEditText(commSettings);
+    cboCommPort->setFocus();
+
+    connect(cmdOK, &QPushButton::clicked, this, &SettingsDialog::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &SettingsDialog::cmdCancel_Click);
+    connect(cboCommPort, &QComboBox::currentTextChanged, this, &SettingsDialog::updateDeviceTip);
+}
+
+void SettingsDialog::updateDeviceTip()
+{
+    if (!describeDevice)
+        return;
+    const QString device = describeDevice(cboCommPort->currentText());
+    const QString tip = device.isEmpty() ? tr("No device for this port number")
+                                         : tr("Port %1 is %2").arg(cboCommPort->currentText().trimmed(), device);
+    cboCommPort->setToolTip(tip);
+    Label1->setToolTip(tip);
+}
+
+void SettingsDialog::cmdOK_Click()
+{
+    const bool open = onOk && onOk(cboCommPort->currentText(), cboCommSpeed->currentText());
+    if (open)
+        accept();
+    // Otherwise the message has been shown and the dialog stays for another try.
+}
+
+void SettingsDialog::cmdCancel_Click() { reject(); }

@@ -1,0 +1,34 @@
+#pragma once
+// Form2: the port and line settings dialog. It knows nothing of the port:
+// OK hands the texts to `onOk`, which reopens the port and says whether it
+// is open now; only then does the dialog close.
+
+#include <QDialog>
+
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+class SettingsDialog : public QDialog {
+    Q_OBJECT
+public:
+    SettingsDialog(int commPortNumber, const QString& commSettings, QWidget* parent = nullptr);
+
+    std::function<bool(const QString& portText, const QString& settingsText)> onOk;
+    // The device that a port-number text maps to, for the tooltip.
+    std::function<QString(const QString& portText)> describeDevice;
+
+    void cmdOK_Click();
+    void cmdCancel_Click();
+    // Names the device behind the typed port number in a tooltip.
+    void updateDeviceTip();
+
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QComboBox* cboCommPort = nullptr;
+    QComboBox* cboCommSpeed = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdCancel = nullptr;
+};

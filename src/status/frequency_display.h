@@ -1,0 +1,26 @@
+#pragma once
+// What the status boxes show for a radio reply. Pure.
+
+#include "cat_protocol.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+struct StatusReading {
+    QString frequencyDigits;              // eight digits, "01420000"
+    cat::Frequency10Hz frequency = 0;     // 1420000
+    std::uint8_t modeCode = 0;
+};
+
+// A whole read-frequency reply: exactly five bytes whose first four are BCD.
+// Anything else (short, long, garbled) is no reading at all.
+std::optional<StatusReading> DecodeFrequencyReply(const QByteArray& reply);
+
+// "014.200.00" (or "014.200" without decimals) with leading zeros of the
+// megahertz part turned into spaces: " 14.200.00".
+QString FormatFrequencyText(const QString& frequencyDigits, bool showDecimals);
+
+// The S-meter level in a receiver-status byte: its low five bits.
+constexpr int SMeterLevel(std::uint8_t statusByte) { return statusByte & 0x1F; }

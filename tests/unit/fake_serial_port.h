@@ -1,0 +1,85 @@
+#pragma once
+// A scripted serial port for unit tests: records what is written, and
+// delivers whatever the test feeds it as received bytes.
+
+#include "serial_port.h"
+#include "user_messages.h"
+
+#include <QList>
+#include <QMetaObject>
+
+class FakeSerialPort final : public SerialPort {
+    Q_OBJECT
+public:
+    bool openResult = true;
+    QString openedDevice;
+    LineSettings openedSettings;
+    QList<QByteArray> written;
+    QByteArray input;
+    int discards = 0;
+    qint64 pendingWrite = 0; // bytes "still on the way" after a write
+
+    bool open(const QString& deviceName, const LineSettings& settings) override
+    {
+        open_ = false;
+        if (!openResult)
+            return false;
+        openedDevice = deviceName;
+        openedSettings = settings;
+        open_ = true;
+        return true;
+    }
+    void close() override { open_ = false; }
+    bool isOpen() const override { return open_; }
+    void write(const QByteArray& bytes) override
+    {
+        written.append(bytes);
+        if (pendingWrite == 0)
+            QMetaObject::invokeMethod(this, [this] { emit bytesWritten(); }, Qt::QueuedConnection);
+    }
+    qint64 bytesToWrite() const override { return pendingWrite; }
+    qint64 bytesAvailable() const override { return input.size(); }
+    QByteArray read(qint64 maxBytes) override
+    {
+        const QByteArray part = input.left(maxBytes);
+        input.remove(0, part.size());
+        return part;
+    }
+    void discardInput() override
+    {
+        ++discards;
+        input.clear();
+    }
+
+    void receive(const QByteArray& bytes)
+    {
+        input += bytes;
+        emit readyRead();
+    }
+    void finishWriting()
+    {
+        pendingWrite = 0;
+        emit bytesWritten();
+    }
+    void fail()
+    {
+        open_ = false;
+        emit failed(QStringLiteral("device removed"));
+    }
+    QStringList writtenHex() const
+    {
+        QStringList out;
+        for (const QByteArray& w : written)
+            out << QString::fromLatin1(w.toHex(' ')).toUpper();
+        return out;
+    }
+
+private:
+    bool open_ = false;
+};
+
+class CountingMessages final : public UserMessages {
+public:
+    int portMessages = 0;
+    void showPortNotAvailable() override { ++portMessages; }
+};

@@ -1,0 +1,276 @@
+// The exchange queue over a scripted port: what goes on the line, in what
+// order, and how every wait ends.
+
+#include "fake_serial_port.h"
+#include "radio_link.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+struct Rig {
+    FakeSerialPort port;
+    CountingMessages messages;
+    RadioLink link{port, messages, [](int n) { return n == 99 ? QString() : QStringLiteral("/dev/fake%1").arg(n); }};
+
+    Rig() { link.OpenPort(2, QStringLiteral("57600,N,8,1")); }
+};
+
+} // namespace
+
+class TestRadioLink : public QObject {
+    Q_OBJECT
+private slots:
+    void commandBytes()
+    {
+        Rig rig;
+        rig.link.ClearParameters();
+        rig.link.SetParameter(0, 0x08);
+        rig.link.SendCommand(cat::SetMode);
+        rig.link.EncodeFrequency(1420000);
+        QVERIFY(!rig.link.OutOfRange());
+        rig.link.SendCommand(cat::SetFrequency);
+        QTRY_COMPARE(rig.port.writtenHex(), (QStringList{"08 00 00 00 07", "01 42 00 00 01"}));
+        QCOMPARE(rig.link.DigitBuffer(), (cat::DigitArray{0, 1, 4, 2, 0, 0, 0, 0}));
+    }
+
+    void outOfRangeLeavesParameters()
+    {
+        Rig rig;
+        rig.link.EncodeFrequencyKhz(433425);
+        QVERIFY(!rig.link.OutOfRange());
+        QCOMPARE(rig.link.CommandBuffer()[0], 0x43);
+        QCOMPARE(rig.link.CommandBuffer()[1], 0x34);
+        QCOMPARE(rig.link.CommandBuffer()[2], 0x25);
+        QCOMPARE(rig.link.CommandBuffer()[3], 0x00);
+        for (std::int64_t khz : {std::int64_t(0), std::int64_t(99), std::int64_t(80000), std::int64_t(21474837), std::int64_t(-5)}) {
+            rig.link.EncodeFrequencyKhz(khz);
+            QVERIFY(rig.link.OutOfRange());
+            QCOMPARE(rig.link.CommandBuffer()[0], 0x43);
+            QCOMPARE(rig.link.CommandBuffer()[2], 0x25);
+        }
+        rig.link.EncodeFrequency(9999);
+        QVERIFY(rig.link.OutOfRange());
+        rig.link.EncodeFrequency(10000);
+        QVERIFY(!rig.link.OutOfRange());
+    }
+
+    void parametersStayAfterSend()
+    {
+        Rig rig;
+        rig.link.SetParameter(0, 0x01);
+        rig.link.SendCommand(cat::SetMode);
+        rig.link.SendCommand(cat::CatOn); // no ClearParameters: P1 is still 1
+        QTRY_COMPARE(rig.port.writtenHex(), (QStringList{"01 00 00 00 07", "01 00 00 00 00"}));
+    }
+
+    void exchangesNeverOverlap()
+    {
+        Rig rig;
+        QByteArray got;
+        rig.link.SendCommand(cat::ReadFrequencyMode);
+        rig.link.ReadReply(5, [&](const QByteArray& r) { got = r; });
+        rig.link.ClearParameters();
+        rig.link.SetParameter(0, 0x02);
+        rig.link.SendCommand(cat::SetMode);
+        // The mode command waits behind the read until its reply is in.
+        QTest::qWait(50);
+        QCOMPARE(rig.port.written.size(), 1);
+        QVERIFY(rig.link.Busy());
+        rig.port.receive(QByteArray::fromHex("0142000001"));
+        QCOMPARE(got, QByteArray::fromHex("0142000001"));
+        QCOMPARE(rig.link.ReplyBytes(), got);
+        // Snapshot: the mode command carries the buffer as it was at SendCommand.
+        QTRY_COMPARE(rig.port.writtenHex(), (QStringList{"00 00 00 00 03", "02 00 00 00 07"}));
+        QTRY_VERIFY(!rig.link.Busy());
+    }
+
+    void replyInPieces()
+    {
+        Rig rig;
+        QList<QByteArray> replies;
+        rig.link.SendCommand(cat::ReadFrequencyMode);
+        rig.link.ReadReply(5, [&](const QByteArray& r) { replies << r; });
+        QTRY_VERIFY(rig.link.AwaitingReply());
+        rig.port.receive(QByteArray::fromHex("0142"));
+        QVERIFY(replies.isEmpty());
+        rig.port.receive(QByteArray::fromHex("000001"));
+        QCOMPARE(replies, QList<QByteArray>{QByteArray::fromHex("0142000001")});
+    }
+
+    void surplusBytesEndTheWaitAndAreDropped()
+    {
+        Rig rig;
+        QList<QByteArray> replies;
+        rig.link.SendCommand(cat::ReadRxStatus);
+        rig.link.ReadReply(1, [&](const QByteArray& r) { replies << r; });
+        rig.link.SendCommand(cat::ReadRxStatus);
+        rig.link.ReadReply(1, [&](const QByteArray& r) { replies << r; });
+        QTRY_VERIFY(rig.link.AwaitingReply());
+        rig.port.receive(QByteArray::fromHex("0AFEFE")); // two stray bytes
+        QCOMPARE(replies.size(), 1);
+        QCOMPARE(replies[0], QByteArray::fromHex("0A"));
+        // The next exchange starts by discarding the strays.
+        QTRY_VERIFY(rig.link.AwaitingReply());
+        QCOMPARE(rig.port.written.size(), 2);
+        QVERIFY(rig.port.input.isEmpty());
+        rig.port.receive(QByteArray::fromHex("0B"));
+        QCOMPARE(replies.size(), 2);
+        QCOMPARE(replies[1], QByteArray::fromHex("0B"));
+    }
+
+    void silentRadioEndsAtTheTimeLimit()
+    {
+        Rig rig;
+        bool done = false;
+        QByteArray got("unset");
+        QElapsedTimer clock;
+        clock.start();
+        rig.link.SendCommand(cat::ReadFrequencyMode);
+        rig.link.ReadReply(5, [&](const QByteArray& r) { got = r; done = true; });
+        QTRY_COMPARE(rig.port.written.size(), 1);
+        rig.port.receive(QByteArray::fromHex("01420000")); // one byte short
+        QTRY_VERIFY_WITH_TIMEOUT(done, 3000);
+        QVERIFY(clock.elapsed() >= RadioLink::ReplyTimeout - 20);
+        QCOMPARE(got, QByteArray::fromHex("01420000"));
+        QVERIFY(!rig.link.Busy());
+    }
+
+    void stuckSendIsBounded()
+    {
+        Rig rig;
+        rig.port.pendingWrite = 5; // the bytes never leave
+        bool called = false;
+        rig.link.SendCommand(cat::ReadRxStatus);
+        rig.link.ReadReply(1, [&](const QByteArray& r) { called = r.isEmpty(); });
+        QTRY_VERIFY_WITH_TIMEOUT(called, 3000);
+        QVERIFY(!rig.link.Busy());
+    }
+
+    void breakingTheWait()
+    {
+        Rig rig;
+        bool requested = false;
+        rig.link.SetWaitBreaker([&] { return requested; });
+        QList<QByteArray> replies;
+        rig.link.SendCommand(cat::ReadFrequencyMode);
+        rig.link.ReadReply(5, [&](const QByteArray& r) { replies << r; });
+        rig.link.SendCommand(cat::ReadRxStatus);
+        rig.link.ReadReply(1, [&](const QByteArray& r) { replies << r; });
+        QTRY_VERIFY(rig.link.AwaitingReply());
+        QElapsedTimer clock;
+        clock.start();
+        requested = true;
+        rig.link.BreakWait();
+        QCOMPARE(replies.size(), 1);
+        QVERIFY(replies[0].isEmpty());
+        // The read after it still goes out, but returns without waiting.
+        QTRY_COMPARE(replies.size(), 2);
+        QVERIFY(clock.elapsed() < RadioLink::ReplyTimeout);
+        QCOMPARE(rig.port.written.size(), 2);
+    }
+
+    void closedPortDropsEverything()
+    {
+        Rig rig;
+        rig.link.SendCommand(cat::ReadRxStatus);
+        rig.link.ReadReply(1, [](const QByteArray&) {});
+        QTRY_VERIFY(rig.link.AwaitingReply());
+        rig.port.receive(QByteArray::fromHex("0A"));
+        QCOMPARE(rig.link.ReplyBytes(), QByteArray::fromHex("0A"));
+
+        rig.link.ClosePort();
+        bool called = false;
+        rig.link.SendCommand(cat::CatOn);
+        rig.link.SendCommand(cat::ReadFrequencyMode);
+        rig.link.ReadReply(5, [&](const QByteArray&) { called = true; });
+        QTest::qWait(20);
+        QCOMPARE(rig.port.written.size(), 1);
+        QVERIFY(!called);
+        QVERIFY(!rig.link.Busy());
+        QCOMPARE(rig.link.ReplyBytes(), QByteArray::fromHex("0A")); // previous content kept
+    }
+
+    void stepsRunInOrder()
+    {
+        Rig rig;
+        QStringList order;
+        rig.link.SendCommand(cat::ReadRxStatus);
+        rig.link.ReadReply(1, [&](const QByteArray&) { order << "reply"; });
+        rig.link.Then([&] { order << "step"; });
+        QCOMPARE(order, QStringList{});
+        QTRY_VERIFY(rig.link.AwaitingReply());
+        rig.port.receive(QByteArray::fromHex("05"));
+        QCOMPARE(order, (QStringList{"reply", "step"}));
+        // With nothing queued a step runs at once.
+        rig.link.Then([&] { order << "now"; });
+        QCOMPARE(order.last(), QStringLiteral("now"));
+    }
+
+    void openingReportsFailuresOncePerAttempt()
+    {
+        Rig rig;
+        QCOMPARE(rig.messages.portMessages, 0);
+        QCOMPARE(rig.port.openedDevice, QStringLiteral("/dev/fake2"));
+
+        rig.port.openResult = false;
+        rig.link.OpenPort(3, QStringLiteral("57600,N,8,1"));
+        QCOMPARE(rig.messages.portMessages, 1);
+        QVERIFY(!rig.link.PortOpen());
+
+        rig.port.openResult = true;
+        rig.link.OpenPort(3, QStringLiteral("57600,Q,8,1")); // settings the line cannot take
+        QCOMPARE(rig.messages.portMessages, 2);
+        QVERIFY(!rig.link.PortOpen());
+
+        rig.link.OpenPort(99, QStringLiteral("57600,N,8,1")); // names no device
+        QCOMPARE(rig.messages.portMessages, 3);
+
+        rig.link.OpenPort(4, QStringLiteral("4800,N,8,2"));
+        QCOMPARE(rig.messages.portMessages, 3);
+        QVERIFY(rig.link.PortOpen());
+        QCOMPARE(rig.port.openedSettings.baudRate, 4800);
+        QCOMPARE(rig.port.openedSettings.stopBits, QSerialPort::TwoStop);
+    }
+
+    void reopeningDropsQueuedWork()
+    {
+        Rig rig;
+        bool called = false;
+        rig.link.SendCommand(cat::ReadFrequencyMode);
+        rig.link.ReadReply(5, [](const QByteArray&) {});
+        rig.link.SendCommand(cat::SetMode);
+        rig.link.Then([&] { called = true; });
+        QTRY_COMPARE(rig.port.written.size(), 1);
+        rig.link.OpenPort(3, QStringLiteral("9600,N,8,1"));
+        QVERIFY(rig.link.PortOpen());
+        QVERIFY(!rig.link.Busy());
+        QTest::qWait(20);
+        QCOMPARE(rig.port.written.size(), 1); // the mode command was for the old port
+        QVERIFY(!called);
+    }
+
+    void lostDeviceClosesAndTellsOnce()
+    {
+        Rig rig;
+        QSignalSpy lost(&rig.link, &RadioLink::portLost);
+        bool called = false;
+        rig.link.SendCommand(cat::ReadFrequencyMode);
+        rig.link.ReadReply(5, [&](const QByteArray& r) { called = r.isEmpty(); });
+        rig.link.SendCommand(cat::ReadRxStatus);
+        QTRY_COMPARE(rig.port.written.size(), 1);
+        rig.port.fail();
+        QCOMPARE(lost.count(), 1);
+        QCOMPARE(rig.messages.portMessages, 1);
+        QVERIFY(called);
+        QVERIFY(!rig.link.PortOpen());
+        QVERIFY(!rig.link.Busy());
+        QTest::qWait(20);
+        QCOMPARE(rig.port.written.size(), 1);
+    }
+};
+
+QTEST_MAIN(TestRadioLink)
+#include "test_radio_link.moc"

@@ -86,7 +86,7 @@ SettingsDialog::SettingsDialog(int commPortNumber, const QString& commSettings, 
 
     connect(cmdOK, &QPushButton::clicked, this, &SettingsDialog::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &SettingsDialog::cmdCancel_Click);
-    connect(cboCommPort, &QComboBox::currentTextChanged, this, &SettingsDialog::updateDeviceTip);
+    connect(cboCommPort, &QComboBox::editTextChanged, this, &SettingsDialog::updateDeviceTip);
 }
 
 void SettingsDialog::updateDeviceTip()

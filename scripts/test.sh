@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs, builds and runs every test. Exits non-zero on any failure; the
+# last lines are CTest's summary.
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+"$ROOT/scripts/setup.sh"
+BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
+"$ROOT/scripts/build.sh"
+
+# No display and no sound server in CI: tests run offscreen, and a private
+# PulseAudio server with a null sink is started around the suite.
+export QT_QPA_PLATFORM=offscreen
+cd "$BUILD_DIR"
+ctest --output-on-failure -j2

@@ -1,0 +1,113 @@
+#include "radio_state.h"
+
+#include <algorithm>
+#include <cstdio>
+
+bool IsKnownMode(std::uint8_t code)
+{
+    switch (code) {
+    case 0x00: case 0x01: case 0x02: case 0x03: case 0x04: case 0x08:
+    case 0x82: case 0x83: case 0x84: case 0x88:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::optional<std::uint32_t> DecodeBcd(const std::uint8_t* bytes)
+{
+    std::uint32_t value = 0;
+    for (int i = 0; i < 4; ++i) {
+        const int high = bytes[i] >> 4;
+        const int low = bytes[i] & 0x0F;
+        if (high > 9 || low > 9)
+            return std::nullopt;
+        value = value * 100 + static_cast<std::uint32_t>(high * 10 + low);
+    }
+    return value;
+}
+
+std::array<std::uint8_t, 4> EncodeBcd(std::uint32_t value)
+{
+    std::array<std::uint8_t, 4> out{};
+    for (int i = 3; i >= 0; --i) {
+        const unsigned pair = value % 100;
+        value /= 100;
+        out[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(((pair / 10) << 4) | (pair % 10));
+    }
+    return out;
+}
+
+std::string HexBytes(const std::uint8_t* bytes, std::size_t count)
+{
+    std::string text;
+    char part[4];
+    for (std::size_t i = 0; i < count; ++i) {
+        std::snprintf(part, sizeof part, i ? " %02X" : "%02X", bytes[i]);
+        text += part;
+    }
+    return text;
+}
+
+std::optional<Bytes> RadioState::apply(const Command& command)
+{
+    switch (command[4]) {
+    case Opcode::SetFrequency:
+        if (const auto value = DecodeBcd(command.data()))
+            frequency = *value;
+        return std::nullopt;
+    case Opcode::SetMode:
+        if (IsKnownMode(command[0]))
+            mode = command[0];
+        return std::nullopt;
+    case Opcode::ReadFrequencyMode: {
+        const auto bcd = EncodeBcd(frequency);
+        return Bytes{bcd[0], bcd[1], bcd[2], bcd[3], mode};
+    }
+    case Opcode::ReadRxStatus:
+        return Bytes{static_cast<std::uint8_t>((statusHigh & 0xE0) | (smeter & 0x1F))};
+    default: // CAT on/off and anything unknown: no reply
+        return std::nullopt;
+    }
+}
+
+void RadioState::driftSMeter(std::mt19937& rng)
+{
+    smeter = std::clamp(smeter + std::uniform_int_distribution<int>(-2, 2)(rng), 0, MaxSMeter);
+}
+
+std::optional<Command> Framer::push(std::uint8_t byte)
+{
+    buffer_[count_++] = byte;
+    if (count_ < buffer_.size())
+        return std::nullopt;
+    count_ = 0;
+    return buffer_;
+}
+
+Bytes ReplyShaper::shape(Bytes reply, std::mt19937& rng)
+{
+    if (options_.freezeAfter >= 0 && replies_ >= options_.freezeAfter)
+        return {};
+    ++replies_;
+
+    if (options_.faultRate > 0 && std::uniform_real_distribution<double>(0, 1)(rng) < options_.faultRate) {
+        switch (std::uniform_int_distribution<int>(0, 2)(rng)) {
+        case 0: // short by at least one byte
+            reply.resize(std::uniform_int_distribution<std::size_t>(0, reply.size() - 1)(rng));
+            break;
+        case 1:
+            reply.push_back(0xFE);
+            break;
+        default:
+            reply.clear();
+            break;
+        }
+    }
+    const auto drop = std::min(reply.size(), static_cast<std::size_t>(options_.shortBy));
+    reply.resize(reply.size() - drop);
+    reply.insert(reply.end(), static_cast<std::size_t>(options_.extra), 0xFE);
+    if (options_.garbageEvery > 0 && replies_ % options_.garbageEvery == 0)
+        reply.push_back(static_cast<std::uint8_t>(std::uniform_int_distribution<int>(0, 255)(rng)));
+    return reply;
+}

@@ -1,0 +1,76 @@
+#pragma once
+// The simulated transceiver: its tuning, mode and meter, the framing of the
+// CAT byte stream into commands, and the fault shaping of replies.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<std::uint8_t>;
+using Command = std::array<std::uint8_t, 5>;
+
+namespace Opcode {
+constexpr std::uint8_t CatOn = 0x00;
+constexpr std::uint8_t SetFrequency = 0x01;
+constexpr std::uint8_t ReadFrequencyMode = 0x03;
+constexpr std::uint8_t SetMode = 0x07;
+constexpr std::uint8_t CatOff = 0x80;
+constexpr std::uint8_t ReadRxStatus = 0xE7;
+}
+
+constexpr std::uint32_t MaxFrequency = 99999999; // 8 BCD digits, 10 Hz units
+constexpr int MaxSMeter = 31;
+
+bool IsKnownMode(std::uint8_t code);
+// Four packed BCD bytes, most significant pair first; nullopt on a non-decimal nibble.
+std::optional<std::uint32_t> DecodeBcd(const std::uint8_t* bytes);
+std::array<std::uint8_t, 4> EncodeBcd(std::uint32_t value);
+// "01 42 00 00 01"
+std::string HexBytes(const std::uint8_t* bytes, std::size_t count);
+
+struct RadioState {
+    std::uint32_t frequency = 1420000; // 14.200.00 MHz
+    std::uint8_t mode = 0x01;          // USB
+    int smeter = 8;
+    std::uint8_t statusHigh = 0x00;    // OR'ed into the status byte, bits 5..7
+
+    // Applies one command; returns the reply when the command has one.
+    std::optional<Bytes> apply(const Command& command);
+    // One random-walk step of the S-meter, clamped to 0..31.
+    void driftSMeter(std::mt19937& rng);
+};
+
+// Collects bytes until five make a command.
+class Framer {
+public:
+    std::optional<Command> push(std::uint8_t byte);
+    bool empty() const { return count_ == 0; }
+    Bytes partial() const { return Bytes(buffer_.begin(), buffer_.begin() + count_); }
+    void clear() { count_ = 0; }
+
+private:
+    Command buffer_{};
+    std::size_t count_ = 0;
+};
+
+struct FaultOptions {
+    int shortBy = 0;        // drop this many bytes from the end of each reply
+    int extra = 0;          // append this many 0xFE bytes
+    int garbageEvery = 0;   // after every N-th reply one random byte
+    double faultRate = 0.0; // fraction of replies made short, longer or missing
+    int freezeAfter = -1;   // stop replying after this many replies
+};
+
+// Turns the radio's reply into the bytes that go on the line.
+class ReplyShaper {
+public:
+    explicit ReplyShaper(const FaultOptions& options) : options_(options) {}
+    Bytes shape(Bytes reply, std::mt19937& rng);
+
+private:
+    FaultOptions options_;
+    long replies_ = 0;
+};

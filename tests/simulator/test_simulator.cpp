@@ -1,0 +1,336 @@
+// The FT-847 simulator over its pty, seen from a plain POSIX client.
+
+#include "sim_process.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+using Bytes = QByteArray;
+
+Bytes Cmd(int p1, int p2, int p3, int p4, int op)
+{
+    const char bytes[] = {char(p1), char(p2), char(p3), char(p4), char(op)};
+    return Bytes(bytes, 5);
+}
+const Bytes ReadFreqMode = Cmd(0, 0, 0, 0, 0x03);
+const Bytes ReadStatus = Cmd(0, 0, 0, 0, 0xE7);
+
+// The client end of the pty, as a serial program would hold it.
+class Client {
+public:
+    ~Client() { close(); }
+    bool open(const QString& device)
+    {
+        close();
+        fd_ = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd_ < 0)
+            return false;
+        termios tio{};
+        tcgetattr(fd_, &tio);
+        cfmakeraw(&tio);
+        return tcsetattr(fd_, TCSANOW, &tio) == 0;
+    }
+    void close()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+    }
+    bool write(const Bytes& bytes) { return ::write(fd_, bytes.constData(), size_t(bytes.size())) == bytes.size(); }
+    // Reads until `n` bytes are in or `timeoutMs` passes.
+    Bytes read(int n, int timeoutMs = 1000)
+    {
+        Bytes got;
+        QElapsedTimer clock;
+        clock.start();
+        while (got.size() < n) {
+            const int left = timeoutMs - int(clock.elapsed());
+            if (left <= 0)
+                break;
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, left) <= 0 || !(p.revents & POLLIN))
+                break;
+            char buffer[64];
+            const ssize_t r = ::read(fd_, buffer, sizeof buffer);
+            if (r <= 0)
+                break;
+            got.append(buffer, r);
+        }
+        return got;
+    }
+    // Sends a command and collects what comes back until the line has been
+    // quiet for `quietMs`.
+    Bytes exchange(const Bytes& command, int quietMs = 100)
+    {
+        write(command);
+        Bytes got;
+        for (Bytes more = read(1, quietMs); !more.isEmpty(); more = read(1, quietMs))
+            got += more;
+        return got;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+struct Rig {
+    SimProcess sim;
+    Client client;
+    bool start(const QStringList& args = {}) { return sim.start(args) && client.open(sim.device()); }
+};
+
+} // namespace
+
+class TestSimulator : public QObject {
+    Q_OBJECT
+private slots:
+    void tuningAndModeReadBack()
+    {
+        Rig rig;
+        QVERIFY(rig.start());
+        QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes::fromHex("0142000001"));
+
+        rig.client.write(Cmd(0x00, 0x70, 0x50, 0x00, 0x01)); // 7.050.00 MHz
+        rig.client.write(Cmd(0x08, 0, 0, 0, 0x07));          // FM
+        QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes::fromHex("0070500008"));
+
+        // A non-decimal frequency and an unknown mode code change nothing.
+        rig.client.write(Cmd(0x01, 0x4A, 0x00, 0x00, 0x01));
+        rig.client.write(Cmd(0x05, 0, 0, 0, 0x07));
+        QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes::fromHex("0070500008"));
+
+        for (int mode : {0x00, 0x02, 0x03, 0x04, 0x82, 0x83, 0x84, 0x88, 0x01}) {
+            rig.client.write(Cmd(mode, 0, 0, 0, 0x07));
+            QCOMPARE(rig.client.exchange(ReadFreqMode, 30).at(4), char(mode));
+        }
+    }
+
+    void startupOptionsAndControlLines()
+    {
+        Rig rig;
+        QVERIFY(rig.start({"--freq", "99999999", "--mode", "0x84"}));
+        QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes::fromHex("9999999984"));
+        QVERIFY(rig.sim.send("freq 352000"));
+        QVERIFY(rig.sim.send("mode 02"));
+        QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes::fromHex("0035200002"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("refused \"mode 05\""));
+        QVERIFY(!rig.sim.send("mode 05"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("refused \"freq 123456789\""));
+        QVERIFY(!rig.sim.send("freq 123456789"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("refused \"frobnicate\""));
+        QVERIFY(!rig.sim.send("frobnicate"));
+        QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes::fromHex("0035200002"));
+    }
+
+    void statusByte()
+    {
+        Rig rig;
+        QVERIFY(rig.start({"--seed", "7"}));
+        // Drifting meter: always 0..31 with the flag bits clear, and it moves.
+        QSet<int> seen;
+        for (int i = 0; i < 10; ++i) {
+            const Bytes b = rig.client.exchange(ReadStatus, 30);
+            QCOMPARE(b.size(), 1);
+            QCOMPARE(quint8(b[0]) & 0xE0, 0);
+            seen.insert(quint8(b[0]));
+            QTest::qWait(70);
+        }
+        QVERIFY(seen.size() > 1);
+
+        QVERIFY(rig.sim.send("smeter 31"));
+        QCOMPARE(rig.client.exchange(ReadStatus), Bytes::fromHex("1F"));
+
+        QVERIFY(rig.start({"--smeter", "17", "--status-high", "E0"}));
+        QCOMPARE(rig.client.exchange(ReadStatus), Bytes::fromHex("F1"));
+        QVERIFY(rig.sim.send("smeter 0"));
+        QCOMPARE(rig.client.exchange(ReadStatus), Bytes::fromHex("E0"));
+    }
+
+    void logHoldsEveryCommandWhole()
+    {
+        Rig rig;
+        QVERIFY(rig.start());
+        rig.client.write(Cmd(0, 0, 0, 0, 0x00));
+        rig.client.write(Cmd(0x01, 0x42, 0x00, 0x00, 0x01));
+        rig.client.write(Cmd(0xAB, 0xCD, 0xEF, 0x12, 0x55)); // unknown: logged, no reply
+        rig.client.write(ReadFreqMode);
+        QCOMPARE(rig.client.read(5).size(), 5);
+        rig.client.write(Cmd(0, 0, 0, 0, 0x80));
+        QVERIFY(rig.sim.waitForLogLines(5, 2000));
+        QCOMPARE(rig.sim.loggedCommands(),
+                 QStringList({"00 00 00 00 00", "01 42 00 00 01", "AB CD EF 12 55", "00 00 00 00 03", "00 00 00 00 80"}));
+        QCOMPARE(rig.client.read(1, 100), Bytes()); // the unknown opcode got no reply
+    }
+
+    void replyFaults()
+    {
+        Rig rig;
+        QVERIFY(rig.start({"--short", "2"}));
+        QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes::fromHex("014200"));
+
+        QVERIFY(rig.start({"--extra", "2"}));
+        QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes::fromHex("0142000001FEFE"));
+
+        QVERIFY(rig.start({"--silent"}));
+        QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes());
+        QVERIFY(rig.sim.send("silent off"));
+        QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes::fromHex("0142000001"));
+        QVERIFY(rig.sim.send("silent on"));
+        QCOMPARE(rig.client.exchange(ReadStatus), Bytes());
+        QVERIFY(rig.sim.waitForLogLines(3, 1000)); // silent still logs
+
+        QVERIFY(rig.start({"--freeze-after", "2"}));
+        QCOMPARE(rig.client.exchange(ReadFreqMode).size(), 5);
+        QCOMPARE(rig.client.exchange(ReadStatus).size(), 1);
+        QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes());
+
+        QVERIFY(rig.start({"--garbage-every", "2"}));
+        QCOMPARE(rig.client.exchange(ReadFreqMode).size(), 5);
+        const Bytes second = rig.client.exchange(ReadFreqMode);
+        QCOMPARE(second.size(), 6);
+        QVERIFY(second.startsWith(Bytes::fromHex("0142000001")));
+    }
+
+    void faultRate()
+    {
+        Rig rig;
+        QVERIFY(rig.start({"--fault-rate", "1", "--seed", "3"}));
+        for (int i = 0; i < 8; ++i)
+            QVERIFY(rig.client.exchange(ReadFreqMode, 30).size() != 5);
+
+        QVERIFY(rig.start({"--fault-rate", "0"}));
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(rig.client.exchange(ReadFreqMode, 30), Bytes::fromHex("0142000001"));
+    }
+
+    void partialFrames()
+    {
+        Rig rig;
+        QVERIFY(rig.start({"--resync-ms", "50"}));
+        // Pieces arriving close together still make one command.
+        rig.client.write(Bytes::fromHex("0000"));
+        QTest::qWait(10);
+        QCOMPARE(rig.client.exchange(Bytes::fromHex("000003")), Bytes::fromHex("0142000001"));
+
+        // A stale fragment is dropped, so the next command is framed right.
+        rig.client.write(Bytes::fromHex("0142"));
+        QTest::qWait(150);
+        QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes::fromHex("0142000001"));
+        QVERIFY(rig.sim.waitForLogLines(3, 1000));
+        QCOMPARE(rig.sim.loggedCommands().mid(1), QStringList({"PARTIAL 01 42", "00 00 00 00 03"}));
+    }
+
+    void pacingAndDelay()
+    {
+        Rig rig;
+        QVERIFY(rig.start({"--baud", "4800"}));
+        QElapsedTimer clock;
+        clock.start();
+        rig.client.write(ReadFreqMode);
+        QCOMPARE(rig.client.read(5), Bytes::fromHex("0142000001"));
+        QVERIFY2(clock.elapsed() >= 9, qPrintable(QString::number(clock.elapsed())));
+
+        QVERIFY(rig.start({"--delay-ms", "80"}));
+        clock.restart();
+        rig.client.write(ReadStatus);
+        QCOMPARE(rig.client.read(1).size(), 1);
+        QVERIFY(clock.elapsed() >= 75);
+    }
+
+    void overlapIsLogged()
+    {
+        Rig rig;
+        QVERIFY(rig.start({"--baud", "300", "--smeter", "8"})); // 5 bytes take about 167 ms
+        rig.client.write(ReadFreqMode);
+        QTest::qWait(20);
+        rig.client.write(ReadStatus); // while the first reply is still going out
+        QCOMPARE(rig.client.read(6, 2000), Bytes::fromHex("014200000108"));
+        QCOMPARE(rig.client.exchange(ReadStatus), Bytes::fromHex("08"));
+        QVERIFY(rig.sim.waitForLogLines(3, 1000));
+        QCOMPARE(rig.sim.loggedCommands(),
+                 QStringList({"00 00 00 00 03", "OVERLAP 00 00 00 00 E7", "00 00 00 00 E7"}));
+    }
+
+    void deviceLifetime()
+    {
+        QTemporaryDir dir;
+        const QString link = dir.filePath("ft847");
+        Rig rig;
+        QVERIFY(rig.start({"--link", link}));
+        QCOMPARE(QFileInfo(link).symLinkTarget(), rig.sim.device());
+        QVERIFY(rig.client.open(link));
+        QCOMPARE(rig.client.exchange(ReadStatus).size(), 1);
+        // The simulator holds the pty, so a client may close and come back.
+        rig.client.close();
+        QVERIFY(rig.client.open(rig.sim.device()));
+        QCOMPARE(rig.client.exchange(ReadFreqMode).size(), 5);
+        rig.sim.stop();
+        QVERIFY(!QFileInfo::exists(link));
+        QVERIFY(!QFileInfo(link).isSymLink());
+
+        QVERIFY(rig.start({"--exit-after-ms", "100", "--link", link}));
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.sim.isRunning(), 2000);
+        QVERIFY(!QFileInfo(link).isSymLink());
+        QVERIFY(!rig.client.open(rig.sim.device()) || rig.client.exchange(ReadStatus).isEmpty());
+
+        QVERIFY(rig.start());
+        QVERIFY(rig.sim.send("quit"));
+        QVERIFY(!rig.sim.isRunning());
+    }
+
+    void endOfStdinKeepsRunning()
+    {
+        QTemporaryDir dir;
+        QProcess sim;
+        sim.setStandardInputFile(QProcess::nullDevice());
+        sim.start(SimProcess::program(), {"--log", dir.filePath("log")});
+        QVERIFY(sim.waitForReadyRead(5000));
+        const QByteArray line = sim.readLine().trimmed();
+        QVERIFY(line.startsWith("DEVICE /dev/"));
+        QVERIFY(!sim.waitForFinished(300));
+        Client client;
+        QVERIFY(client.open(QString::fromLocal8Bit(line.mid(7))));
+        QCOMPARE(client.exchange(ReadFreqMode), Bytes::fromHex("0142000001"));
+        sim.terminate();
+        QVERIFY(sim.waitForFinished(3000));
+        QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(sim.exitCode(), 0);
+    }
+
+    void commandLine()
+    {
+        QProcess help;
+        help.start(SimProcess::program(), {"--help"});
+        QVERIFY(help.waitForFinished(3000));
+        QCOMPARE(help.exitCode(), 0);
+        const QString text = QString::fromLocal8Bit(help.readAllStandardOutput());
+        for (const char* option : {"--link", "--log", "--freq", "--mode", "--smeter", "--status-high", "--resync-ms",
+                                   "--silent", "--short", "--extra", "--delay-ms", "--baud", "--garbage-every",
+                                   "--fault-rate", "--seed", "--freeze-after", "--exit-after-ms"})
+            QVERIFY2(text.contains(QLatin1String(option)), option);
+
+        for (const QStringList& bad : {QStringList{"--mode", "05"}, QStringList{"--smeter", "32"},
+                                       QStringList{"--status-high", "1F"}, QStringList{"--fault-rate", "2"},
+                                       QStringList{"--baud"}, QStringList{"--bogus"}}) {
+            QProcess sim;
+            sim.start(SimProcess::program(), bad);
+            QVERIFY(sim.waitForFinished(3000));
+            QVERIFY2(sim.exitCode() != 0, qPrintable(bad.join(' ')));
+            QVERIFY(!sim.readAllStandardOutput().contains("DEVICE"));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSimulator)
+#include "test_simulator.moc"

@@ -1,0 +1,181 @@
+// Start-up, shutdown and the failure paths of the radio link, through the
+// real window and a real serial port to the simulator.
+
+#include "window_rig.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+class TestWindowLink : public QObject {
+    Q_OBJECT
+private slots:
+    void startAndExitByButton()
+    {
+        WindowRig rig;
+        QVERIFY(rig.start({QStringLiteral("--smeter"), QStringLiteral("10")}));
+        QVERIFY(rig.sim.waitForLogLines(1, 3000));
+        QCOMPARE(rig.sim.loggedCommands().first(), QStringLiteral("00 00 00 00 00"));
+        QVERIFY(rig.waitForReading());
+        QCOMPARE(rig.window->txtFreq->text(), QStringLiteral("14.200.00"));
+        QCOMPARE(rig.window->txtMode->text(), QStringLiteral("USB"));
+        QTRY_COMPARE(rig.window->pbarSmeter->value(), 10);
+        QCOMPARE(QApplication::focusWidget(), rig.window->cmdExit);
+        QCOMPARE(rig.messages.portMessages, 0);
+
+        QTest::mouseClick(rig.window->cmdExit, Qt::LeftButton);
+        QTRY_VERIFY(rig.window->Unloaded());
+        QTRY_COMPARE(rig.sim.loggedCommands().last(), QStringLiteral("00 00 00 00 80"));
+        QVERIFY(!rig.window->Link().PortOpen());
+        const auto stored = ReadStoreFromDisk();
+        QCOMPARE(stored.value(QStringLiteral("Settings/Commport")), QStringLiteral("2"));
+        QCOMPARE(stored.value(QStringLiteral("Settings/CommSpeed")), QStringLiteral("57600,N,8,1"));
+        // The user's port mapping survives the write.
+        QCOMPARE(stored.value(QStringLiteral("Ports/COM2")), rig.sim.device());
+    }
+
+    void pollsReadFrequencyThenSMeter()
+    {
+        WindowRig rig;
+        QVERIFY(rig.start());
+        QVERIFY(rig.waitForReading());
+        QVERIFY(rig.sim.waitForLogLines(7, 3000));
+        const QStringList log = rig.sim.loggedCommands();
+        QCOMPARE(log[0], QStringLiteral("00 00 00 00 00"));
+        for (int i = 1; i + 1 < log.size(); i += 2) {
+            QCOMPARE(log[i], QStringLiteral("00 00 00 00 03"));
+            QCOMPARE(log[i + 1], QStringLiteral("00 00 00 00 E7"));
+        }
+        QVERIFY(rig.shutDown());
+    }
+
+    void closeBoxRunsTheSameShutdown()
+    {
+        WindowRig rig;
+        QVERIFY(rig.start());
+        QVERIFY(rig.waitForReading());
+        QVERIFY(rig.shutDown());
+        QTRY_COMPARE(rig.sim.loggedCommands().last(), QStringLiteral("00 00 00 00 80"));
+        QCOMPARE(ReadStoreFromDisk().value(QStringLiteral("Settings/Commport")), QStringLiteral("2"));
+    }
+
+    void resumeResendsTakeControl()
+    {
+        WindowRig rig;
+        QVERIFY(rig.start());
+        QVERIFY(rig.waitForReading());
+        rig.window->Timer1().stop();
+        QTRY_VERIFY(!rig.window->Link().Busy());
+        const int from = rig.sim.loggedCommands().size();
+        QTest::mouseClick(rig.window->cmdTakeControl, Qt::LeftButton);
+        QVERIFY(rig.window->Timer1().isActive());
+        QVERIFY(rig.sim.waitForLogLines(from + 1, 2000));
+        QCOMPARE(rig.commandsSince(from).first(), QStringLiteral("00 00 00 00 00"));
+        QVERIFY(rig.shutDown());
+    }
+
+    void missingPortIsReportedAndNothingStored()
+    {
+        WindowRig rig;
+        QVERIFY(rig.sim.start({}));
+        WriteStore({{QStringLiteral("Ports/COM2"), QStringLiteral("/nonexistent/tty-solvane")},
+                    {QStringLiteral("Settings/CommSpeed"), QStringLiteral("9600,N,8,1")}});
+        rig.window = std::make_unique<MainWindow>(
+            MainWindowParts{rig.port, rig.store, rig.messages, rig.player, QString()});
+        rig.window->show();
+        rig.window->Form_Load();
+        QCOMPARE(rig.messages.portMessages, 1);
+        QVERIFY(!rig.window->Link().PortOpen());
+        QVERIFY(rig.window->Timer1().isActive());
+        QTest::qWait(350); // a few ticks with the port closed do nothing
+        QVERIFY(!rig.window->HaveFrequency());
+        QVERIFY(rig.shutDown());
+        QCOMPARE(rig.messages.portMessages, 1);
+        // Nothing stored with no open port: the stored speed stays as it was.
+        const auto stored = ReadStoreFromDisk();
+        QVERIFY(!stored.contains(QStringLiteral("Settings/Commport")));
+        QCOMPARE(stored.value(QStringLiteral("Settings/CommSpeed")), QStringLiteral("9600,N,8,1"));
+    }
+
+    void unusableLineSettingsAreReported()
+    {
+        WindowRig rig;
+        QVERIFY(rig.sim.start({}));
+        WriteStore({{QStringLiteral("Ports/COM2"), rig.sim.device()},
+                    {QStringLiteral("Settings/CommSpeed"), QStringLiteral("57600,N,9,1")}});
+        rig.window = std::make_unique<MainWindow>(
+            MainWindowParts{rig.port, rig.store, rig.messages, rig.player, QString()});
+        rig.window->Form_Load();
+        QCOMPARE(rig.messages.portMessages, 1);
+        QVERIFY(!rig.window->Link().PortOpen());
+        QVERIFY(rig.shutDown());
+    }
+
+    void silentRadioKeepsTheWindowLive()
+    {
+        WindowRig rig;
+        QVERIFY(rig.start({QStringLiteral("--silent")}));
+        QTest::qWait(1300);
+        // Each round ends at the time limit, so the poll goes on and the
+        // window keeps answering the user.
+        QVERIFY(!rig.window->HaveFrequency());
+        QVERIFY(rig.sim.loggedCommands().count(QStringLiteral("00 00 00 00 03")) >= 2);
+        QTest::mouseClick(rig.window->cmdDecimals, Qt::LeftButton);
+        QVERIFY(!rig.window->ShowDecimals());
+        rig.sim.send(QStringLiteral("silent off"));
+        QVERIFY(rig.waitForReading(3000));
+        QTRY_COMPARE(rig.window->txtFreq->text(), QStringLiteral("14.200"));
+        QVERIFY(rig.shutDown());
+    }
+
+    void shortReplyIsIgnored()
+    {
+        WindowRig rig;
+        QVERIFY(rig.start({QStringLiteral("--short"), QStringLiteral("1")}));
+        QTest::qWait(1200);
+        QVERIFY(!rig.window->HaveFrequency());
+        QVERIFY(rig.window->txtFreq->text().isEmpty());
+        QCOMPARE(rig.window->pbarSmeter->value(), 0);
+        QVERIFY(rig.shutDown());
+    }
+
+    void strayBytesDoNotStallThePoll()
+    {
+        WindowRig rig;
+        QVERIFY(rig.start({QStringLiteral("--extra"), QStringLiteral("2")}));
+        QVERIFY(rig.waitForReading(2000));
+        const int polls = rig.sim.loggedCommands().count(QStringLiteral("00 00 00 00 03"));
+        QTest::qWait(600);
+        // A long reply ends its wait at once: rounds keep their 100 ms pace.
+        QVERIFY(rig.sim.loggedCommands().count(QStringLiteral("00 00 00 00 03")) >= polls + 3);
+        QCOMPARE(rig.window->txtFreq->text(), QStringLiteral("14.200.00"));
+        QVERIFY(rig.shutDown());
+    }
+
+    void vanishingDeviceIsReportedOnce()
+    {
+        WindowRig rig;
+        QVERIFY(rig.start());
+        QVERIFY(rig.waitForReading());
+        rig.sim.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.window->Link().PortOpen(), 3000);
+        QTest::qWait(500);
+        QCOMPARE(rig.messages.portMessages, 1);
+        // The display keeps the last good reading; the poll idles.
+        QCOMPARE(rig.window->txtFreq->text(), QStringLiteral("14.200.00"));
+        QVERIFY(!rig.window->Link().Busy());
+        QVERIFY(rig.shutDown());
+        QCOMPARE(rig.messages.portMessages, 1);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    UseTemporaryConfigHome();
+    QApplication app(argc, argv);
+    TestWindowLink test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_window_link.moc"

@@ -1,0 +1,70 @@
+#include "window_rig.h"
+
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+namespace {
+QTemporaryDir* configHome = nullptr;
+}
+
+void UseTemporaryConfigHome()
+{
+    configHome = new QTemporaryDir();
+    qputenv("XDG_CONFIG_HOME", configHome->path().toLocal8Bit());
+}
+
+QString ConfigFilePath() { return QDir(configHome->path()).filePath(QStringLiteral("Solvane.conf")); }
+
+void WriteStore(const QMap<QString, QString>& values)
+{
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Solvane"));
+    settings.clear();
+    for (auto it = values.begin(); it != values.end(); ++it)
+        settings.setValue(it.key(), it.value());
+    settings.sync();
+}
+
+QMap<QString, QString> ReadStoreFromDisk()
+{
+    // A fresh reader of the file, not the process's cached view.
+    QSettings settings(ConfigFilePath(), QSettings::IniFormat);
+    QMap<QString, QString> values;
+    for (const QString& key : settings.allKeys())
+        values.insert(key, settings.value(key).toString());
+    return values;
+}
+
+bool WindowRig::start(const QStringList& simArgs, const QString& memoryFile)
+{
+    if (!sim.start(simArgs))
+        return false;
+    WriteStore({{QStringLiteral("Ports/COM2"), sim.device()}});
+    MainWindowParts parts{port, store, messages, player, QString()};
+    if (!memoryFile.isEmpty())
+        parts.memoryFile = memoryFile;
+    window = std::make_unique<MainWindow>(parts);
+    window->show();
+    window->Form_Load();
+    return true;
+}
+
+bool WindowRig::waitForReading(int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!window->HaveFrequency() && clock.elapsed() < timeoutMs)
+        QTest::qWait(10);
+    return window->HaveFrequency();
+}
+
+QStringList WindowRig::commandsSince(int from) const { return sim.loggedCommands().mid(from); }
+
+bool WindowRig::shutDown(int timeoutMs)
+{
+    window->close();
+    QElapsedTimer clock;
+    clock.start();
+    while (!window->Unloaded() && clock.elapsed() < timeoutMs)
+        QTest::qWait(10);
+    return window->Unloaded();
+}

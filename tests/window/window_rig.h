@@ -1,0 +1,48 @@
+#pragma once
+// The real main window on a real QSerialPort, talking over a pty to the
+// project's FT-847 simulator, with the settings in a temporary directory.
+
+#include "main_window.h"
+#include "qt_serial_port.h"
+#include "settings_store.h"
+#include "sim_process.h"
+#include "silent_player.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QTest>
+
+#include <memory>
+
+class CountingMessages final : public UserMessages {
+public:
+    int portMessages = 0;
+    void showPortNotAvailable() override { ++portMessages; }
+};
+
+// XDG_CONFIG_HOME must point at a temporary directory before the first
+// QSettings is made; each test's main() does that through this.
+void UseTemporaryConfigHome();
+QString ConfigFilePath();
+// Rewrites the store: port n maps to `device`, plus any stored settings.
+void WriteStore(const QMap<QString, QString>& values);
+QMap<QString, QString> ReadStoreFromDisk();
+
+struct WindowRig {
+    SimProcess sim;
+    QtSerialPort port;
+    QtSettingsStore store;
+    CountingMessages messages;
+    SilentPlayer player;
+    std::unique_ptr<MainWindow> window;
+
+    // Starts the simulator with `simArgs`, maps port 2 to it and loads the
+    // window. False when the simulator did not come up.
+    bool start(const QStringList& simArgs = {}, const QString& memoryFile = QString());
+    // Waits until the display shows a reading from the radio.
+    bool waitForReading(int timeoutMs = 3000);
+    // Commands the simulator logged since `from`.
+    QStringList commandsSince(int from) const;
+    // Closes the window and waits for the shutdown to run to its end.
+    bool shutDown(int timeoutMs = 3000);
+};

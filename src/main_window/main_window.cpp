@@ -91,7 +91,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
         haveFrequency_ = false;
     });
 
-    speaker_ = new FrequencySpeaker(parts_.player, parts_.soundFallbackDir, this);
+    speaker_ = new FrequencySpeaker(&parts_.player, QStringList{parts_.soundFallbackDir}, this);
     connect(speaker_, &FrequencySpeaker::finished, this, &MainWindow::speakingFinished);
     qApp->installEventFilter(this);
 }

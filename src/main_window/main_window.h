@@ -5,6 +5,7 @@
 #include "cat_protocol.h"
 #include "radio_link.h"
 #include "settings_store.h"
+#include "settings_dialog.h"
 #include "tuning_requests.h"
 
 #include <QPointer>
@@ -22,7 +23,7 @@ class QSlider;
 class SerialPort;
 class SoundPlayer;
 class FrequencySpeaker;
-class SettingsDialog;
+
 
 struct MainWindowParts {
     SerialPort& port;

@@ -8,7 +8,15 @@
 #include "sim_process.h"
 #include "silent_player.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
 #include <QSettings>
 #include <QTest>
 

@@ -1,0 +1,36 @@
+#pragma once
+// A player that plays nothing and finishes each sound at once, and records
+// what it was asked to open.
+
+#include "sound_player.h"
+
+#include <QMetaObject>
+#include <QStringList>
+
+class SilentPlayer final : public SoundPlayer {
+    Q_OBJECT
+public:
+    QStringList opened;
+    int closes = 0;
+
+    bool open(const QString& path) override
+    {
+        opened << path;
+        open_ = true;
+        return true;
+    }
+    void play() override
+    {
+        QMetaObject::invokeMethod(this, [this] { if (open_) emit playbackFinished(); }, Qt::QueuedConnection);
+    }
+    void close() override
+    {
+        ++closes;
+        open_ = false;
+    }
+    bool isOpen() const override { return open_; }
+    qint64 durationMs() const override { return open_ ? 300 : 0; }
+
+private:
+    bool open_ = false;
+};

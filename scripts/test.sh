@@ -11,4 +11,4 @@ BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 # PulseAudio server with a null sink is started around the suite.
 export QT_QPA_PLATFORM=offscreen
 cd "$BUILD_DIR"
-ctest --output-on-failure -j2
+"$ROOT/scripts/with-pulseaudio.sh" ctest --output-on-failure --no-label-summary -j2

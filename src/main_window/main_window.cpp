@@ -358,7 +358,7 @@ void MainWindow::ReadFrequencyAndMode()
         frequencyText_ = FormatFrequencyText(frequencyDigits_, showDecimals_);
         txtFreq->setText(frequencyText_.trimmed());
         modeText_ = cat::ModeText(reading->modeCode);
-        txtMode->setText(modeText_.trimmed());
+        ShowMode(modeText_.trimmed());
         emit statusShown();
     });
 }
@@ -372,6 +372,17 @@ void MainWindow::ReadSMeter()
             return;
         pbarSmeter->setValue(SMeterLevel(static_cast<std::uint8_t>(reply[0])));
     });
+}
+
+void MainWindow::ShowMode(const QString& text)
+{
+    QFont font = txtMode->font();
+    font.setPointSizeF(kCourier45.points);
+    const int room = txtMode->width() - 8; // the frame and margins
+    while (font.pointSizeF() > 8 && QFontMetrics(font).horizontalAdvance(text) > room)
+        font.setPointSizeF(font.pointSizeF() - 1);
+    txtMode->setFont(font);
+    txtMode->setText(text);
 }
 
 void MainWindow::cmdDecimals_Click() { showDecimals_ = !showDecimals_; }

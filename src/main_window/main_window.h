@@ -74,6 +74,9 @@ public:
     void cmdSpeak_Click();
     void Form_DblClick();
     void SpeakNumbers(const QString& spokenText);
+    // Puts a mode text in its box, in the layout's font or smaller when the
+    // longest texts ("CW(N)-R") would not fit.
+    void ShowMode(const QString& text);
 
 signals:
     // The display now holds a new frequency and mode.

@@ -155,8 +155,8 @@ private slots:
         QVERIFY(rig.window->Tuning().mhzUpPending());
         // The radio is retuned by hand: the waiting step now lands in range.
         rig.sim.send(QStringLiteral("freq 7000000"));
-        QVERIFY(logged(rig, from, QStringLiteral("00 71 00 00 01")));
-        QVERIFY(logged(rig, from, QStringLiteral("00 70 00 00 01")));
+        QVERIFY(logged(rig, from, QStringLiteral("07 10 00 00 01")));
+        QVERIFY(logged(rig, from, QStringLiteral("06 90 00 00 01")));
         QVERIFY(rig.shutDown());
     }
 

@@ -5,6 +5,7 @@
 #include "sound_player.h"
 
 #include <QMetaObject>
+#include <QTimer>
 #include <QStringList>
 
 class SilentPlayer final : public SoundPlayer {
@@ -12,6 +13,7 @@ class SilentPlayer final : public SoundPlayer {
 public:
     QStringList opened;
     int closes = 0;
+    int holdMs = 0; // how long each "sound" lasts
 
     bool open(const QString& path) override
     {
@@ -21,7 +23,10 @@ public:
     }
     void play() override
     {
-        QMetaObject::invokeMethod(this, [this] { if (open_) emit playbackFinished(); }, Qt::QueuedConnection);
+        QTimer::singleShot(holdMs, this, [this] {
+            if (open_)
+                emit playbackFinished();
+        });
     }
     void close() override
     {

@@ -1,0 +1,82 @@
+// Speaking the displayed frequency from the real window: the order of the
+// sounds, the poll stopped meanwhile, and the user held off until the end.
+
+#include "window_rig.h"
+
+#include <QFileInfo>
+
+class TestWindowSpeech : public QObject {
+    Q_OBJECT
+
+    static QStringList names(const QStringList& paths)
+    {
+        QStringList out;
+        for (const QString& p : paths)
+            out << QFileInfo(p).fileName();
+        return out;
+    }
+
+private slots:
+    void speaksTheDisplayInOrderWithThePollStopped()
+    {
+        WindowRig rig;
+        rig.player.holdMs = 40;
+        QVERIFY(rig.start());
+        QVERIFY(rig.waitForReading());
+        QCOMPARE(rig.window->txtFreq->text(), QStringLiteral("14.200.00"));
+        QTRY_VERIFY(!rig.window->Link().Busy());
+        QTest::mouseClick(rig.window->cmdSpeak, Qt::LeftButton);
+        QVERIFY(rig.window->Speaking());
+        QVERIFY(!rig.window->Timer1().isActive());
+        const int from = rig.sim.loggedCommands().size();
+
+        // Input is held off while speaking: this press does nothing.
+        QTest::mouseClick(rig.window->Command1[0], Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.window->Speaking(), 5000);
+        QCOMPARE(rig.commandsSince(from), QStringList{}); // no poll, no band command
+        QCOMPARE(names(rig.player.opened),
+                 (QStringList{"1.wav", "4.wav", "Point.wav", "2.wav", "0.wav", "0.wav", "Point.wav", "0.wav", "0.wav"}));
+        QVERIFY(!rig.player.isOpen());
+        QVERIFY(rig.window->Timer1().isActive());
+        QVERIFY(rig.sim.waitForLogLines(from + 2, 2000)); // the poll is back
+        QVERIFY(rig.shutDown());
+    }
+
+    void emptyBoxSpeaksNothingAndResumes()
+    {
+        WindowRig rig;
+        QVERIFY(rig.start({QStringLiteral("--silent")}));
+        QVERIFY(rig.window->txtFreq->text().isEmpty());
+        const int closesBefore = rig.player.closes;
+        rig.window->cmdSpeak_Click();
+        QTRY_VERIFY(!rig.window->Speaking());
+        QVERIFY(rig.player.opened.isEmpty());
+        QVERIFY(rig.player.closes > closesBefore);
+        QVERIFY(rig.window->Timer1().isActive());
+        QVERIFY(rig.shutDown());
+    }
+
+    void closingWhileSpeakingWaitsForTheEnd()
+    {
+        WindowRig rig;
+        rig.player.holdMs = 60;
+        QVERIFY(rig.start());
+        QVERIFY(rig.waitForReading());
+        rig.window->cmdSpeak_Click();
+        rig.window->close();
+        QVERIFY(!rig.window->Unloaded());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.window->Unloaded(), 5000);
+        QCOMPARE(rig.player.opened.size(), 9);
+        QTRY_COMPARE(rig.sim.loggedCommands().last(), QStringLiteral("00 00 00 00 80"));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    UseTemporaryConfigHome();
+    QApplication app(argc, argv);
+    TestWindowSpeech test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_window_speech.moc"

@@ -7,6 +7,10 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 "$ROOT/scripts/build.sh"
 
+# Bounded fuzz runs of the parsers, with address and undefined-behaviour
+# checks (clang's libFuzzer, its own build directory).
+FUZZ_SECONDS="${FUZZ_SECONDS:-20}" "$ROOT/scripts/run-fuzzers.sh"
+
 # No display and no sound server in CI: tests run offscreen, and a private
 # PulseAudio server with a null sink is started around the suite.
 export QT_QPA_PLATFORM=offscreen

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Regenerates docs/screenshot.png: Solvane on a virtual X server, showing a
+# live reading from the simulator.
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
+WORK="$(mktemp -d)"
+PIDS=()
+cleanup() { for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$WORK"; }
+trap cleanup EXIT
+
+"$BUILD_DIR/simulator/ft847-sim" --link "$WORK/ft847" --freq 1420750 --mode 01 --smeter 17 </dev/null >"$WORK/sim.out" 2>&1 &
+PIDS+=($!)
+for _ in $(seq 50); do grep -q '^DEVICE ' "$WORK/sim.out" && break; sleep 0.1; done
+
+export XDG_CONFIG_HOME="$WORK/config"
+mkdir -p "$XDG_CONFIG_HOME"
+printf '[Ports]\nCOM2=%s\n' "$WORK/ft847" >"$XDG_CONFIG_HOME/Solvane.conf"
+mkdir -p "$WORK/run" && cp "$ROOT/demo/Memories.txt" "$WORK/run/"
+
+Xvfb :93 -screen 0 700x520x24 >/dev/null 2>&1 &
+PIDS+=($!)
+sleep 1
+export DISPLAY=:93
+(cd "$WORK/run" && "$BUILD_DIR/src/app/solvane") &
+PIDS+=($!)
+sleep 3
+import -window root -crop 637x448+0+0 "$ROOT/docs/screenshot.png"
+echo "wrote docs/screenshot.png"

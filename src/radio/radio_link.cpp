@@ -9,6 +9,8 @@ RadioLink::RadioLink(SerialPort& port, UserMessages& messages, DeviceResolver re
 {
     deadline_.setSingleShot(true);
     connect(&deadline_, &QTimer::timeout, this, &RadioLink::onDeadline);
+    settleTimer_.setSingleShot(true);
+    connect(&settleTimer_, &QTimer::timeout, this, &RadioLink::endSettling);
     connect(&port_, &SerialPort::bytesWritten, this, &RadioLink::checkSent);
     connect(&port_, &SerialPort::readyRead, this, &RadioLink::checkReply);
     connect(&port_, &SerialPort::failed, this, &RadioLink::onPortFailed);
@@ -33,8 +35,7 @@ void RadioLink::ClosePort()
 {
     // Whatever was queued was meant for the radio on this port.
     AbandonQueued();
-    if (state_ != LineState::Idle)
-        finishExchange(false);
+    abortLine();
     port_.close();
 }
 
@@ -123,6 +124,8 @@ void RadioLink::BreakWait()
 {
     if (state_ == LineState::Waiting)
         finishExchange(true);
+    else if (state_ == LineState::Settling)
+        endSettling();
 }
 
 void RadioLink::AbandonQueued()
@@ -194,6 +197,12 @@ void RadioLink::beginWaiting()
 
 void RadioLink::checkReply()
 {
+    if (state_ == LineState::Settling) {
+        port_.discardInput();
+        if (settleClock_.elapsed() < SettleLimit)
+            settleTimer_.start(SettleQuiet);
+        return;
+    }
     // At least, not exactly: a stray extra byte must not turn into a hang.
     // The surplus is dropped by the next exchange's discard.
     if (state_ == LineState::Waiting && port_.bytesAvailable() >= current_.replyCount)
@@ -203,12 +212,12 @@ void RadioLink::checkReply()
 void RadioLink::onDeadline()
 {
     if (state_ == LineState::Waiting)
-        finishExchange(true);
+        finishExchange(true, port_.bytesAvailable() < current_.replyCount);
     else if (state_ == LineState::Sending)
         finishExchange(false); // the line is stuck: give up on this command
 }
 
-void RadioLink::finishExchange(bool readReply)
+void RadioLink::finishExchange(bool readReply, bool settleAfter)
 {
     deadline_.stop();
     Exchange done = std::move(current_);
@@ -223,7 +232,33 @@ void RadioLink::finishExchange(bool readReply)
     if (done.handler)
         done.handler(reply);
     emit exchangeFinished(done.command, reply);
+    if (settleAfter && state_ == LineState::Idle && port_.isOpen()) {
+        state_ = LineState::Settling;
+        settleClock_.start();
+        settleTimer_.start(SettleQuiet);
+        return;
+    }
     pump();
+}
+
+void RadioLink::endSettling()
+{
+    if (state_ != LineState::Settling)
+        return;
+    settleTimer_.stop();
+    port_.discardInput();
+    state_ = LineState::Idle;
+    pump();
+}
+
+void RadioLink::abortLine()
+{
+    if (state_ == LineState::Settling) {
+        settleTimer_.stop();
+        state_ = LineState::Idle;
+    } else if (state_ != LineState::Idle) {
+        finishExchange(false);
+    }
 }
 
 void RadioLink::onPortFailed()
@@ -231,8 +266,7 @@ void RadioLink::onPortFailed()
     // The port has closed itself. Tell the user once and stop everything
     // queued for the lost radio.
     AbandonQueued();
-    if (state_ != LineState::Idle)
-        finishExchange(false);
+    abortLine();
     messages_.showPortNotAvailable();
     emit portLost();
 }

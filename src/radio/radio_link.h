@@ -14,6 +14,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <array>
@@ -27,6 +28,12 @@ public:
     static constexpr int ReplyTimeout = 500; // ms
     // Five bytes take 10 ms at 4800 baud; anything near this is a stuck line.
     static constexpr int SendTimeout = 500; // ms
+    // After a reply wait ran out, a late answer may still be on its way. The
+    // line must stay quiet this long (bytes arriving meanwhile are dropped,
+    // for at most SettleLimit) before the next command, so the late bytes
+    // are never taken as the next reply.
+    static constexpr int SettleQuiet = 250; // ms
+    static constexpr int SettleLimit = 1000; // ms
 
     using ReplyHandler = std::function<void(const QByteArray& reply)>;
     using DeviceResolver = std::function<QString(int portNumber)>;
@@ -93,14 +100,16 @@ private:
         std::function<void()> step;
         quint64 id = 0;
     };
-    enum class LineState { Idle, Sending, Waiting };
+    enum class LineState { Idle, Sending, Waiting, Settling };
 
     void pump();
     void startExchange(Exchange exchange);
     void checkSent();
     void beginWaiting();
     void checkReply();
-    void finishExchange(bool readReply);
+    void finishExchange(bool readReply, bool settleAfter = false);
+    void endSettling();
+    void abortLine();
     void onDeadline();
     void onPortFailed();
 
@@ -117,6 +126,8 @@ private:
     Exchange current_;
     LineState state_ = LineState::Idle;
     QTimer deadline_;
+    QTimer settleTimer_;
+    QElapsedTimer settleClock_;
     quint64 nextId_ = 1;
     quint64 lastSentId_ = 0; // exchange that ReadReply may still extend
     bool pumping_ = false;

@@ -116,8 +116,8 @@ private slots:
     {
         WindowRig rig;
         QVERIFY(rig.start({QStringLiteral("--silent")}));
-        QTest::qWait(1300);
-        // Each round ends at the time limit, so the poll goes on and the
+        QTest::qWait(2600);
+        // Each read ends at the time limit (and a short quiet spell after it), so the poll goes on and the
         // window keeps answering the user.
         QVERIFY(!rig.window->HaveFrequency());
         QVERIFY(rig.sim.loggedCommands().count(QStringLiteral("00 00 00 00 03")) >= 2);

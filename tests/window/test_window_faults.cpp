@@ -1,0 +1,172 @@
+// Faults a serial line and a user can produce, against the simulator over a
+// pty: each case names what Solvane must do.
+
+#include "settings_dialog.h"
+#include "window_rig.h"
+
+#include <QSet>
+
+namespace {
+
+// Samples the display while `ms` pass; returns every distinct text shown.
+struct Watch {
+    QSet<QString> frequencies, modes;
+    QSet<int> meters;
+    void sample(MainWindow& w, int ms)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < ms) {
+            frequencies.insert(w.txtFreq->text());
+            modes.insert(w.txtMode->text());
+            meters.insert(w.pbarSmeter->value());
+            QTest::qWait(5);
+        }
+    }
+};
+
+SettingsDialog* waitForDialog(MainWindow& window, int timeoutMs = 2000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!(window.Form2() && window.Form2()->isVisible()) && clock.elapsed() < timeoutMs)
+        QTest::qWait(5);
+    return window.Form2();
+}
+
+} // namespace
+
+class TestWindowFaults : public QObject {
+    Q_OBJECT
+private slots:
+    void answerInsideTheLimitIsShown()
+    {
+        WindowRig rig;
+        QVERIFY(rig.start({"--delay-ms", "400", "--smeter", "12"}));
+        QVERIFY(rig.waitForReading(4000));
+        QCOMPARE(rig.window->txtFreq->text(), QStringLiteral("14.200.00"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.window->pbarSmeter->value(), 12, 4000);
+        QVERIFY(rig.shutDown());
+    }
+
+    void answerOutsideTheLimitIsNeverMisread()
+    {
+        // Each answer comes 200 ms after the wait gave up. It must not be
+        // taken as the reply to the next command.
+        WindowRig rig;
+        QVERIFY(rig.start({"--delay-ms", "700", "--smeter", "12"}));
+        Watch watch;
+        watch.sample(*rig.window, 3500);
+        QVERIFY(!rig.window->HaveFrequency());
+        QCOMPARE(watch.meters, QSet<int>{0});
+        QVERIFY(rig.shutDown());
+    }
+
+    void shortRepliesOfEveryLengthAreIgnored_data()
+    {
+        QTest::addColumn<int>("missing");
+        for (int n = 1; n <= 4; ++n)
+            QTest::addRow("%d short", n) << n;
+    }
+    void shortRepliesOfEveryLengthAreIgnored()
+    {
+        QFETCH(int, missing);
+        WindowRig rig;
+        QVERIFY(rig.start({"--short", QString::number(missing), "--smeter", "12"}));
+        Watch watch;
+        watch.sample(*rig.window, 1600);
+        QCOMPARE(watch.frequencies, QSet<QString>{QString()});
+        QVERIFY(rig.shutDown());
+    }
+
+    void garbageAndRandomFaultsShowOnlyWholeReplies_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("garbage between replies") << QStringList{"--garbage-every", "2"};
+        QTest::newRow("stray extra bytes") << QStringList{"--extra", "3"};
+        QTest::newRow("random faults") << QStringList{"--fault-rate", "0.3", "--seed", "7"};
+    }
+    void garbageAndRandomFaultsShowOnlyWholeReplies()
+    {
+        QFETCH(QStringList, args);
+        WindowRig rig;
+        QVERIFY(rig.start(args + QStringList{"--smeter", "12"}));
+        Watch watch;
+        watch.sample(*rig.window, 3000);
+        QVERIFY(rig.window->HaveFrequency());
+        watch.frequencies.remove(QString());
+        watch.modes.remove(QString());
+        watch.meters.remove(0);
+        QCOMPARE(watch.frequencies, QSet<QString>{QStringLiteral("14.200.00")});
+        QCOMPARE(watch.modes, QSet<QString>{QStringLiteral("USB")});
+        QCOMPARE(watch.meters, QSet<int>{12});
+        for (const QString& line : rig.sim.loggedCommands())
+            QVERIFY2(!line.startsWith(QLatin1String("PARTIAL")), qPrintable(line));
+        QVERIFY(rig.shutDown());
+    }
+
+    void vanishedDeviceIsChosenAgainAtANewPath()
+    {
+        WindowRig rig;
+        QVERIFY(rig.start({"--baud", "4800"}));
+        QVERIFY(rig.waitForReading());
+        QTRY_VERIFY(rig.window->Link().AwaitingReply());
+        rig.sim.stop(); // in the middle of an exchange
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.window->Link().PortOpen(), 3000);
+        QCOMPARE(rig.messages.portMessages, 1);
+
+        SimProcess back;
+        QVERIFY(back.start({"--freq", "4334250", "--mode", "08"}));
+        WriteStore({{QStringLiteral("Ports/COM2"), QStringLiteral("/nonexistent/gone")},
+                    {QStringLiteral("Ports/COM4"), back.device()}});
+        QTest::mouseClick(rig.window->cmdSettings, Qt::LeftButton);
+        SettingsDialog* dialog = waitForDialog(*rig.window);
+        QVERIFY(dialog);
+        dialog->cboCommPort->setEditText(QStringLiteral("4"));
+        QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
+        QTRY_VERIFY(!rig.window->Form2());
+        QTRY_COMPARE_WITH_TIMEOUT(rig.window->txtFreq->text(), QStringLiteral("43.342.50"), 3000);
+        QCOMPARE(rig.messages.portMessages, 1);
+        QVERIFY(rig.shutDown());
+        QTRY_COMPARE(back.loggedCommands().last(), QStringLiteral("00 00 00 00 80"));
+    }
+
+    void exitDuringAWaitReleasesPromptly()
+    {
+        WindowRig rig;
+        QVERIFY(rig.start({"--silent"}));
+        QTRY_VERIFY(rig.window->Link().AwaitingReply());
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(rig.window->cmdExit, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.window->Unloaded(), 3000);
+        QVERIFY2(clock.elapsed() < RadioLink::ReplyTimeout, qPrintable(QString::number(clock.elapsed())));
+        QTRY_COMPARE(rig.sim.loggedCommands().last(), QStringLiteral("00 00 00 00 80"));
+    }
+
+    void settingsDuringTheQuietSpellOpensAtOnce()
+    {
+        WindowRig rig;
+        QVERIFY(rig.start({"--silent"}));
+        // Wait out one reply time-out: the link is now letting the line settle.
+        QTRY_VERIFY(rig.window->Link().AwaitingReply());
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.window->Link().AwaitingReply(), 2000);
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(rig.window->cmdSettings, Qt::LeftButton);
+        QVERIFY(waitForDialog(*rig.window));
+        QVERIFY(clock.elapsed() < RadioLink::ReplyTimeout);
+        rig.window->Form2()->reject();
+        QVERIFY(rig.shutDown());
+    }
+};
+
+int main(int argc, char** argv)
+{
+    UseTemporaryConfigHome();
+    QApplication app(argc, argv);
+    TestWindowFaults test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_window_faults.moc"

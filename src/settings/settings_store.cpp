@@ -5,7 +5,6 @@
 #include <QSettings>
 
 namespace {
-const QString kSection = QStringLiteral("Settings");
 const QString kPortKey = QStringLiteral("Settings/Commport");
 const QString kSpeedKey = QStringLiteral("Settings/CommSpeed");
 } // namespace

@@ -25,14 +25,6 @@ struct Watch {
     }
 };
 
-SettingsDialog* waitForDialog(MainWindow& window, int timeoutMs = 2000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!(window.Form2() && window.Form2()->isVisible()) && clock.elapsed() < timeoutMs)
-        QTest::qWait(5);
-    return window.Form2();
-}
 
 } // namespace
 

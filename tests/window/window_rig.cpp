@@ -68,3 +68,12 @@ bool WindowRig::shutDown(int timeoutMs)
         QTest::qWait(10);
     return window->Unloaded();
 }
+
+SettingsDialog* waitForDialog(MainWindow& window, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!(window.Form2() && window.Form2()->isVisible()) && clock.elapsed() < timeoutMs)
+        QTest::qWait(5);
+    return window.Form2();
+}

@@ -36,6 +36,9 @@ QString ConfigFilePath();
 void WriteStore(const QMap<QString, QString>& values);
 QMap<QString, QString> ReadStoreFromDisk();
 
+// The settings dialog once it is on screen, or null after `timeoutMs`.
+SettingsDialog* waitForDialog(MainWindow& window, int timeoutMs = 2000);
+
 struct WindowRig {
     SimProcess sim;
     QtSerialPort port;

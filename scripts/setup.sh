@@ -11,6 +11,9 @@ PACKAGES=(
   pulseaudio pulseaudio-utils sox espeak-ng
   xvfb xauth imagemagick
   fonts-liberation fonts-dejavu-core
+  libhamlib-utils
+  desktop-file-utils appstream lintian man-db file dpkg-dev
+  at-spi2-core python3-pyatspi gir1.2-atspi-2.0 dbus-x11 openbox
 )
 
 missing=()

@@ -479,6 +479,8 @@ void MainWindow::LoadMemories()
     // No entry chosen yet: the first pick or the first Down key takes entry 0.
     cboMemories->setCurrentIndex(-1);
     cboMemories->setEditText(caption);
+    // setEditText leaves the cursor at the end, scrolling the first letter off.
+    cboMemories->lineEdit()->setCursorPosition(0);
 }
 
 void MainWindow::cboMemories_Click()

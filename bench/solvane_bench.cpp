@@ -39,7 +39,7 @@ public:
 
 class NoMessages final : public UserMessages {
 public:
-    void showPortNotAvailable() override {}
+    void showPortNotAvailable(const QString&) override {}
 };
 
 double cpuSeconds()

@@ -47,7 +47,7 @@ private:
 
 class NoMessages final : public UserMessages {
 public:
-    void showPortNotAvailable() override {}
+    void showPortNotAvailable(const QString&) override {}
 };
 
 } // namespace

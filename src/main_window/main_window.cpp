@@ -1,12 +1,12 @@
 #include "main_window.h"
 
 #include "band_table.h"
+#include "control_builder.h"
 #include "control_layout.h"
 #include "frequency_display.h"
 #include "frequency_speaker.h"
 #include "memory_file.h"
 #include "port_mapping.h"
-#include "settings_dialog.h"
 #include "sound_player.h"
 
 #include <QApplication>
@@ -20,33 +20,10 @@
 #include <QSlider>
 
 #include <algorithm>
-#include <vector>
 
 namespace {
 
 constexpr int kPollIntervalMs = 100;
-
-int px(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
-
-QString styleFor(const ControlSpec& spec)
-{
-    if (spec.background.r < 0)
-        return {};
-    return QStringLiteral("background-color: rgb(%1,%2,%3);")
-        .arg(spec.background.r)
-        .arg(spec.background.g)
-        .arg(spec.background.b);
-}
-
-Qt::Alignment alignmentOf(Align align)
-{
-    switch (align) {
-    case Align::Centre: return Qt::AlignCenter;
-    case Align::Right: return Qt::AlignRight | Qt::AlignVCenter;
-    case Align::Left: break;
-    }
-    return Qt::AlignLeft | Qt::AlignVCenter;
-}
 
 // Input that counts as the user acting; swallowed while speaking.
 bool isUserInput(QEvent::Type type)
@@ -70,25 +47,49 @@ bool isUserInput(QEvent::Type type)
     }
 }
 
+// Slider units a key asks for: arrows one, page keys ten. Home and End
+// would throw the thumb to an end, so they tune nothing.
+int keyUnits(int key)
+{
+    switch (key) {
+    case Qt::Key_Right:
+    case Qt::Key_Up: return 1;
+    case Qt::Key_Left:
+    case Qt::Key_Down: return -1;
+    case Qt::Key_PageUp: return 10;
+    case Qt::Key_PageDown: return -10;
+    default: return 0;
+    }
+}
+
+bool isSliderKey(int key) { return keyUnits(key) != 0 || key == Qt::Key_Home || key == Qt::Key_End; }
+
 } // namespace
 
 MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     : QWidget(parent)
     , parts_(std::move(parts))
-    , link_(parts_.port, parts_.messages, [this](int n) { return deviceForPort(n); }, this)
+    , radio_(parts_.port, parts_.messages, [this](int n) { return deviceForPort(n); }, this)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Solvane - FT-847 control, written by the Solvane developers"));
-    setFixedSize(px(kClientWidthTwips), px(kClientHeightTwips));
-    buildControls();
+    setFixedSize(TwipsToPixels(kClientWidthTwips), TwipsToPixels(kClientHeightTwips));
+    BuildControls(*this);
+    findControls();
+    connectControls();
 
     timer1_.setObjectName(QStringLiteral("Timer1"));
     connect(&timer1_, &QTimer::timeout, this, &MainWindow::Timer1_Timer);
-    link_.SetWaitBreaker([this] { return settingsRequested_; });
-    connect(&link_, &RadioLink::portLost, this, [this] {
-        // The poll goes on doing nothing until a port is chosen; a pending
-        // reading no longer describes the radio.
-        haveFrequency_ = false;
+    unloadGuard_.setSingleShot(true);
+    connect(&unloadGuard_, &QTimer::timeout, this, &MainWindow::finishUnload);
+    Link().SetWaitBreaker([this] { return settingsRequested_; });
+    connect(&radio_, &Transceiver::frequencyRead, this, &MainWindow::showReading);
+    connect(&radio_, &Transceiver::sMeterRead, this, &MainWindow::showSMeter);
+    connect(&radio_, &Transceiver::roundFinished, this, &MainWindow::endOfTick);
+    connect(&radio_, &Transceiver::portLost, this, [this] {
+        // The release can no longer go out: the shutdown ends here.
+        if (unloading_)
+            finishUnload();
     });
 
     speaker_ = new FrequencySpeaker(&parts_.player, QStringList{parts_.soundFallbackDir}, this);
@@ -105,89 +106,8 @@ QString MainWindow::deviceForPort(int portNumber)
 
 bool MainWindow::Speaking() const { return speaker_ && speaker_->isSpeaking(); }
 
-// --- Layout -------------------------------------------------------------------
-
-void MainWindow::buildControls()
+void MainWindow::findControls()
 {
-    std::vector<std::pair<int, QWidget*>> tabOrder;
-    for (const ControlSpec& spec : kMainWindowControls) {
-        QWidget* widget = nullptr;
-        const QString caption = QString::fromUtf8(spec.caption);
-        switch (spec.kind) {
-        case ControlKind::TextBox: {
-            auto* box = new QLineEdit(this);
-            box->setAlignment(alignmentOf(spec.align));
-            box->setReadOnly(true); // the radio writes it, the user reads it
-            widget = box;
-            break;
-        }
-        case ControlKind::Label: {
-            auto* label = new QLabel(caption, this);
-            label->setAlignment(alignmentOf(spec.align));
-            if (spec.framed)
-                label->setFrameStyle(QFrame::Box | QFrame::Plain);
-            label->setAutoFillBackground(true);
-            widget = label;
-            break;
-        }
-        case ControlKind::ProgressBar: {
-            auto* bar = new QProgressBar(this);
-            bar->setRange(0, 31);
-            bar->setValue(0);
-            bar->setTextVisible(false);
-            widget = bar;
-            break;
-        }
-        case ControlKind::Button: {
-            auto* button = new QPushButton(caption, this);
-            button->setAutoDefault(false);
-            widget = button;
-            break;
-        }
-        case ControlKind::ComboBox: {
-            auto* combo = new QComboBox(this);
-            combo->setEditable(true);
-            combo->setInsertPolicy(QComboBox::NoInsert);
-            combo->setEditText(caption);
-            widget = combo;
-            break;
-        }
-        case ControlKind::Slider: {
-            auto* slider = new QSlider(Qt::Horizontal, this);
-            slider->setRange(0, 100);
-            slider->setValue(kSliderCentre);
-            widget = slider;
-            break;
-        }
-        }
-        widget->setObjectName(QString::fromLatin1(spec.name));
-        widget->setGeometry(px(spec.left), px(spec.top), px(spec.width), px(spec.height));
-        if (spec.font.family) {
-            QFont font(QString::fromLatin1(spec.font.family));
-            font.setPointSizeF(spec.font.points);
-            font.setBold(spec.font.bold);
-            widget->setFont(font);
-        }
-        if (!styleFor(spec).isEmpty()) {
-            const QString selector = spec.kind == ControlKind::Label ? QStringLiteral("QLabel")
-                                   : spec.kind == ControlKind::Button ? QStringLiteral("QPushButton")
-                                   : spec.kind == ControlKind::ComboBox ? QStringLiteral("QComboBox")
-                                                                        : QStringLiteral("QLineEdit");
-            QString style = selector + QStringLiteral(" { ") + styleFor(spec);
-            if (spec.kind == ControlKind::Button)
-                style += QStringLiteral(" border: 1px solid gray; border-radius: 2px; }"
-                                        " QPushButton:pressed { background-color: rgb(200,200,200); }"
-                                        " QPushButton:focus { border: 2px solid black; }");
-            else if (spec.kind == ControlKind::Label && spec.framed)
-                style += QStringLiteral(" border: 1px solid black; }");
-            else
-                style += QStringLiteral(" }");
-            widget->setStyleSheet(style);
-        }
-        if (widget->focusPolicy() != Qt::NoFocus)
-            tabOrder.emplace_back(spec.tabIndex, widget);
-    }
-
     txtFreq = findChild<QLineEdit*>(QStringLiteral("txtFreq"));
     txtMode = findChild<QLineEdit*>(QStringLiteral("txtMode"));
     Label1 = findChild<QLabel*>(QStringLiteral("Label1"));
@@ -208,12 +128,10 @@ void MainWindow::buildControls()
         Command1[i] = findChild<QPushButton*>(QStringLiteral("Command1(%1)").arg(i));
     for (int i = 0; i < 6; ++i)
         Command2[i] = findChild<QPushButton*>(QStringLiteral("Command2(%1)").arg(i));
+}
 
-    std::stable_sort(tabOrder.begin(), tabOrder.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (size_t i = 1; i < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
-
+void MainWindow::connectControls()
+{
     for (int i = 0; i < 8; ++i)
         connect(Command1[i], &QPushButton::clicked, this, [this, i] { Command1_Click(i); });
     for (int i = 0; i < 6; ++i)
@@ -226,15 +144,9 @@ void MainWindow::buildControls()
     connect(cmdMhzPlus, &QPushButton::clicked, this, &MainWindow::cmdMhzPlus_Click);
     connect(cmdMhzMinus, &QPushButton::clicked, this, &MainWindow::cmdMhzMinus_Click);
     connect(cboMemories, &QComboBox::activated, this, [this] { cboMemories_Click(); });
-
-    for (int s = 0; s < 3; ++s) {
-        QSlider* slider = sliders[s];
-        // Any press on the slider counts, not just one on the handle, so the
-        // mouse events are watched directly rather than sliderPressed.
-        slider->installEventFilter(this);
-        connect(slider, &QSlider::valueChanged, this,
-                [this, s] { tuning_.SliderScroll(static_cast<TuningSlider>(s)); });
-    }
+    for (int s = 0; s < 3; ++s)
+        connect(sliders[s], &QSlider::valueChanged, this,
+                [this, s](int value) { radio_.SliderMoved(static_cast<TuningSlider>(s), value); });
 }
 
 // --- Start-up and shutdown ----------------------------------------------------
@@ -243,35 +155,26 @@ void MainWindow::Initialise()
 {
     showDecimals_ = true;
     timer1_.setInterval(kPollIntervalMs);
-    tuning_ = TuningRequests();
     settingsRequested_ = false;
     const PortChoice stored = parts_.store.Load();
     commPortNumber_ = stored.CommPortNumber;
     commSettings_ = stored.CommSettings;
+    Link().SetPortNote(parts_.store.Problem());
     LoadMemories();
 }
 
 void MainWindow::Form_Load()
 {
     Initialise();
-    link_.OpenPort(commPortNumber_, commSettings_);
-    TakeControl();
-    timer1_.start();
+    radio_.OpenPort(commPortNumber_, commSettings_, true);
+    cmdTakeControl_Click();
     cmdExit->setFocus();
 }
 
-void MainWindow::TakeControl()
+void MainWindow::cmdTakeControl_Click()
 {
-    link_.ClearParameters();
-    link_.SendCommand(cat::CatOn);
+    radio_.TakeControl();
     timer1_.start();
-}
-
-void MainWindow::ReleaseControl()
-{
-    timer1_.stop();
-    link_.ClearParameters();
-    link_.SendCommand(cat::CatOff);
 }
 
 void MainWindow::cmdExit_Click()
@@ -286,56 +189,65 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->accept();
         return;
     }
-    // The window closes once the release command is on the wire; until then
-    // the close is held back, never cancelled.
-    event->ignore();
     if (Speaking()) {
+        // Speaking holds the program; the close follows its last sound.
         closeAfterSpeaking_ = true;
+        event->ignore();
         return;
     }
-    if (unloading_)
+    if (unloading_) {
+        event->ignore();
         return;
+    }
     unloading_ = true;
+    timer1_.stop();
     if (form2_)
         form2_->reject();
-    // Whatever the poll still had queued is of no use now; a reply wait in
-    // progress ends at once so the release goes out promptly.
-    link_.AbandonQueued();
-    link_.BreakWait();
-    ReleaseControl();
-    link_.Then([this] { finishUnload(); });
+    emit unloadStarted();
+    if (!radio_.PortOpen()) {
+        // Nothing to hand back: end now, in this close, not a nested one.
+        finishUnload();
+        event->accept();
+        return;
+    }
+    // The window closes once the release command is on the wire; until then
+    // the close is held back, never cancelled. Whatever the poll still had
+    // queued is of no use now; a wait in progress ends and the line settles.
+    event->ignore();
+    Link().AbandonQueued();
+    Link().BreakWait();
+    radio_.ReleaseControl();
+    Link().Then([this] { finishUnload(); });
+    // However the line ends (the port failing mid-write drops the step
+    // above), the program ends within this bound.
+    unloadGuard_.start(UnloadLimitMs);
 }
 
 void MainWindow::finishUnload()
 {
-    if (link_.PortOpen()) {
-        link_.ClosePort();
+    if (unloaded_)
+        return;
+    unloadGuard_.stop();
+    if (radio_.PortOpen()) {
+        radio_.ClosePort();
         parts_.store.Save({commPortNumber_, commSettings_});
+    } else {
+        radio_.ClosePort(); // stops watching for a missing device
     }
     if (parts_.player.isOpen())
         parts_.player.close();
     unloaded_ = true;
-    close();
+    // From the event loop, never inside a close already under way.
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 // --- Poll ---------------------------------------------------------------------
 
 void MainWindow::Timer1_Timer()
 {
-    // One round at a time: a tick that finds the line busy starts nothing.
-    if (link_.Busy())
-        return;
-    if (link_.PortOpen()) {
-        ReadFrequencyAndMode();
-        ReadSMeter();
-        link_.Then([this] {
-            if (link_.PortOpen())
-                ApplyPendingTuning();
-            endOfTick();
-        });
-    } else {
-        endOfTick();
-    }
+    // A raised Settings request skips the reads: the dialog opens at the end
+    // of this tick without putting anything on the line.
+    radio_.PollRound(!settingsRequested_);
 }
 
 void MainWindow::endOfTick()
@@ -344,44 +256,36 @@ void MainWindow::endOfTick()
         Form_DblClick();
 }
 
-void MainWindow::ReadFrequencyAndMode()
+void MainWindow::showReading(bool)
 {
-    link_.ClearParameters();
-    link_.SendCommand(cat::ReadFrequencyMode);
-    link_.ReadReply(cat::ReplyLength(cat::ReadFrequencyMode), [this](const QByteArray& reply) {
-        const auto reading = DecodeFrequencyReply(reply);
-        if (!reading)
-            return; // short, long or garbled: the display keeps what it had
-        frequencyDigits_ = reading->frequencyDigits;
-        currentFrequency_ = reading->frequency;
-        haveFrequency_ = true;
-        frequencyText_ = FormatFrequencyText(frequencyDigits_, showDecimals_);
-        txtFreq->setText(frequencyText_.trimmed());
-        modeText_ = cat::ModeText(reading->modeCode);
-        ShowMode(modeText_.trimmed());
-        emit statusShown();
-    });
+    // Each box is written only when what it shows changes: a steady radio
+    // costs no repaint and tells a screen reader nothing new.
+    frequencyText_ = FormatFrequencyText(radio_.FrequencyDigits(), showDecimals_);
+    const QString shown = frequencyText_.trimmed();
+    if (txtFreq->text() != shown)
+        txtFreq->setText(shown);
+    modeText_ = cat::ModeText(radio_.ModeCode());
+    ShowMode(modeText_.trimmed());
+    emit statusShown();
 }
 
-void MainWindow::ReadSMeter()
+void MainWindow::showSMeter(int level)
 {
-    link_.ClearParameters();
-    link_.SendCommand(cat::ReadRxStatus);
-    link_.ReadReply(cat::ReplyLength(cat::ReadRxStatus), [this](const QByteArray& reply) {
-        if (reply.size() != 1)
-            return;
-        pbarSmeter->setValue(SMeterLevel(static_cast<std::uint8_t>(reply[0])));
-    });
+    if (pbarSmeter->value() != level)
+        pbarSmeter->setValue(level);
 }
 
 void MainWindow::ShowMode(const QString& text)
 {
+    if (txtMode->text() == text)
+        return;
     QFont font = txtMode->font();
     font.setPointSizeF(kCourier45.points);
     const int room = txtMode->width() - 8; // the frame and margins
     while (font.pointSizeF() > 8 && QFontMetrics(font).horizontalAdvance(text) > room)
         font.setPointSizeF(font.pointSizeF() - 1);
-    txtMode->setFont(font);
+    if (font != txtMode->font())
+        txtMode->setFont(font);
     txtMode->setText(text);
 }
 
@@ -389,44 +293,54 @@ void MainWindow::cmdDecimals_Click() { showDecimals_ = !showDecimals_; }
 
 // --- Tuning -------------------------------------------------------------------
 
-void MainWindow::ApplyPendingTuning()
-{
-    const std::array<int, 3> values{sldLow->value(), sldMid->value(), sldHigh->value()};
-    tuning_.ApplyPendingTuning(currentFrequency_, haveFrequency_, values, [this](cat::Frequency10Hz target) {
-        link_.EncodeFrequency(target);
-        if (link_.OutOfRange())
-            return false;
-        link_.SendCommand(cat::SetFrequency);
-        return true;
-    });
-}
-
 bool MainWindow::sliderEvent(QSlider* slider, QEvent* event)
 {
     const int s = int(std::find(sliders.begin(), sliders.end(), slider) - sliders.begin());
     if (s < 0 || s > 2)
         return false;
     const auto which = static_cast<TuningSlider>(s);
-    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
         if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-            tuning_.SliderMouseDown(which, currentFrequency_, haveFrequency_);
-    } else if (event->type() == QEvent::MouseButtonRelease) {
+            radio_.SliderMouseDown(which);
+        return false;
+    case QEvent::MouseButtonRelease:
         if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
             // Let the slider finish its own release first, then spring back.
             QMetaObject::invokeMethod(this, [this, slider, which] {
-                tuning_.SliderMouseUp(which);
+                radio_.SliderMouseUp(which);
                 slider->setValue(kSliderCentre);
             }, Qt::QueuedConnection);
         }
+        return false;
+    case QEvent::KeyPress: {
+        // Keys tune from the reading like a drag, and the thumb never
+        // leaves the centre, so the next drag measures from there.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (!isSliderKey(key) || static_cast<QKeyEvent*>(event)->modifiers() & ~Qt::KeypadModifier)
+            return false;
+        if (const int units = keyUnits(key))
+            radio_.SliderKeyStep(which, units);
+        return true;
     }
-    return false;
+    case QEvent::Wheel:
+        return true; // a wheel would move the thumb off centre and send nothing
+    default:
+        return false;
+    }
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::KeyPress)
+        lastInputWasKey_ = true;
+    else if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease)
+        lastInputWasKey_ = false;
     // Speaking holds the program: no handler runs until the last sound has
     // played, though the window still repaints.
-    if (Speaking() && isUserInput(event->type()))
+    if (Speaking() && isUserInput(type))
         return true;
     if (auto* slider = qobject_cast<QSlider*>(watched))
         return sliderEvent(slider, event);
@@ -438,11 +352,8 @@ void MainWindow::Command1_Click(int Index)
     timer1_.stop();
     if (Index >= 0 && Index < int(kBandButtons.size())) {
         const BandButton& band = kBandButtons[Index];
-        link_.EncodeFrequencyKhz(band.kilohertz); // every band spot is in range
-        link_.SendCommand(cat::SetFrequency);
-        link_.ClearParameters();
-        link_.SetParameter(0, band.modeCode);
-        link_.SendCommand(cat::SetMode);
+        radio_.SetFrequencyKhz(band.kilohertz); // every band spot is in range
+        radio_.SetMode(band.modeCode);
     }
     timer1_.start();
 }
@@ -450,11 +361,8 @@ void MainWindow::Command1_Click(int Index)
 void MainWindow::Command2_Click(int Index)
 {
     timer1_.stop();
-    if (Index >= 0 && Index < int(kModeButtons.size())) {
-        link_.ClearParameters();
-        link_.SetParameter(0, kModeButtons[Index].modeCode);
-        link_.SendCommand(cat::SetMode);
-    }
+    if (Index >= 0 && Index < int(kModeButtons.size()))
+        radio_.SetMode(kModeButtons[Index].modeCode);
     timer1_.start();
 }
 
@@ -492,15 +400,14 @@ void MainWindow::cboMemories_Click()
     const memories::KhzValue khz = memories::ParseKilohertz(MemoryFrequencies[i]);
     if (!khz.fits)
         return; // too large for the radio's arithmetic: out of range
-    link_.EncodeFrequencyKhz(khz.kilohertz);
-    if (link_.OutOfRange())
+    if (!radio_.SetFrequencyKhz(khz.kilohertz))
         return;
-    link_.SendCommand(cat::SetFrequency);
-    link_.ClearParameters();
-    if (const auto code = cat::ModeCodeForWord(MemoryModes[i]))
-        link_.SetParameter(0, *code);
-    link_.SendCommand(cat::SetMode); // an unknown word leaves 0: LSB
-    cmdExit->setFocus();
+    // An unknown word leaves 0: LSB.
+    radio_.SetMode(cat::ModeCodeForWord(MemoryModes[i]).value_or(0));
+    // A pick by mouse moves on to Exit; a pick by key stays in the list, so
+    // the next Down takes the next channel rather than pressing Exit.
+    if (!lastInputWasKey_)
+        cmdExit->setFocus();
 }
 
 // --- Settings -----------------------------------------------------------------
@@ -509,7 +416,7 @@ void MainWindow::cmdSettings_Click()
 {
     settingsRequested_ = true;
     // Ends a wait on a silent radio at once; the tick then opens the dialog.
-    link_.BreakWait();
+    Link().BreakWait();
 }
 
 void MainWindow::mouseDoubleClickEvent(QMouseEvent* event)
@@ -553,14 +460,14 @@ void MainWindow::applySettingsChoice(const QString& portText, const QString& set
     const auto number = ParsePortNumber(portText);
     if (!number) {
         // A number no port can have: handled like a port that cannot be opened.
-        link_.ClosePort();
-        parts_.messages.showPortNotAvailable();
+        radio_.ClosePort();
+        parts_.messages.showPortNotAvailable(QStringLiteral("\"%1\" is not a port number.").arg(portText));
         *portOpen = false;
         return;
     }
     commPortNumber_ = *number;
-    link_.OpenPort(commPortNumber_, commSettings_);
-    *portOpen = link_.PortOpen();
+    // A port chosen here is the user's choice now: nothing is waited for.
+    *portOpen = radio_.OpenPort(commPortNumber_, commSettings_, false);
 }
 
 // --- Speech -------------------------------------------------------------------

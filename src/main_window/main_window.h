@@ -1,12 +1,12 @@
 #pragma once
-// Form1: the one main window. It owns the poll timer and the controls, and
-// turns window events into radio-link calls and replies into text.
+// Form1: the one main window, a view of the radio. It owns the poll timer,
+// the controls, the settings dialog and the speaking; the radio's state and
+// commands belong to the Transceiver, which it calls and listens to.
 
 #include "cat_protocol.h"
-#include "radio_link.h"
-#include "settings_store.h"
 #include "settings_dialog.h"
-#include "tuning_requests.h"
+#include "settings_store.h"
+#include "transceiver.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -24,7 +24,6 @@ class SerialPort;
 class SoundPlayer;
 class FrequencySpeaker;
 
-
 struct MainWindowParts {
     SerialPort& port;
     SettingsStore& store;
@@ -37,18 +36,22 @@ struct MainWindowParts {
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
+    // The longest the shutdown waits for the release command to go out.
+    static constexpr int UnloadLimitMs = 3000;
+
     explicit MainWindow(MainWindowParts parts, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Start-up: settings and memories, open the port, take control, poll.
     void Form_Load();
 
-    RadioLink& Link() { return link_; }
+    Transceiver& Radio() { return radio_; }
+    RadioLink& Link() { return radio_.Link(); }
     QTimer& Timer1() { return timer1_; }
-    const TuningRequests& Tuning() const { return tuning_; }
-    cat::Frequency10Hz CurrentFrequency() const { return currentFrequency_; }
-    bool HaveFrequency() const { return haveFrequency_; }
-    QString FrequencyDigits() const { return frequencyDigits_; }
+    const TuningRequests& Tuning() const { return radio_.Tuning(); }
+    cat::Frequency10Hz CurrentFrequency() const { return radio_.CurrentFrequency(); }
+    bool HaveFrequency() const { return radio_.HaveFrequency(); }
+    QString FrequencyDigits() const { return radio_.FrequencyDigits(); }
     QString FrequencyText() const { return frequencyText_; }
     QString ModeText() const { return modeText_; }
     bool ShowDecimals() const { return showDecimals_; }
@@ -64,10 +67,10 @@ public:
     void Timer1_Timer();
     void cmdDecimals_Click();
     void cmdSettings_Click();
-    void cmdTakeControl_Click() { TakeControl(); }
+    void cmdTakeControl_Click();
     void cmdExit_Click();
-    void cmdMhzPlus_Click() { tuning_.MhzUp(); }
-    void cmdMhzMinus_Click() { tuning_.MhzDown(); }
+    void cmdMhzPlus_Click() { radio_.MhzUp(); }
+    void cmdMhzMinus_Click() { radio_.MhzDown(); }
     void Command1_Click(int Index);
     void Command2_Click(int Index);
     void cboMemories_Click();
@@ -81,6 +84,8 @@ public:
 signals:
     // The display now holds a new frequency and mode.
     void statusShown();
+    // Exit was pressed: the release command is about to go out.
+    void unloadStarted();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -88,14 +93,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void buildControls();
+    void findControls();
+    void connectControls();
     void Initialise();
     void LoadMemories();
-    void TakeControl();
-    void ReleaseControl();
-    void ReadFrequencyAndMode();
-    void ReadSMeter();
-    void ApplyPendingTuning();
+    void showReading(bool changed);
+    void showSMeter(int level);
     void endOfTick();
     void finishUnload();
     void speakingFinished();
@@ -104,9 +107,9 @@ private:
     QString deviceForPort(int portNumber);
 
     MainWindowParts parts_;
-    RadioLink link_;
+    Transceiver radio_;
     QTimer timer1_;
-    TuningRequests tuning_;
+    QTimer unloadGuard_;
     FrequencySpeaker* speaker_ = nullptr;
     QPointer<SettingsDialog> form2_;
 
@@ -142,12 +145,12 @@ private:
     QString commSettings_ = kDefaultCommSettings;
     bool showDecimals_ = true;
     bool settingsRequested_ = false;
-    cat::Frequency10Hz currentFrequency_ = 0;
-    bool haveFrequency_ = false;
-    QString frequencyDigits_;
     QString frequencyText_;
     QString modeText_;
     bool unloading_ = false;
     bool unloaded_ = false;
     bool closeAfterSpeaking_ = false;
+    // The last input came from the keyboard (a memory picked by key keeps
+    // the focus in the list).
+    bool lastInputWasKey_ = false;
 };

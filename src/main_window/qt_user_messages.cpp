@@ -3,14 +3,25 @@
 #include <QApplication>
 #include <QMessageBox>
 
-void QtUserMessages::showPortNotAvailable()
+void QtUserMessages::showPortNotAvailable(const QString& details)
 {
     QWidget* parent = parent_ ? parent_->window() : nullptr;
     // Stack on the settings dialog when it is the active window.
-    if (QWidget* active = QApplication::activeModalWidget())
+    if (QWidget* active = QApplication::activeModalWidget(); active && active != box_)
         parent = active;
+    // One box at a time: a second failure replaces the first.
+    dismissPortNotAvailable();
     auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Solvane"), kPortNotAvailableMessage,
                                 QMessageBox::Ok, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    if (!details.isEmpty())
+        box->setInformativeText(details);
+    box_ = box;
     box->open();
+}
+
+void QtUserMessages::dismissPortNotAvailable()
+{
+    if (box_)
+        box_->close();
 }

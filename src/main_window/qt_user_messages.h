@@ -7,12 +7,15 @@ class QWidget;
 class QMessageBox;
 
 // The port message as a window-modal box with one OK button. It does not
-// block: the caller returns at once and the box stays until dismissed.
+// block: the caller returns at once and the box stays until dismissed, by
+// the user or by the program once the device is back.
 class QtUserMessages final : public UserMessages {
 public:
     void setParentWindow(QWidget* window) { parent_ = window; }
-    void showPortNotAvailable() override;
+    void showPortNotAvailable(const QString& details) override;
+    void dismissPortNotAvailable() override;
 
 private:
     QPointer<QWidget> parent_;
+    QPointer<QMessageBox> box_;
 };

@@ -16,6 +16,19 @@ struct LineSettings {
     bool operator==(const LineSettings&) const = default;
 };
 
+// A reply counts as whole once the line has stayed quiet this long after its
+// last expected byte: about two byte-times (ten bits a byte) at the line
+// rate, and never under 3 ms, where timer and pty wake-ups dominate.
+inline constexpr int kQuietGapByteTimes = 2;
+inline constexpr int kMinQuietGapMs = 3;
+constexpr int QuietGapMs(qint32 baudRate)
+{
+    if (baudRate <= 0)
+        return kMinQuietGapMs;
+    const qint64 ms = (qint64(kQuietGapByteTimes) * 10 * 1000 + baudRate - 1) / baudRate;
+    return ms < kMinQuietGapMs ? kMinQuietGapMs : int(ms);
+}
+
 // Parity N, E, O, M or S (either case); data bits 5 to 8; stop bits 1, 1.5
 // or 2; a positive baud rate. Blanks around the fields are allowed.
 std::optional<LineSettings> ParseLineSettings(const QString& text);

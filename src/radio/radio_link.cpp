@@ -9,6 +9,9 @@ RadioLink::RadioLink(SerialPort& port, UserMessages& messages, DeviceResolver re
 {
     deadline_.setSingleShot(true);
     connect(&deadline_, &QTimer::timeout, this, &RadioLink::onDeadline);
+    gapTimer_.setSingleShot(true);
+    gapTimer_.setTimerType(Qt::PreciseTimer); // a few ms: coarse timers would double it
+    connect(&gapTimer_, &QTimer::timeout, this, &RadioLink::onGapOver);
     settleTimer_.setSingleShot(true);
     connect(&settleTimer_, &QTimer::timeout, this, &RadioLink::endSettling);
     connect(&port_, &SerialPort::bytesWritten, this, &RadioLink::checkSent);
@@ -18,26 +21,28 @@ RadioLink::RadioLink(SerialPort& port, UserMessages& messages, DeviceResolver re
 
 // --- Port -------------------------------------------------------------------
 
-void RadioLink::OpenPort(int portNumber, const QString& settingsText)
+bool RadioLink::OpenPort(int portNumber, const QString& settingsText)
 {
     ClosePort();
     const std::optional<LineSettings> settings = ParseLineSettings(settingsText);
-    const QString device = resolveDevice_ ? resolveDevice_(portNumber) : QString();
-    if (!settings || device.isEmpty() || !port_.open(device, *settings)) {
-        messages_.showPortNotAvailable();
-        return;
+    device_ = resolveDevice_ ? resolveDevice_(portNumber) : QString();
+    if (!settings || device_.isEmpty() || !port_.open(device_, *settings)) {
+        QString details = device_.isEmpty() ? QStringLiteral("Port %1 names no device.").arg(portNumber)
+                                            : QStringLiteral("Port %1 is %2.").arg(portNumber).arg(device_);
+        if (!settings)
+            details += QStringLiteral(" The line settings \"%1\" are not usable.").arg(settingsText);
+        if (!portNote_.isEmpty())
+            details += QLatin1Char(' ') + portNote_;
+        messages_.showPortNotAvailable(details);
+        return false;
     }
+    quietGapMs_ = ::QuietGapMs(settings->baudRate);
+    return true;
 }
 
 bool RadioLink::PortOpen() const { return port_.isOpen(); }
 
-void RadioLink::ClosePort()
-{
-    // Whatever was queued was meant for the radio on this port.
-    AbandonQueued();
-    abortLine();
-    port_.close();
-}
+void RadioLink::ClosePort() { dropAll(true); }
 
 // --- Command buffer ---------------------------------------------------------
 
@@ -92,21 +97,41 @@ void RadioLink::SendCommand(std::uint8_t opcode)
     pump();
 }
 
-void RadioLink::ReadReply(int count, ReplyHandler handler)
+RadioLink::Exchange* RadioLink::lastQueued()
 {
-    if (lastSentId_ == 0 || count < 0)
-        return;
-    Exchange* target = nullptr;
-    if (state_ != LineState::Idle && current_.id == lastSentId_)
-        target = &current_;
+    if (lastSentId_ == 0)
+        return nullptr;
     for (auto& queued : queue_)
         if (queued.id == lastSentId_)
-            target = &queued;
+            return &queued;
+    // SendCommand found the line idle and put it out at once.
+    if (state_ != LineState::Idle && current_.id == lastSentId_)
+        return &current_;
+    return nullptr;
+}
+
+void RadioLink::ReadReply(int count, ReplyHandler handler)
+{
+    Exchange* target = count >= 0 ? lastQueued() : nullptr;
     if (!target)
         return;
     target->replyCount = count;
     target->handler = std::move(handler);
-    lastSentId_ = 0;
+}
+
+void RadioLink::WhenSent(SentHandler handler)
+{
+    Exchange* target = lastQueued();
+    if (!target) {
+        if (handler)
+            handler(false);
+        return;
+    }
+    if (target == &current_ && state_ != LineState::Sending) {
+        handler(true); // already on the wire
+        return;
+    }
+    target->sent = std::move(handler);
 }
 
 void RadioLink::Then(std::function<void()> step)
@@ -122,16 +147,20 @@ bool RadioLink::Busy() const { return state_ != LineState::Idle || !queue_.empty
 
 void RadioLink::BreakWait()
 {
-    if (state_ == LineState::Waiting)
-        finishExchange(true);
+    if (state_ == LineState::Waiting || state_ == LineState::Gap)
+        finishExchange(port_.read(current_.replyCount), true, SettleQuiet);
     else if (state_ == LineState::Settling)
-        endSettling();
+        settleQuietMs_ = SettleQuiet; // still bounded; nothing to hurry
 }
 
 void RadioLink::AbandonQueued()
 {
-    queue_.clear();
+    std::deque<Exchange> dropped;
+    dropped.swap(queue_);
     lastSentId_ = 0;
+    for (auto& exchange : dropped)
+        if (exchange.sent)
+            exchange.sent(false);
 }
 
 void RadioLink::pump()
@@ -148,6 +177,12 @@ void RadioLink::pump()
             next.step();
             continue;
         }
+        if (next.replyCount > 0 && waitBreaker_ && waitBreaker_()) {
+            // A read nobody waits for any more: it never reaches the line.
+            if (next.handler)
+                next.handler(QByteArray());
+            continue;
+        }
         startExchange(std::move(next));
     }
     pumping_ = false;
@@ -157,14 +192,15 @@ void RadioLink::pump()
 
 void RadioLink::startExchange(Exchange exchange)
 {
-    current_ = std::move(exchange);
     if (!port_.isOpen()) {
         // The port went away after this was queued: nothing goes out.
-        current_ = {};
+        if (exchange.sent)
+            exchange.sent(false);
         return;
     }
-    // A late or surplus byte of the previous answer must not be read as the
-    // start of this one.
+    current_ = std::move(exchange);
+    // The line is quiet (the gap or the settle saw to it); anything left in
+    // the buffer is old and must not be read as the start of this reply.
     port_.discardInput();
     state_ = LineState::Sending;
     port_.write(current_.command);
@@ -177,8 +213,15 @@ void RadioLink::checkSent()
 {
     if (state_ != LineState::Sending || port_.bytesToWrite() > 0)
         return;
+    if (current_.sent) {
+        auto sent = std::move(current_.sent);
+        current_.sent = nullptr;
+        sent(true);
+        if (state_ != LineState::Sending)
+            return; // the handler closed or reopened the port
+    }
     if (current_.replyCount == 0) {
-        finishExchange(false);
+        finishExchange(QByteArray(), false, 0);
         return;
     }
     beginWaiting();
@@ -189,7 +232,7 @@ void RadioLink::beginWaiting()
     state_ = LineState::Waiting;
     deadline_.start(ReplyTimeout);
     if (waitBreaker_ && waitBreaker_()) {
-        finishExchange(true);
+        finishExchange(port_.read(current_.replyCount), true, SettleQuiet);
         return;
     }
     checkReply();
@@ -197,48 +240,82 @@ void RadioLink::beginWaiting()
 
 void RadioLink::checkReply()
 {
-    if (state_ == LineState::Settling) {
+    switch (state_) {
+    case LineState::Settling:
         port_.discardInput();
         if (settleClock_.elapsed() < SettleLimit)
-            settleTimer_.start(SettleQuiet);
+            settleTimer_.start(settleQuietMs_);
+        return;
+    case LineState::Waiting:
+        if (port_.bytesAvailable() > current_.replyCount) {
+            // More than the reply can hold: a stray, duplicated or garbage
+            // byte is in it somewhere, and the radio may still be talking.
+            finishExchange(QByteArray(), true, quietGapMs_);
+        } else if (port_.bytesAvailable() == current_.replyCount) {
+            deadline_.stop();
+            state_ = LineState::Gap;
+            gapTimer_.start(quietGapMs_);
+        }
+        return;
+    case LineState::Gap:
+        if (port_.bytesAvailable() > current_.replyCount)
+            finishExchange(QByteArray(), true, quietGapMs_);
+        return;
+    case LineState::Idle:
+    case LineState::Sending:
         return;
     }
-    // At least, not exactly: a stray extra byte must not turn into a hang.
-    // The surplus is dropped by the next exchange's discard.
-    if (state_ == LineState::Waiting && port_.bytesAvailable() >= current_.replyCount)
-        finishExchange(true);
+}
+
+void RadioLink::onGapOver()
+{
+    if (state_ != LineState::Gap)
+        return;
+    // A byte may have landed in the buffer without its readyRead yet.
+    if (port_.bytesAvailable() > current_.replyCount) {
+        finishExchange(QByteArray(), true, quietGapMs_);
+        return;
+    }
+    finishExchange(port_.read(current_.replyCount), false, 0);
 }
 
 void RadioLink::onDeadline()
 {
     if (state_ == LineState::Waiting)
-        finishExchange(true, port_.bytesAvailable() < current_.replyCount);
+        finishExchange(port_.read(current_.replyCount), true, SettleQuiet);
     else if (state_ == LineState::Sending)
-        finishExchange(false); // the line is stuck: give up on this command
+        finishExchange(QByteArray(), false, 0); // the line is stuck: give up on this command
 }
 
-void RadioLink::finishExchange(bool readReply, bool settleAfter)
+void RadioLink::finishExchange(QByteArray reply, bool settleAfter, int settleQuietMs)
 {
+    // The link's own state is settled before any handler runs, so a handler
+    // that sends at once queues behind the settle and reads no stale bytes.
     deadline_.stop();
+    gapTimer_.stop();
     Exchange done = std::move(current_);
     current_ = {};
     state_ = LineState::Idle;
-
-    QByteArray reply;
-    if (readReply && port_.isOpen()) {
-        reply = port_.read(done.replyCount);
+    if (settleAfter && port_.isOpen())
+        startSettling(settleQuietMs);
+    if (port_.isOpen() && !reply.isEmpty())
         replyBytes_ = reply;
-    }
+
+    if (done.sent)
+        done.sent(false); // never left: a stuck write
     if (done.handler)
         done.handler(reply);
     emit exchangeFinished(done.command, reply);
-    if (settleAfter && state_ == LineState::Idle && port_.isOpen()) {
-        state_ = LineState::Settling;
-        settleClock_.start();
-        settleTimer_.start(SettleQuiet);
-        return;
-    }
     pump();
+}
+
+void RadioLink::startSettling(int quietMs)
+{
+    port_.discardInput();
+    state_ = LineState::Settling;
+    settleQuietMs_ = quietMs;
+    settleClock_.start();
+    settleTimer_.start(quietMs);
 }
 
 void RadioLink::endSettling()
@@ -251,22 +328,37 @@ void RadioLink::endSettling()
     pump();
 }
 
-void RadioLink::abortLine()
+void RadioLink::dropAll(bool closePort)
 {
-    if (state_ == LineState::Settling) {
-        settleTimer_.stop();
-        state_ = LineState::Idle;
-    } else if (state_ != LineState::Idle) {
-        finishExchange(false);
-    }
+    deadline_.stop();
+    gapTimer_.stop();
+    settleTimer_.stop();
+    Exchange current = std::move(current_);
+    const bool wasOnLine = state_ == LineState::Waiting || state_ == LineState::Gap;
+    const bool wasSending = state_ == LineState::Sending;
+    current_ = {};
+    state_ = LineState::Idle;
+    std::deque<Exchange> dropped;
+    dropped.swap(queue_);
+    lastSentId_ = 0;
+    if (closePort)
+        port_.close();
+
+    // Only now, with the link closed and empty, are the owners told.
+    if (wasSending && current.sent)
+        current.sent(false);
+    if ((wasOnLine || wasSending) && current.handler)
+        current.handler(QByteArray());
+    for (auto& exchange : dropped)
+        if (exchange.sent)
+            exchange.sent(false);
 }
 
 void RadioLink::onPortFailed()
 {
-    // The port has closed itself. Tell the user once and stop everything
-    // queued for the lost radio.
-    AbandonQueued();
-    abortLine();
-    messages_.showPortNotAvailable();
+    // The port has closed itself. Stop everything queued for the lost radio,
+    // then tell the user once.
+    dropAll(false);
+    messages_.showPortNotAvailable(QStringLiteral("%1 stopped answering or was removed.").arg(device_));
     emit portLost();
 }

@@ -9,5 +9,9 @@ inline const QString kPortNotAvailableMessage =
 class UserMessages {
 public:
     virtual ~UserMessages() = default;
-    virtual void showPortNotAvailable() = 0;
+    // `details` says which device the port number named and anything that
+    // bears on it (a settings file that could not be read); may be empty.
+    virtual void showPortNotAvailable(const QString& details) = 0;
+    // The message no longer applies (the device came back): close it if shown.
+    virtual void dismissPortNotAvailable() {}
 };

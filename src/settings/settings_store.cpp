@@ -28,14 +28,21 @@ int PortNumberFromText(const QString& text)
     return number ? *number : 0;
 }
 
+QString StoredText(const QVariant& value)
+{
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
+    return value.toString();
+}
+
 PortChoice QtSettingsStore::Load()
 {
     PortChoice choice;
     if (!Readable())
         return choice;
     choice.CommPortNumber =
-        PortNumberFromText(impl_->settings.value(kPortKey, QString::number(kDefaultCommPort)).toString());
-    choice.CommSettings = impl_->settings.value(kSpeedKey, kDefaultCommSettings).toString();
+        PortNumberFromText(StoredText(impl_->settings.value(kPortKey, QString::number(kDefaultCommPort))));
+    choice.CommSettings = StoredText(impl_->settings.value(kSpeedKey, kDefaultCommSettings));
     return choice;
 }
 
@@ -50,7 +57,14 @@ void QtSettingsStore::Save(const PortChoice& choice)
 
 QString QtSettingsStore::PortsEntry(int portNumber)
 {
-    if (!Readable())
+    return StoredText(impl_->settings.value(QStringLiteral("Ports/COM%1").arg(portNumber)));
+}
+
+QString QtSettingsStore::Problem() const
+{
+    if (Readable())
         return {};
-    return impl_->settings.value(QStringLiteral("Ports/COM%1").arg(portNumber)).toString();
+    return QStringLiteral("The settings file %1 could not be read whole, so Solvane uses the default port "
+                          "and speed and leaves the file as it is. Check it for a damaged line.")
+        .arg(impl_->settings.fileName());
 }

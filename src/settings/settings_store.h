@@ -4,6 +4,7 @@
 // on systems without COM names.
 
 #include <QString>
+#include <QVariant>
 
 #include <memory>
 
@@ -22,6 +23,9 @@ public:
     virtual void Save(const PortChoice& choice) = 0;
     // The "Ports" entry "COM<n>", empty when the user made none.
     virtual QString PortsEntry(int portNumber) = 0;
+    // Why the stored values may not be the user's (a file that could not be
+    // parsed); empty when all is well.
+    virtual QString Problem() const { return {}; }
 };
 
 // QSettings in the platform's native per-user place (on Linux
@@ -35,7 +39,10 @@ public:
     // Writes nothing when the store could not be read: the file holds keys
     // of the user's that a rewrite from defaults would lose.
     void Save(const PortChoice& choice) override;
+    // Read even from a file that did not parse whole: the lines Qt could
+    // read still name the user's devices.
     QString PortsEntry(int portNumber) override;
+    QString Problem() const override;
 
     bool Readable() const;
 
@@ -43,6 +50,10 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// A stored text value. A hand-written INI value holding commas
+// (CommSpeed=57600,N,8,1) reads back as a list; it is joined again.
+QString StoredText(const QVariant& value);
 
 // The stored "Commport" text as a port number: lenient, rounded to 16 bits;
 // a value that does not fit gives 0, which names no port.

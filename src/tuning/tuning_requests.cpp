@@ -1,5 +1,6 @@
 #include "tuning_requests.h"
 
+#include <algorithm>
 #include <cstdint>
 
 void TuningRequests::SliderMouseDown(TuningSlider slider, cat::Frequency10Hz currentFrequency,
@@ -23,6 +24,13 @@ void TuningRequests::SliderMouseUp(TuningSlider slider)
     dragging_[index(slider)] = false;
 }
 
+void TuningRequests::SliderKeyStep(TuningSlider slider, int units)
+{
+    // Bounded so a held key can never overflow the sum.
+    const int sum = keyUnits_[index(slider)] + units;
+    keyUnits_[index(slider)] = std::clamp(sum, -kSliderCentre * 100, kSliderCentre * 100);
+}
+
 void TuningRequests::ApplyPendingTuning(cat::Frequency10Hz currentFrequency, bool haveFrequency,
                                         const std::array<int, 3>& sliderValues,
                                         const std::function<bool(cat::Frequency10Hz)>& encodeAndSend)
@@ -42,6 +50,16 @@ void TuningRequests::ApplyPendingTuning(cat::Frequency10Hz currentFrequency, boo
         if (target < INT32_MIN || target > INT32_MAX || !encodeAndSend(static_cast<cat::Frequency10Hz>(target)))
             return;
         pending_[s] = false;
+    }
+    for (int s = 0; s < 3; ++s) {
+        if (keyUnits_[s] == 0)
+            continue;
+        // Past a range end the step is dropped: a held key must not leave a
+        // request behind that blocks every later one.
+        const std::int64_t target = std::int64_t(keyUnits_[s]) * kSliderSteps[s].step10Hz + currentFrequency;
+        keyUnits_[s] = 0;
+        if (target >= INT32_MIN && target <= INT32_MAX)
+            encodeAndSend(static_cast<cat::Frequency10Hz>(target));
     }
     if (mhzUpPending_) {
         if (!encodeAndSend(currentFrequency + kOneMegahertz))

@@ -26,18 +26,23 @@ inline constexpr cat::Frequency10Hz kOneMegahertz = 100000;
 
 class TuningRequests {
 public:
-    // `haveFrequency` false: no reading yet, so the base is taken from the
-    // first frequency the radio reports.
+    // `haveFrequency` false: no usable reading yet (none at all, or one taken
+    // before the last command went out), so the base is taken from the first
+    // usable frequency the radio reports.
     void SliderMouseDown(TuningSlider slider, cat::Frequency10Hz currentFrequency, bool haveFrequency);
     void SliderScroll(TuningSlider slider);
     void SliderMouseUp(TuningSlider slider);
+    // A key on a focused slider: tune by `units` slider units from the
+    // reading at the next pass. Keys pressed before that pass add up.
+    void SliderKeyStep(TuningSlider slider, int units);
     void MhzUp() { mhzUpPending_ = true; }
     void MhzDown() { mhzDownPending_ = true; }
 
-    // Sends the waiting requests in the order low, mid, high, +1 MHz, -1 MHz.
+    // Sends the waiting requests in the order low, mid, high (drags, then
+    // keys), +1 MHz, -1 MHz.
     // `encodeAndSend` returns false for an out-of-range target: that request
     // keeps its flag and the pass ends there. Until the radio has reported a
-    // frequency (`haveFrequency` false) nothing is sent: a base of 0 would
+    // usable frequency (`haveFrequency` false) nothing is sent: a base of 0 would
     // mean "tune to 1 MHz" rather than "one megahertz up".
     void ApplyPendingTuning(cat::Frequency10Hz currentFrequency, bool haveFrequency,
                             const std::array<int, 3>& sliderValues,
@@ -45,6 +50,7 @@ public:
 
     bool dragging(TuningSlider s) const { return dragging_[index(s)]; }
     bool pending(TuningSlider s) const { return pending_[index(s)]; }
+    int pendingKeyUnits(TuningSlider s) const { return keyUnits_[index(s)]; }
     bool mhzUpPending() const { return mhzUpPending_; }
     bool mhzDownPending() const { return mhzDownPending_; }
     cat::Frequency10Hz DragBaseFrequency() const { return dragBase_; }
@@ -54,6 +60,7 @@ private:
 
     std::array<bool, 3> dragging_{};
     std::array<bool, 3> pending_{};
+    std::array<int, 3> keyUnits_{};
     bool mhzUpPending_ = false;
     bool mhzDownPending_ = false;
     cat::Frequency10Hz dragBase_ = 0;

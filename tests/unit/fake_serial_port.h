@@ -81,5 +81,12 @@ private:
 class CountingMessages final : public UserMessages {
 public:
     int portMessages = 0;
-    void showPortNotAvailable() override { ++portMessages; }
+    int dismissals = 0;
+    QString lastDetails;
+    void showPortNotAvailable(const QString& details) override
+    {
+        ++portMessages;
+        lastDetails = details;
+    }
+    void dismissPortNotAvailable() override { ++dismissals; }
 };

@@ -80,7 +80,7 @@ private slots:
         QCOMPARE(rig.port.written.size(), 1);
         QVERIFY(rig.link.Busy());
         rig.port.receive(QByteArray::fromHex("0142000001"));
-        QCOMPARE(got, QByteArray::fromHex("0142000001"));
+        QTRY_COMPARE(got, QByteArray::fromHex("0142000001"));
         QCOMPARE(rig.link.ReplyBytes(), got);
         // Snapshot: the mode command carries the buffer as it was at SendCommand.
         QTRY_COMPARE(rig.port.writtenHex(), (QStringList{"00 00 00 00 03", "02 00 00 00 07"}));
@@ -97,11 +97,21 @@ private slots:
         rig.port.receive(QByteArray::fromHex("0142"));
         QVERIFY(replies.isEmpty());
         rig.port.receive(QByteArray::fromHex("000001"));
-        QCOMPARE(replies, QList<QByteArray>{QByteArray::fromHex("0142000001")});
+        QTRY_COMPARE(replies, QList<QByteArray>{QByteArray::fromHex("0142000001")});
     }
 
-    void surplusBytesEndTheWaitAndAreDropped()
+    void surplusBytesGarbleTheReplyAndTheLineDrains_data()
     {
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("late");
+        // All at once, or the whole reply first and the surplus inside the gap.
+        QTest::newRow("stray bytes together") << QByteArray::fromHex("0AFEFE") << QByteArray();
+        QTest::newRow("stray byte in the gap") << QByteArray::fromHex("0A") << QByteArray::fromHex("FE");
+    }
+    void surplusBytesGarbleTheReplyAndTheLineDrains()
+    {
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, late);
         Rig rig;
         QList<QByteArray> replies;
         rig.link.SendCommand(cat::ReadRxStatus);
@@ -109,16 +119,107 @@ private slots:
         rig.link.SendCommand(cat::ReadRxStatus);
         rig.link.ReadReply(1, [&](const QByteArray& r) { replies << r; });
         QTRY_VERIFY(rig.link.AwaitingReply());
-        rig.port.receive(QByteArray::fromHex("0AFEFE")); // two stray bytes
-        QCOMPARE(replies.size(), 1);
-        QCOMPARE(replies[0], QByteArray::fromHex("0A"));
-        // The next exchange starts by discarding the strays.
-        QTRY_VERIFY(rig.link.AwaitingReply());
-        QCOMPARE(rig.port.written.size(), 2);
+        rig.port.receive(first);
+        if (!late.isEmpty())
+            rig.port.receive(late); // before the gap ran out: the test does not yield
+        // The reply is discarded, not cut to length: 0xFE would read as S 30.
+        QCOMPARE(replies, QList<QByteArray>{QByteArray()});
+        QCOMPARE(rig.port.written.size(), 1);
+        // The next command waits for the line to go quiet, then starts clean.
+        QTRY_COMPARE(rig.port.written.size(), 2);
         QVERIFY(rig.port.input.isEmpty());
         rig.port.receive(QByteArray::fromHex("0B"));
-        QCOMPARE(replies.size(), 2);
+        QTRY_COMPARE(replies.size(), 2);
         QCOMPARE(replies[1], QByteArray::fromHex("0B"));
+    }
+
+    void wholeReplyWaitsForTheQuietGap()
+    {
+        Rig rig;
+        rig.link.OpenPort(2, QStringLiteral("4800,N,8,1"));
+        QCOMPARE(rig.link.QuietGapMs(), 5); // two byte-times at 4800 baud, rounded up
+        QList<QByteArray> replies;
+        rig.link.SendCommand(cat::ReadRxStatus);
+        rig.link.ReadReply(1, [&](const QByteArray& r) { replies << r; });
+        rig.link.SendCommand(cat::CatOn);
+        QTRY_VERIFY(rig.link.AwaitingReply());
+        rig.port.receive(QByteArray::fromHex("0A"));
+        // Counted only once the line stayed quiet; nothing goes out before.
+        QVERIFY(replies.isEmpty());
+        QCOMPARE(rig.port.written.size(), 1);
+        QTRY_COMPARE(replies, QList<QByteArray>{QByteArray::fromHex("0A")});
+        QTRY_COMPARE(rig.port.written.size(), 2);
+    }
+
+    void quietGapFollowsTheLineRate()
+    {
+        QCOMPARE(QuietGapMs(4800), 5);
+        QCOMPARE(QuietGapMs(9600), 3);
+        QCOMPARE(QuietGapMs(57600), kMinQuietGapMs);
+        QCOMPARE(QuietGapMs(300), 67);
+        QCOMPARE(QuietGapMs(0), kMinQuietGapMs);
+    }
+
+    void handlersSeeAFinishedLink()
+    {
+        // A handler that sends at once, after a time-out: its command must
+        // wait out the settle, not go out on top of a late answer.
+        Rig rig;
+        bool timedOut = false;
+        rig.link.SendCommand(cat::ReadRxStatus);
+        rig.link.ReadReply(1, [&](const QByteArray&) {
+            timedOut = true;
+            QVERIFY(rig.link.Busy()); // already settling when the handler runs
+            rig.link.SendCommand(cat::CatOn);
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(timedOut, 3000);
+        QCOMPARE(rig.port.written.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.port.written.size(), 2, 3000);
+
+        // Reopening during a wait: the handler runs with the old port closed,
+        // and what it sends goes to the new one.
+        QString deviceSeen;
+        rig.link.SendCommand(cat::ReadRxStatus);
+        rig.link.ReadReply(1, [&](const QByteArray& r) {
+            QVERIFY(r.isEmpty());
+            deviceSeen = rig.port.isOpen() ? rig.port.openedDevice : QStringLiteral("closed");
+            rig.link.SendCommand(cat::CatOn);
+        });
+        QTRY_VERIFY(rig.link.AwaitingReply());
+        const qsizetype before = rig.port.written.size();
+        rig.link.OpenPort(5, QStringLiteral("9600,N,8,1"));
+        QCOMPARE(deviceSeen, QStringLiteral("closed"));
+        QCOMPARE(rig.port.written.size(), before); // nothing reached the old radio
+        QVERIFY(rig.link.PortOpen());
+        QVERIFY(!rig.link.Busy());
+    }
+
+    void sentHandlersLearnTheOutcome()
+    {
+        Rig rig;
+        QList<bool> outcomes;
+        rig.link.SendCommand(cat::ReadRxStatus);
+        rig.link.ReadReply(1, [](const QByteArray&) {});
+        rig.link.SendCommand(cat::SetFrequency);
+        rig.link.WhenSent([&](bool sent) { outcomes << sent; });
+        rig.link.SendCommand(cat::SetMode);
+        rig.link.WhenSent([&](bool sent) { outcomes << sent; });
+        QTRY_VERIFY(rig.link.AwaitingReply());
+        QVERIFY(outcomes.isEmpty()); // still queued behind the read
+        rig.port.receive(QByteArray::fromHex("05"));
+        QTRY_COMPARE(outcomes, (QList<bool>{true, true}));
+
+        // Dropped by a lost port, or never queued on a closed one: false.
+        rig.link.SendCommand(cat::ReadRxStatus);
+        rig.link.ReadReply(1, [](const QByteArray&) {});
+        rig.link.SendCommand(cat::SetFrequency);
+        rig.link.WhenSent([&](bool sent) { outcomes << sent; });
+        QTRY_VERIFY(rig.link.AwaitingReply());
+        rig.port.fail();
+        QCOMPARE(outcomes, (QList<bool>{true, true, false}));
+        rig.link.SendCommand(cat::SetFrequency);
+        rig.link.WhenSent([&](bool sent) { outcomes << sent; });
+        QCOMPARE(outcomes, (QList<bool>{true, true, false, false}));
     }
 
     void silentRadioEndsAtTheTimeLimit()
@@ -167,17 +268,20 @@ private slots:
         rig.link.ReadReply(5, [&](const QByteArray& r) { replies << r; });
         rig.link.SendCommand(cat::ReadRxStatus);
         rig.link.ReadReply(1, [&](const QByteArray& r) { replies << r; });
+        rig.link.SendCommand(cat::SetMode);
         QTRY_VERIFY(rig.link.AwaitingReply());
-        QElapsedTimer clock;
-        clock.start();
         requested = true;
         rig.link.BreakWait();
-        QCOMPARE(replies.size(), 1);
-        QVERIFY(replies[0].isEmpty());
-        // The read after it still goes out, but returns without waiting.
-        QTRY_COMPARE(replies.size(), 2);
-        QVERIFY(clock.elapsed() < RadioLink::ReplyTimeout);
-        QCOMPARE(rig.port.written.size(), 2);
+        // The wait ends at once, and the line settles: the broken reply may
+        // still have been on its way.
+        QCOMPARE(replies, QList<QByteArray>{QByteArray()});
+        QVERIFY(rig.link.Busy());
+        rig.port.receive(QByteArray::fromHex("01")); // a late byte, dropped
+        // Then the read queued behind it is skipped, never sent; the set goes.
+        QTRY_COMPARE_WITH_TIMEOUT(rig.port.written.size(), 2, 3000);
+        QCOMPARE(replies, (QList<QByteArray>{QByteArray(), QByteArray()}));
+        QCOMPARE(rig.port.writtenHex().last(), QStringLiteral("00 00 00 00 07"));
+        QVERIFY(rig.port.input.isEmpty());
     }
 
     void closedPortDropsEverything()
@@ -187,7 +291,7 @@ private slots:
         rig.link.ReadReply(1, [](const QByteArray&) {});
         QTRY_VERIFY(rig.link.AwaitingReply());
         rig.port.receive(QByteArray::fromHex("0A"));
-        QCOMPARE(rig.link.ReplyBytes(), QByteArray::fromHex("0A"));
+        QTRY_COMPARE(rig.link.ReplyBytes(), QByteArray::fromHex("0A"));
 
         rig.link.ClosePort();
         bool called = false;
@@ -211,7 +315,7 @@ private slots:
         QCOMPARE(order, QStringList{});
         QTRY_VERIFY(rig.link.AwaitingReply());
         rig.port.receive(QByteArray::fromHex("05"));
-        QCOMPARE(order, (QStringList{"reply", "step"}));
+        QTRY_COMPARE(order, (QStringList{"reply", "step"}));
         // With nothing queued a step runs at once.
         rig.link.Then([&] { order << "now"; });
         QCOMPARE(order.last(), QStringLiteral("now"));

@@ -67,6 +67,36 @@ private slots:
         QVERIFY(r.sent.isEmpty());
     }
 
+    void keyStepsTuneFromTheReading()
+    {
+        TuningRequests t;
+        Recorder r;
+        t.SliderKeyStep(TuningSlider::Mid, 1);  // Right: +100 Hz
+        t.SliderKeyStep(TuningSlider::Mid, 1);  // pressed again before the pass
+        t.SliderKeyStep(TuningSlider::Low, -10); // PageDown: -100 Hz
+        QCOMPARE(t.pendingKeyUnits(TuningSlider::Mid), 2);
+        t.ApplyPendingTuning(0, false, kCentred, r.sender());
+        QVERIFY(r.sent.isEmpty()); // no reading yet: kept
+        t.ApplyPendingTuning(1420000, true, kCentred, r.sender());
+        QCOMPARE(r.sent, (QList<int>{1419990, 1420020}));
+        QCOMPARE(t.pendingKeyUnits(TuningSlider::Mid), 0);
+        // The next key counts from the reading of that later pass.
+        t.SliderKeyStep(TuningSlider::High, 1);
+        t.ApplyPendingTuning(1420020, true, kCentred, r.sender());
+        QCOMPARE(r.sent.last(), 1420120);
+    }
+
+    void keyStepPastARangeEndIsDroppedNotKept()
+    {
+        TuningRequests t;
+        Recorder r;
+        t.SliderKeyStep(TuningSlider::High, -10); // 100 kHz - 100 kHz
+        t.MhzUp();
+        t.ApplyPendingTuning(10000, true, kCentred, r.sender());
+        QCOMPARE(t.pendingKeyUnits(TuningSlider::High), 0);
+        QCOMPARE(r.sent, QList<int>{110000}); // the later step still goes
+    }
+
     void releaseCancelsUnsentRequest()
     {
         TuningRequests t;

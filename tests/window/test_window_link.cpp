@@ -88,7 +88,7 @@ private slots:
         QCOMPARE(rig.messages.portMessages, 1);
         QVERIFY(!rig.window->Link().PortOpen());
         QVERIFY(rig.window->Timer1().isActive());
-        QTest::qWait(350); // a few ticks with the port closed do nothing
+        QVERIFY(rig.waitForTicks(3)); // a few ticks with the port closed do nothing
         QVERIFY(!rig.window->HaveFrequency());
         QVERIFY(rig.shutDown());
         QCOMPARE(rig.messages.portMessages, 1);
@@ -116,11 +116,10 @@ private slots:
     {
         WindowRig rig;
         QVERIFY(rig.start({QStringLiteral("--silent")}));
-        QTest::qWait(2600);
-        // Each read ends at the time limit (and a short quiet spell after it), so the poll goes on and the
-        // window keeps answering the user.
+        // Each read ends at the time limit (and a quiet spell after it), so
+        // the poll goes on and the window keeps answering the user.
+        QVERIFY(rig.waitForPolls(2));
         QVERIFY(!rig.window->HaveFrequency());
-        QVERIFY(rig.sim.loggedCommands().count(QStringLiteral("00 00 00 00 03")) >= 2);
         QTest::mouseClick(rig.window->cmdDecimals, Qt::LeftButton);
         QVERIFY(!rig.window->ShowDecimals());
         rig.sim.send(QStringLiteral("silent off"));
@@ -133,23 +132,26 @@ private slots:
     {
         WindowRig rig;
         QVERIFY(rig.start({QStringLiteral("--short"), QStringLiteral("1")}));
-        QTest::qWait(1200);
+        QVERIFY(rig.waitForPolls(3));
         QVERIFY(!rig.window->HaveFrequency());
         QVERIFY(rig.window->txtFreq->text().isEmpty());
         QCOMPARE(rig.window->pbarSmeter->value(), 0);
         QVERIFY(rig.shutDown());
     }
 
-    void strayBytesDoNotStallThePoll()
+    void repliesWithStrayBytesAreNeverShown()
     {
+        // Every reply carries a stray 0xFE: none is whole, so nothing shows
+        // (an S-meter of 30 would be the stray byte read as the next reply),
+        // and the poll drains the line and goes on.
         WindowRig rig;
-        QVERIFY(rig.start({QStringLiteral("--extra"), QStringLiteral("2")}));
-        QVERIFY(rig.waitForReading(2000));
-        const int polls = rig.sim.loggedCommands().count(QStringLiteral("00 00 00 00 03"));
-        QTest::qWait(600);
-        // A long reply ends its wait at once: rounds keep their 100 ms pace.
-        QVERIFY(rig.sim.loggedCommands().count(QStringLiteral("00 00 00 00 03")) >= polls + 3);
-        QCOMPARE(rig.window->txtFreq->text(), QStringLiteral("14.200.00"));
+        QVERIFY(rig.start({QStringLiteral("--extra"), QStringLiteral("1"), QStringLiteral("--baud"),
+                           QStringLiteral("9600"), QStringLiteral("--smeter"), QStringLiteral("5")}));
+        QVERIFY(rig.waitForPolls(5));
+        QVERIFY(!rig.window->HaveFrequency());
+        QVERIFY(rig.window->txtFreq->text().isEmpty());
+        QCOMPARE(rig.window->pbarSmeter->value(), 0);
+        QCOMPARE(rig.sim.loggedCommands().filter(QStringLiteral("OVERLAP")), QStringList());
         QVERIFY(rig.shutDown());
     }
 
@@ -160,7 +162,7 @@ private slots:
         QVERIFY(rig.waitForReading());
         rig.sim.stop();
         QTRY_VERIFY_WITH_TIMEOUT(!rig.window->Link().PortOpen(), 3000);
-        QTest::qWait(500);
+        QVERIFY(rig.waitForTicks(5));
         QCOMPARE(rig.messages.portMessages, 1);
         // The display keeps the last good reading; the poll idles.
         QCOMPARE(rig.window->txtFreq->text(), QStringLiteral("14.200.00"));

@@ -95,7 +95,7 @@ private slots:
         QVERIFY(logged(rig, from, QStringLiteral("01 41 99 70 01")));
         release(mid);
         QTRY_COMPARE(mid->value(), 50);
-        QTest::qWait(300);
+        QVERIFY(rig.waitForPolls(3));
         QTRY_COMPARE(rig.window->CurrentFrequency(), 1419970); // the radio stays where it was set
         QCOMPARE(userCommands(rig.commandsSince(from)).last(), QStringLiteral("01 41 99 70 01"));
         QVERIFY(rig.shutDown());
@@ -121,23 +121,77 @@ private slots:
         QVERIFY(rig.shutDown());
     }
 
-    void keyboardAndWheelSendNothing()
+    void keysTuneFromTheReadingAndTheThumbStaysCentred_data()
     {
+        QTest::addColumn<QString>("slider");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("bytes");
+        QTest::newRow("fine, Right: +10 Hz") << "sldLow" << int(Qt::Key_Right) << "01 42 00 01 01";
+        QTest::newRow("middle, Right: +100 Hz") << "sldMid" << int(Qt::Key_Right) << "01 42 00 10 01";
+        QTest::newRow("coarse, Right: +1 kHz") << "sldHigh" << int(Qt::Key_Right) << "01 42 01 00 01";
+        QTest::newRow("fine, Left: -10 Hz") << "sldLow" << int(Qt::Key_Left) << "01 41 99 99 01";
+        QTest::newRow("fine, PageUp: +100 Hz") << "sldLow" << int(Qt::Key_PageUp) << "01 42 00 10 01";
+        QTest::newRow("coarse, PageDown: -10 kHz") << "sldHigh" << int(Qt::Key_PageDown) << "01 41 90 00 01";
+    }
+    void keysTuneFromTheReadingAndTheThumbStaysCentred()
+    {
+        QFETCH(QString, slider);
+        QFETCH(int, key);
+        QFETCH(QString, bytes);
+        WindowRig rig;
+        QVERIFY(rig.start());
+        QVERIFY(rig.waitForReading());
+        auto* s = rig.window->findChild<QSlider*>(slider);
+        const int from = rig.sim.loggedCommands().size();
+        s->setFocus();
+        QTest::keyClick(s, Qt::Key(key));
+        QCOMPARE(s->value(), 50);
+        QVERIFY(logged(rig, from, bytes));
+        QVERIFY(rig.waitForPolls(2));
+        QCOMPARE(userCommands(rig.commandsSince(from)), QStringList{bytes});
+        QVERIFY(rig.shutDown());
+    }
+
+    void dragAfterKeysMovesByTheDragAlone()
+    {
+        // Ten Right presses once left the thumb at 60, and a one-unit drag
+        // then moved the radio 110 Hz instead of 10 Hz.
         WindowRig rig;
         QVERIFY(rig.start());
         QVERIFY(rig.waitForReading());
         QSlider* low = rig.window->sldLow;
-        const int from = rig.sim.loggedCommands().size();
         low->setFocus();
-        QTest::keyClick(low, Qt::Key_Right);
-        QTest::keyClick(low, Qt::Key_PageUp);
+        for (int i = 0; i < 10; ++i)
+            QTest::keyClick(low, Qt::Key_Right);
+        QTest::keyClick(low, Qt::Key_Home);
+        QCOMPARE(low->value(), 50);
+        QTRY_COMPARE(rig.window->CurrentFrequency(), 1420010);
         QWheelEvent wheel(QPointF(10, 5), low->mapToGlobal(QPointF(10, 5)), QPoint(), QPoint(0, 120), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(low, &wheel);
-        QVERIFY(low->value() != 50);
-        QTest::qWait(400);
-        QVERIFY(userCommands(rig.commandsSince(from)).isEmpty());
-        QVERIFY(low->value() != 50); // the thumb stays where the keys put it
+        QCOMPARE(low->value(), 50); // the wheel leaves the thumb alone too
+        const int from = rig.sim.loggedCommands().size();
+        press(low);
+        dragTo(low, 51);
+        QVERIFY(logged(rig, from, QStringLiteral("01 42 00 11 01")));
+        release(low);
+        QVERIFY(rig.shutDown());
+    }
+
+    void megahertzWaitsForAReadingAfterTheBandPress()
+    {
+        // "7" then "+1 Mhz" while a round is on the line: the step must be
+        // taken from 7.050.00, not from the 14.200.00 read before the press.
+        WindowRig rig;
+        QVERIFY(rig.start({QStringLiteral("--baud"), QStringLiteral("4800")}));
+        QVERIFY(rig.waitForReading());
+        const int from = rig.sim.loggedCommands().size();
+        QTRY_VERIFY(rig.window->Link().AwaitingReply());
+        QTest::mouseClick(rig.window->Command1[2], Qt::LeftButton);
+        QTest::mouseClick(rig.window->cmdMhzPlus, Qt::LeftButton);
+        QVERIFY(logged(rig, from, QStringLiteral("00 80 50 00 01"), 4000));
+        QTRY_COMPARE(rig.window->txtFreq->text(), QStringLiteral("8.050.00"));
+        QVERIFY(!rig.commandsSince(from).contains(QStringLiteral("01 52 00 00 01")));
         QVERIFY(rig.shutDown());
     }
 
@@ -150,7 +204,7 @@ private slots:
         const int from = rig.sim.loggedCommands().size();
         QTest::mouseClick(rig.window->cmdMhzPlus, Qt::LeftButton);
         QTest::mouseClick(rig.window->cmdMhzMinus, Qt::LeftButton);
-        QTest::qWait(400);
+        QVERIFY(rig.waitForPolls(3));
         QVERIFY(userCommands(rig.commandsSince(from)).isEmpty());
         QVERIFY(rig.window->Tuning().mhzUpPending());
         // The radio is retuned by hand: the waiting step now lands in range.
@@ -172,7 +226,7 @@ private slots:
         QTest::mouseClick(rig.window->cmdMhzPlus, Qt::LeftButton);
         rig.window->Timer1().start();
         QVERIFY(logged(rig, from, QStringLiteral("01 52 00 00 01")));
-        QTest::qWait(400);
+        QVERIFY(rig.waitForPolls(3));
         QCOMPARE(userCommands(rig.commandsSince(from)), QStringList{QStringLiteral("01 52 00 00 01")});
         QTRY_COMPARE(rig.window->txtFreq->text(), QStringLiteral("15.200.00"));
         QVERIFY(rig.shutDown());
@@ -214,37 +268,45 @@ private slots:
         QTest::mouseClick(rig.window->Command1[3], Qt::LeftButton);
         QTest::mouseClick(rig.window->Command2[1], Qt::LeftButton);
         QVERIFY(rig.window->Timer1().isActive());
-        QTest::qWait(300);
+        QVERIFY(rig.waitForTicks(3));
         QVERIFY(rig.commandsSince(from).isEmpty());
         QVERIFY(rig.shutDown());
     }
 
     void noOverlapAt4800Baud()
     {
+        // The radio answers at 4800 baud and one reply in five is long, short
+        // or missing. Presses land while a poll round's reply is on the line,
+        // so user commands queue between the poll's exchanges.
         WindowRig rig;
-        QVERIFY(rig.start({QStringLiteral("--baud"), QStringLiteral("4800")}));
-        QVERIFY(rig.waitForReading());
-        // Presses land in the middle of poll rounds, while replies are on the line.
-        for (int i = 0; i < 12; ++i) {
-            QTest::mouseClick(rig.window->Command1[i % 8], Qt::LeftButton);
-            QTest::qWait(7 + 3 * i);
+        QVERIFY(rig.start({QStringLiteral("--baud"), QStringLiteral("4800"), QStringLiteral("--fault-rate"),
+                           QStringLiteral("0.2"), QStringLiteral("--seed"), QStringLiteral("11")}));
+        QVERIFY(rig.waitForReading(5000));
+        int presses = 0;
+        for (int i = 0; i < 24; ++i) {
+            QTRY_VERIFY_WITH_TIMEOUT(rig.window->Link().AwaitingReply(), 5000);
+            if (i % 3 == 0) {
+                QTest::mouseClick(rig.window->Command1[(i / 3) % 8], Qt::LeftButton);
+                ++presses;
+            } else {
+                QTest::mouseClick(i % 3 == 1 ? rig.window->cmdMhzPlus : rig.window->cmdMhzMinus, Qt::LeftButton);
+            }
+            // Let the round run out before the next press.
+            QTRY_VERIFY_WITH_TIMEOUT(!rig.window->Link().AwaitingReply(), 5000);
         }
-        QVERIFY(logged(rig, 0, QStringLiteral("43 34 25 00 01"), 4000));
-        QTest::qWait(500);
+        QVERIFY(rig.waitForPolls(3));
         const QStringList log = rig.sim.loggedCommands();
         for (const QString& line : log) {
             QVERIFY2(!line.startsWith(QLatin1String("OVERLAP")) && !line.startsWith(QLatin1String("PARTIAL")),
                      qPrintable(line));
             QCOMPARE(line.size(), 14); // five whole bytes
         }
-        // Every band press went out whole and in the order pressed.
-        QStringList bands;
+        // Every band press went out whole, in the order pressed.
+        QStringList modes;
         for (const QString& line : userCommands(log))
-            if (line.endsWith(QLatin1String(" 01")))
-                bands << line;
-        QCOMPARE(bands.size(), 12);
-        QCOMPARE(bands[3], QStringLiteral("01 42 00 00 01"));
-        QCOMPARE(bands[11], QStringLiteral("01 42 00 00 01"));
+            if (line.endsWith(QLatin1String(" 07")))
+                modes << line;
+        QCOMPARE(modes.size(), presses);
         QVERIFY(rig.shutDown());
     }
 };

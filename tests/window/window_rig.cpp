@@ -1,5 +1,6 @@
 #include "window_rig.h"
 
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -59,14 +60,35 @@ bool WindowRig::waitForReading(int timeoutMs)
 
 QStringList WindowRig::commandsSince(int from) const { return sim.loggedCommands().mid(from); }
 
+bool WindowRig::waitForPolls(int n, int timeoutMs)
+{
+    const QString read = QStringLiteral("00 00 00 00 03");
+    const int target = sim.loggedCommands().count(read) + n;
+    QElapsedTimer clock;
+    clock.start();
+    while (sim.loggedCommands().count(read) < target && clock.elapsed() < timeoutMs)
+        QTest::qWait(10);
+    return sim.loggedCommands().count(read) >= target;
+}
+
+bool WindowRig::waitForTicks(int n, int timeoutMs)
+{
+    QSignalSpy ticks(&window->Timer1(), &QTimer::timeout);
+    QElapsedTimer clock;
+    clock.start();
+    while (ticks.count() < n && clock.elapsed() < timeoutMs)
+        QTest::qWait(10);
+    return ticks.count() >= n;
+}
+
 bool WindowRig::shutDown(int timeoutMs)
 {
     window->close();
     QElapsedTimer clock;
     clock.start();
-    while (!window->Unloaded() && clock.elapsed() < timeoutMs)
+    while (!(window->Unloaded() && !window->isVisible()) && clock.elapsed() < timeoutMs)
         QTest::qWait(10);
-    return window->Unloaded();
+    return window->Unloaded() && !window->isVisible();
 }
 
 SettingsDialog* waitForDialog(MainWindow& window, int timeoutMs)

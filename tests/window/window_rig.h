@@ -25,7 +25,14 @@
 class CountingMessages final : public UserMessages {
 public:
     int portMessages = 0;
-    void showPortNotAvailable() override { ++portMessages; }
+    int dismissals = 0;
+    QString lastDetails;
+    void showPortNotAvailable(const QString& details) override
+    {
+        ++portMessages;
+        lastDetails = details;
+    }
+    void dismissPortNotAvailable() override { ++dismissals; }
 };
 
 // XDG_CONFIG_HOME must point at a temporary directory before the first
@@ -54,6 +61,11 @@ struct WindowRig {
     bool waitForReading(int timeoutMs = 3000);
     // Commands the simulator logged since `from`.
     QStringList commandsSince(int from) const;
-    // Closes the window and waits for the shutdown to run to its end.
-    bool shutDown(int timeoutMs = 3000);
+    // Waits until the simulator has logged `n` more frequency reads than now.
+    bool waitForPolls(int n, int timeoutMs = 5000);
+    // Waits until the poll timer has fired `n` more times.
+    bool waitForTicks(int n, int timeoutMs = 5000);
+    // Closes the window and waits for the shutdown to run to its end and
+    // the window to be gone from the screen.
+    bool shutDown(int timeoutMs = 5000);
 };

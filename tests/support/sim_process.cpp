@@ -137,16 +137,12 @@ bool SimProcess::send(const QString& line)
         qWarning("SimProcess: simulator refused \"%s\": %s", qPrintable(line), answer.constData());
         return false;
     }
+    if (line.trimmed() == QLatin1String("unplug"))
+        device_.clear();
     return true;
 }
 
-bool SimProcess::unplug()
-{
-    if (!send(QStringLiteral("unplug")))
-        return false;
-    device_.clear();
-    return true;
-}
+bool SimProcess::unplug() { return send(QStringLiteral("unplug")); }
 
 bool SimProcess::replug()
 {

@@ -27,13 +27,15 @@ stdout is "DEVICE <path>" once the port is ready.
   --lose-inside        lose the second byte of every reply (01 42 00 00 01 goes
                        out as 01 00 00 01); a one-byte reply is lost whole
   --dup-inside         send the second byte of every reply twice (01 42 42 00
-                       00 01); a one-byte reply goes out twice
+                       00 01); a one-byte reply goes out twice; not together
+                       with --lose-inside
   --delay-ms N         start each reply N ms after its command
   --baud B             pace reply bytes at B baud, 10 bits a byte (default unpaced)
   --garbage-every N    send one random byte after every N-th reply
   --fault-rate P       spoil a fraction P (0..1) of replies, each one way picked
                        at random: short, one stray byte added, missing, a byte
-                       lost inside, a byte duplicated inside
+                       lost or duplicated inside (a random one between the
+                       first and the last)
   --seed S             seed for the random S-meter, garbage and faults
   --freeze-after N     stop replying after N replies
   --exit-after-ms N    close the device and exit after N ms

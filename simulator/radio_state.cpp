@@ -85,6 +85,27 @@ std::optional<Command> Framer::push(std::uint8_t byte)
     return buffer_;
 }
 
+void LoseByte(Bytes& reply, std::size_t index)
+{
+    reply.erase(reply.begin() + static_cast<std::ptrdiff_t>(std::min(index, reply.size() - 1)));
+}
+
+void DuplicateByte(Bytes& reply, std::size_t index)
+{
+    const auto at = reply.begin() + static_cast<std::ptrdiff_t>(std::min(index, reply.size() - 1));
+    const std::uint8_t byte = *at;
+    reply.insert(at, byte);
+}
+
+namespace {
+// A byte between the first and the last, so the reply keeps its ends and
+// goes wrong in the middle; a reply of one or two bytes has only its first.
+std::size_t InsideIndex(std::size_t size, std::mt19937& rng)
+{
+    return size < 3 ? 0 : std::uniform_int_distribution<std::size_t>(1, size - 2)(rng);
+}
+} // namespace
+
 Bytes ReplyShaper::shape(Bytes reply, std::mt19937& rng)
 {
     if (options_.freezeAfter >= 0 && replies_ >= options_.freezeAfter)
@@ -92,18 +113,28 @@ Bytes ReplyShaper::shape(Bytes reply, std::mt19937& rng)
     ++replies_;
 
     if (options_.faultRate > 0 && std::uniform_real_distribution<double>(0, 1)(rng) < options_.faultRate) {
-        switch (std::uniform_int_distribution<int>(0, 2)(rng)) {
-        case 0: // short by at least one byte
+        switch (static_cast<FaultKind>(std::uniform_int_distribution<int>(0, 4)(rng))) {
+        case FaultKind::Short: // by at least one byte
             reply.resize(std::uniform_int_distribution<std::size_t>(0, reply.size() - 1)(rng));
             break;
-        case 1:
+        case FaultKind::StrayByte:
             reply.push_back(0xFE);
             break;
-        default:
+        case FaultKind::Missing:
             reply.clear();
+            break;
+        case FaultKind::LoseInside:
+            LoseByte(reply, InsideIndex(reply.size(), rng));
+            break;
+        case FaultKind::DupInside:
+            DuplicateByte(reply, InsideIndex(reply.size(), rng));
             break;
         }
     }
+    if (!reply.empty() && options_.loseInside)
+        LoseByte(reply, 1);
+    if (!reply.empty() && options_.dupInside)
+        DuplicateByte(reply, 1);
     const auto drop = std::min(reply.size(), static_cast<std::size_t>(options_.shortBy));
     reply.resize(reply.size() - drop);
     reply.insert(reply.end(), static_cast<std::size_t>(options_.extra), 0xFE);

@@ -57,12 +57,22 @@ private:
 };
 
 struct FaultOptions {
-    int shortBy = 0;        // drop this many bytes from the end of each reply
-    int extra = 0;          // append this many 0xFE bytes
-    int garbageEvery = 0;   // after every N-th reply one random byte
-    double faultRate = 0.0; // fraction of replies made short, longer or missing
-    int freezeAfter = -1;   // stop replying after this many replies
+    int shortBy = 0;         // drop this many bytes from the end of each reply
+    int extra = 0;           // append this many 0xFE bytes
+    bool loseInside = false; // drop the second byte of each reply
+    bool dupInside = false;  // send the second byte of each reply twice
+    int garbageEvery = 0;    // after every N-th reply one random byte
+    double faultRate = 0.0;  // fraction of replies spoilt one of the FaultKind ways
+    int freezeAfter = -1;    // stop replying after this many replies
 };
+
+// The ways --fault-rate spoils a reply, picked at random with equal odds.
+enum class FaultKind { Short, StrayByte, Missing, LoseInside, DupInside };
+
+// Loses or doubles the byte at `index` of a non-empty reply (the last byte
+// when `index` is past the end).
+void LoseByte(Bytes& reply, std::size_t index);
+void DuplicateByte(Bytes& reply, std::size_t index);
 
 // Turns the radio's reply into the bytes that go on the line.
 class ReplyShaper {

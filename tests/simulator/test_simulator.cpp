@@ -1,6 +1,6 @@
 // The FT-847 simulator over its pty, seen from a plain POSIX client.
 
-#include "sim_process.h"
+#include "pty_client.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -9,87 +9,29 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
+using namespace simtest;
 
 namespace {
-
-using Bytes = QByteArray;
-
-Bytes Cmd(int p1, int p2, int p3, int p4, int op)
+// Names the way `got` differs from the whole reply `whole`.
+QString FaultKindOf(const Bytes& whole, const Bytes& got)
 {
-    const char bytes[] = {char(p1), char(p2), char(p3), char(p4), char(op)};
-    return Bytes(bytes, 5);
+    if (got == whole)
+        return "whole";
+    if (got.isEmpty())
+        return "missing";
+    if (got == whole + char(0xFE))
+        return "stray byte";
+    if (whole.startsWith(got))
+        return "short";
+    // Inside means neither the first nor the last byte.
+    for (qsizetype i = 1; i + 1 < whole.size(); ++i) {
+        if (got == Bytes(whole).remove(i, 1))
+            return "lose inside";
+        if (got == Bytes(whole).insert(i, whole[i]))
+            return "dup inside";
+    }
+    return "unknown " + got.toHex(' ');
 }
-const Bytes ReadFreqMode = Cmd(0, 0, 0, 0, 0x03);
-const Bytes ReadStatus = Cmd(0, 0, 0, 0, 0xE7);
-
-// The client end of the pty, as a serial program would hold it.
-class Client {
-public:
-    ~Client() { close(); }
-    bool open(const QString& device)
-    {
-        close();
-        fd_ = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (fd_ < 0)
-            return false;
-        termios tio{};
-        tcgetattr(fd_, &tio);
-        cfmakeraw(&tio);
-        return tcsetattr(fd_, TCSANOW, &tio) == 0;
-    }
-    void close()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
-    bool write(const Bytes& bytes) { return ::write(fd_, bytes.constData(), size_t(bytes.size())) == bytes.size(); }
-    // Reads until `n` bytes are in or `timeoutMs` passes.
-    Bytes read(int n, int timeoutMs = 1000)
-    {
-        Bytes got;
-        QElapsedTimer clock;
-        clock.start();
-        while (got.size() < n) {
-            const int left = timeoutMs - int(clock.elapsed());
-            if (left <= 0)
-                break;
-            pollfd p{fd_, POLLIN, 0};
-            if (poll(&p, 1, left) <= 0 || !(p.revents & POLLIN))
-                break;
-            char buffer[64];
-            const ssize_t r = ::read(fd_, buffer, sizeof buffer);
-            if (r <= 0)
-                break;
-            got.append(buffer, r);
-        }
-        return got;
-    }
-    // Sends a command and collects what comes back until the line has been
-    // quiet for `quietMs`.
-    Bytes exchange(const Bytes& command, int quietMs = 100)
-    {
-        write(command);
-        Bytes got;
-        for (Bytes more = read(1, quietMs); !more.isEmpty(); more = read(1, quietMs))
-            got += more;
-        return got;
-    }
-
-private:
-    int fd_ = -1;
-};
-
-struct Rig {
-    SimProcess sim;
-    Client client;
-    bool start(const QStringList& args = {}) { return sim.start(args) && client.open(sim.device()); }
-};
-
 } // namespace
 
 class TestSimulator : public QObject {
@@ -214,6 +156,36 @@ private slots:
             QCOMPARE(rig.client.exchange(ReadFreqMode, 30), Bytes::fromHex("0142000001"));
     }
 
+    void byteLostOrDoubledInside()
+    {
+        Rig rig;
+        QVERIFY(rig.start({"--lose-inside", "--smeter", "8"}));
+        QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes::fromHex("01000001"));
+        QCOMPARE(rig.client.exchange(ReadStatus), Bytes()); // a one-byte reply is lost whole
+
+        QVERIFY(rig.start({"--dup-inside", "--smeter", "8"}));
+        QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes::fromHex("014242000001"));
+        QCOMPARE(rig.client.exchange(ReadStatus), Bytes::fromHex("0808"));
+
+        // Paced, the doubled byte still goes out in the middle of the reply.
+        QVERIFY(rig.start({"--dup-inside", "--baud", "9600", "--freq", "12345678"}));
+        QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes::fromHex("123434567801"));
+        QVERIFY(rig.start({"--lose-inside", "--baud", "9600", "--freq", "12345678"}));
+        QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes::fromHex("12567801"));
+    }
+
+    void faultRatePicksEveryKind()
+    {
+        Rig rig;
+        // A held S-meter leaves the seeded generator to the faults alone.
+        QVERIFY(rig.start({"--fault-rate", "1", "--seed", "11", "--freq", "12345678", "--smeter", "8"}));
+        const Bytes whole = Bytes::fromHex("1234567801");
+        QMap<QString, int> kinds;
+        for (int i = 0; i < 60; ++i)
+            ++kinds[FaultKindOf(whole, rig.client.exchange(ReadFreqMode, 30))];
+        QCOMPARE(kinds.keys().join(", "), QString("dup inside, lose inside, missing, short, stray byte"));
+    }
+
     void partialFrames()
     {
         Rig rig;
@@ -229,6 +201,8 @@ private slots:
         QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes::fromHex("0142000001"));
         QVERIFY(rig.sim.waitForLogLines(3, 1000));
         QCOMPARE(rig.sim.loggedCommands().mid(1), QStringList({"PARTIAL 01 42", "00 00 00 00 03"}));
+        QCOMPARE(rig.sim.loggedPartials(), 1);
+        QCOMPARE(rig.sim.loggedOverlaps(), 0);
     }
 
     void pacingAndDelay()
@@ -260,6 +234,31 @@ private slots:
         QVERIFY(rig.sim.waitForLogLines(3, 1000));
         QCOMPARE(rig.sim.loggedCommands(),
                  QStringList({"00 00 00 00 03", "OVERLAP 00 00 00 00 E7", "00 00 00 00 E7"}));
+    }
+
+    void pacedReplyOverlapAt4800()
+    {
+        Rig rig;
+        QVERIFY(rig.start({"--baud", "4800", "--smeter", "8"}));
+        // Two commands in one write: the second arrives as the first reply starts out.
+        rig.client.write(ReadFreqMode + ReadStatus);
+        QCOMPARE(rig.client.read(6, 2000), Bytes::fromHex("014200000108"));
+        QVERIFY(rig.sim.waitForLogLines(2, 1000));
+        QCOMPARE(rig.sim.loggedCommands(), QStringList({"00 00 00 00 03", "OVERLAP 00 00 00 00 E7"}));
+
+        // 205 reply bytes keep the line busy for over 400 ms after the first arrives.
+        QVERIFY(rig.start({"--baud", "4800", "--smeter", "8", "--extra", "200"}));
+        rig.client.write(ReadFreqMode);
+        QCOMPARE(rig.client.read(1, 2000), Bytes::fromHex("01"));
+        rig.client.write(ReadStatus);
+        QCOMPARE(rig.client.read(204 + 201, 5000).size(), 204 + 201);
+        // Once the line is quiet, the next command is clean.
+        QCOMPARE(rig.client.exchange(ReadStatus).size(), 201);
+        QVERIFY(rig.sim.waitForLogLines(3, 1000));
+        QCOMPARE(rig.sim.loggedCommands(),
+                 QStringList({"00 00 00 00 03", "OVERLAP 00 00 00 00 E7", "00 00 00 00 E7"}));
+        QCOMPARE(rig.sim.loggedOverlaps(), 1);
+        QCOMPARE(rig.sim.loggedPartials(), 0);
     }
 
     void deviceLifetime()
@@ -316,13 +315,14 @@ private slots:
         QCOMPARE(help.exitCode(), 0);
         const QString text = QString::fromLocal8Bit(help.readAllStandardOutput());
         for (const char* option : {"--link", "--log", "--freq", "--mode", "--smeter", "--status-high", "--resync-ms",
-                                   "--silent", "--short", "--extra", "--delay-ms", "--baud", "--garbage-every",
+                                   "--silent", "--short", "--extra", "--lose-inside", "--dup-inside", "--delay-ms", "--baud", "--garbage-every",
                                    "--fault-rate", "--seed", "--freeze-after", "--exit-after-ms"})
             QVERIFY2(text.contains(QLatin1String(option)), option);
 
         for (const QStringList& bad : {QStringList{"--mode", "05"}, QStringList{"--smeter", "32"},
                                        QStringList{"--status-high", "1F"}, QStringList{"--fault-rate", "2"},
-                                       QStringList{"--baud"}, QStringList{"--bogus"}}) {
+                                       QStringList{"--baud"}, QStringList{"--bogus"},
+                                       QStringList{"--lose-inside", "--dup-inside"}}) {
             QProcess sim;
             sim.start(SimProcess::program(), bad);
             QVERIFY(sim.waitForFinished(3000));

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QTest>
 
+#include <algorithm>
+
 SimProcess::~SimProcess() { stop(); }
 
 QString SimProcess::program()
@@ -13,7 +15,12 @@ QString SimProcess::program()
     return fromEnv.isEmpty() ? QStringLiteral(SOLVANE_SIM_PATH) : fromEnv;
 }
 
-bool SimProcess::start(const QStringList& args)
+bool SimProcess::startWithLink(const QStringList& args)
+{
+    return start(QStringList(args) << QStringLiteral("--link") << QString());
+}
+
+bool SimProcess::start(const QStringList& givenArgs)
 {
     stop();
     dir_ = std::make_unique<QTemporaryDir>();
@@ -21,7 +28,18 @@ bool SimProcess::start(const QStringList& args)
         return false;
     logPath_ = QDir(dir_->path()).filePath(QStringLiteral("commands.log"));
     device_.clear();
+    linkPath_.clear();
     pending_.clear();
+
+    // The last --link wins, as in the simulator; an empty one (from
+    // startWithLink) becomes a path in the temporary directory.
+    QStringList args = givenArgs;
+    const qsizetype link = args.lastIndexOf(QStringLiteral("--link"));
+    if (link >= 0 && link + 1 < args.size()) {
+        if (args[link + 1].isEmpty())
+            args[link + 1] = QDir(dir_->path()).filePath(QStringLiteral("ft847"));
+        linkPath_ = args[link + 1];
+    }
 
     process_ = std::make_unique<QProcess>();
     process_->setReadChannel(QProcess::StandardOutput);
@@ -77,6 +95,16 @@ QStringList SimProcess::loggedCommands() const
     return lines;
 }
 
+int SimProcess::countLogLines(QLatin1String prefix) const
+{
+    const QStringList lines = loggedCommands();
+    return int(std::count_if(lines.begin(), lines.end(), [&](const QString& line) { return line.startsWith(prefix); }));
+}
+
+int SimProcess::loggedOverlaps() const { return countLogLines(QLatin1String("OVERLAP ")); }
+
+int SimProcess::loggedPartials() const { return countLogLines(QLatin1String("PARTIAL ")); }
+
 bool SimProcess::waitForLogLines(int n, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
@@ -99,13 +127,26 @@ bool SimProcess::send(const QString& line)
         return true;
     }
     QByteArray answer;
-    if (!readLine(answer, 3000))
-        return false;
+    do {
+        if (!readLine(answer, 3000))
+            return false;
+        if (answer.startsWith("DEVICE "))
+            device_ = QString::fromLocal8Bit(answer.mid(7));
+    } while (answer.startsWith("DEVICE "));
     if (!answer.startsWith("OK ")) {
         qWarning("SimProcess: simulator refused \"%s\": %s", qPrintable(line), answer.constData());
         return false;
     }
+    if (line.trimmed() == QLatin1String("unplug"))
+        device_.clear();
     return true;
+}
+
+bool SimProcess::unplug() { return send(QStringLiteral("unplug")); }
+
+bool SimProcess::replug()
+{
+    return send(QStringLiteral("replug")) && !device_.isEmpty();
 }
 
 void SimProcess::stop()

@@ -1,0 +1,174 @@
+#include "sim_options.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+const char* const Usage = R"(Usage: ft847-sim [options]
+Simulates a Yaesu FT-847 CAT port on a pseudo-terminal. The first line on
+stdout is "DEVICE <path>" once the port is ready.
+
+  --link PATH          also make PATH a symlink to the device (removed on exit
+                       and on unplug, made again on replug)
+  --log FILE           log every command received, one line of hex bytes each;
+                       "OVERLAP <bytes>" when it began while a reply was still
+                       going out, "PARTIAL <bytes>" for a discarded partial frame
+  --freq N             initial frequency in 10 Hz units (default 1420000)
+  --mode HEX           initial mode code (default 01 = USB)
+  --smeter N           hold the S-meter at N (0..31); otherwise it drifts
+  --status-high HEX    bits OR'ed into the status byte, within E0 (default 00)
+  --resync-ms N        discard a partial frame left unfinished N ms (default 100,
+                       0 = never)
+  --silent             never reply
+  --short N            send every reply N bytes short
+  --extra N            append N stray 0xFE bytes to every reply
+  --lose-inside        lose the second byte of every reply (01 42 00 00 01 goes
+                       out as 01 00 00 01); a one-byte reply is lost whole
+  --dup-inside         send the second byte of every reply twice (01 42 42 00
+                       00 01); a one-byte reply goes out twice; not together
+                       with --lose-inside
+  --delay-ms N         start each reply N ms after its command
+  --baud B             pace reply bytes at B baud, 10 bits a byte (default unpaced)
+  --garbage-every N    send one random byte after every N-th reply
+  --fault-rate P       spoil a fraction P (0..1) of replies, each one way picked
+                       at random: short, one stray byte added, missing, a byte
+                       lost or duplicated inside (a random one between the
+                       first and the last)
+  --seed S             seed for the random S-meter, garbage and faults
+  --freeze-after N     stop replying after N replies
+  --exit-after-ms N    close the device and exit after N ms
+  --help               show this text
+
+Control lines on stdin (each answered "OK <line>" or "ERROR <reason>" on stdout):
+  silent on|off   freq N   mode HEX   smeter N|drift   quit
+  unplug   the adapter goes: the pty closes (the client's port hangs up), the
+           --link symlink is removed, and commands go unanswered
+  replug   the adapter comes back on a new pty: the --link symlink points to
+           it again and "DEVICE <path>" is printed before "OK replug"; the
+           radio state and the log carry on
+End of stdin does not stop the simulator; quit, SIGINT or SIGTERM do.
+)";
+
+[[noreturn]] void BadUsage(const std::string& message)
+{
+    std::fprintf(stderr, "ft847-sim: %s\nTry --help.\n", message.c_str());
+    std::exit(2);
+}
+
+} // namespace
+
+std::optional<long> ParseLong(const std::string& text, long low, long high)
+{
+    if (text.empty())
+        return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (errno || *end || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::uint8_t> ParseHexByte(std::string text)
+{
+    if (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0)
+        text.erase(0, 2);
+    if (text.empty() || text.size() > 2)
+        return std::nullopt;
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text.c_str(), &end, 16);
+    if (*end)
+        return std::nullopt;
+    return static_cast<std::uint8_t>(value);
+}
+
+std::optional<std::uint8_t> ParseMode(const std::string& text)
+{
+    const auto code = ParseHexByte(text);
+    return code && IsKnownMode(*code) ? code : std::nullopt;
+}
+
+SimOptions ParseOptions(int argc, char** argv)
+{
+    SimOptions o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string name = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc)
+                BadUsage(name + " needs a value");
+            return argv[++i];
+        };
+        auto number = [&](long low, long high) -> long {
+            const std::string text = value();
+            const auto n = ParseLong(text, low, high);
+            if (!n)
+                BadUsage("bad value for " + name + ": " + text);
+            return *n;
+        };
+        const long MaxMs = 24L * 3600 * 1000;
+
+        if (name == "--help" || name == "-h") {
+            std::fputs(Usage, stdout);
+            std::exit(0);
+        } else if (name == "--link") {
+            o.link = value();
+        } else if (name == "--log") {
+            o.log = value();
+        } else if (name == "--freq") {
+            o.radio.frequency = static_cast<std::uint32_t>(number(0, MaxFrequency));
+        } else if (name == "--mode") {
+            const std::string text = value();
+            const auto mode = ParseMode(text);
+            if (!mode)
+                BadUsage("unknown mode code: " + text);
+            o.radio.mode = *mode;
+        } else if (name == "--smeter") {
+            o.radio.smeter = static_cast<int>(number(0, MaxSMeter));
+            o.smeterFixed = true;
+        } else if (name == "--status-high") {
+            const std::string text = value();
+            const auto bits = ParseHexByte(text);
+            if (!bits || (*bits & ~0xE0))
+                BadUsage("--status-high takes hex bits within E0: " + text);
+            o.radio.statusHigh = *bits;
+        } else if (name == "--resync-ms") {
+            o.resyncMs = static_cast<int>(number(0, MaxMs));
+        } else if (name == "--silent") {
+            o.silent = true;
+        } else if (name == "--short") {
+            o.faults.shortBy = static_cast<int>(number(0, 5));
+        } else if (name == "--extra") {
+            o.faults.extra = static_cast<int>(number(0, 1000));
+        } else if (name == "--lose-inside") {
+            o.faults.loseInside = true;
+        } else if (name == "--dup-inside") {
+            o.faults.dupInside = true;
+        } else if (name == "--delay-ms") {
+            o.delayMs = static_cast<int>(number(0, MaxMs));
+        } else if (name == "--baud") {
+            o.baud = number(1, 10000000);
+        } else if (name == "--garbage-every") {
+            o.faults.garbageEvery = static_cast<int>(number(1, 1000000));
+        } else if (name == "--fault-rate") {
+            const std::string text = value();
+            char* end = nullptr;
+            const double p = std::strtod(text.c_str(), &end);
+            if (text.empty() || *end || !(p >= 0.0 && p <= 1.0))
+                BadUsage("--fault-rate takes a fraction 0..1: " + text);
+            o.faults.faultRate = p;
+        } else if (name == "--seed") {
+            o.seed = static_cast<unsigned>(number(0, 4294967295L));
+        } else if (name == "--freeze-after") {
+            o.faults.freezeAfter = static_cast<int>(number(0, 1000000000));
+        } else if (name == "--exit-after-ms") {
+            o.exitAfterMs = number(0, MaxMs);
+        } else {
+            BadUsage("unknown option " + name);
+        }
+    }
+    if (o.faults.loseInside && o.faults.dupInside)
+        BadUsage("--lose-inside and --dup-inside exclude each other");
+    return o;
+}

@@ -1,0 +1,314 @@
+#include "simulator.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+using namespace std::chrono_literals;
+
+namespace {
+constexpr auto DriftPeriod = 200ms;
+}
+
+Simulator::Simulator(SimOptions options, int quitFd)
+    : o_(std::move(options)), quitFd_(quitFd), rng_(o_.seed), shaper_(o_.faults)
+{
+}
+
+Simulator::~Simulator()
+{
+    unplugDevice();
+    if (log_)
+        std::fclose(log_);
+}
+
+int Simulator::run()
+{
+    if (!o_.log.empty()) {
+        log_ = std::fopen(o_.log.c_str(), "w");
+        if (!log_) {
+            std::fprintf(stderr, "ft847-sim: cannot write %s: %s\n", o_.log.c_str(), std::strerror(errno));
+            return 1;
+        }
+    }
+    if (const std::string error = plugIn(); !error.empty()) {
+        std::fprintf(stderr, "ft847-sim: %s\n", error.c_str());
+        return 1;
+    }
+
+    const auto start = Clock::now();
+    if (o_.exitAfterMs >= 0)
+        exitAt_ = start + std::chrono::milliseconds(o_.exitAfterMs);
+    nextDrift_ = start + DriftPeriod;
+    while (!quit_)
+        step();
+    unplugDevice();
+    return 0;
+}
+
+std::string Simulator::plugIn()
+{
+    std::string error;
+    if (!OpenPty(pty_, error))
+        return error;
+    if (!o_.link.empty()) {
+        error = makeLink();
+        if (!error.empty()) {
+            ClosePty(pty_);
+            return error;
+        }
+    }
+    std::printf("DEVICE %s\n", pty_.path.c_str());
+    std::fflush(stdout);
+    return {};
+}
+
+void Simulator::unplugDevice()
+{
+    removeLink();
+    // Closing the master hangs the client's end up, as a vanished adapter does.
+    ClosePty(pty_);
+    // What was on the wire and what was half received go with the adapter.
+    output_.clear();
+    framer_.clear();
+    overlapped_ = false;
+}
+
+std::string Simulator::makeLink()
+{
+    struct stat st {};
+    if (lstat(o_.link.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+        unlink(o_.link.c_str()); // a stale link from an earlier run
+    if (symlink(pty_.path.c_str(), o_.link.c_str()) != 0)
+        return "cannot link " + o_.link + ": " + std::strerror(errno);
+    linked_ = true;
+    return {};
+}
+
+void Simulator::removeLink()
+{
+    if (!linked_)
+        return;
+    // Only our own link: someone may have pointed the path elsewhere since.
+    char target[4096];
+    const ssize_t n = readlink(o_.link.c_str(), target, sizeof target - 1);
+    if (n >= 0 && std::string(target, static_cast<std::size_t>(n)) == pty_.path)
+        unlink(o_.link.c_str());
+    linked_ = false;
+}
+
+void Simulator::logLine(const std::string& line)
+{
+    if (!log_)
+        return;
+    std::fputs(line.c_str(), log_);
+    std::fputc('\n', log_);
+    std::fflush(log_);
+}
+
+// One poll() round: sleeps until input arrives or the next timed event.
+void Simulator::step()
+{
+    const auto now = Clock::now();
+    std::optional<Clock::time_point> due;
+    auto consider = [&](Clock::time_point t) { due = due ? std::min(*due, t) : t; };
+    if (!output_.empty())
+        consider(output_.front().due);
+    if (!framer_.empty() && o_.resyncMs > 0)
+        consider(lastByteAt_ + std::chrono::milliseconds(o_.resyncMs));
+    if (!o_.smeterFixed)
+        consider(nextDrift_);
+    if (exitAt_)
+        consider(*exitAt_);
+
+    int timeout = -1;
+    if (due) {
+        // Round up so a wake-up never comes early and spins on a zero timeout.
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*due - now).count();
+        timeout = static_cast<int>(std::clamp<long long>(wait, 0, 60000));
+    }
+
+    // While unplugged the master is -1, which poll() skips.
+    pollfd fds[3] = {{pty_.master, POLLIN, 0}, {quitFd_, POLLIN, 0}, {stdinOpen_ ? 0 : -1, POLLIN, 0}};
+    const int ready = poll(fds, 3, timeout);
+    if (ready < 0 && errno != EINTR) {
+        std::perror("ft847-sim: poll");
+        quit_ = true;
+        return;
+    }
+    if (ready > 0) {
+        if (fds[1].revents)
+            quit_ = true;
+        if (fds[0].revents & POLLIN)
+            readLine();
+        else if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
+            std::fprintf(stderr, "ft847-sim: device error\n");
+            quit_ = true;
+        }
+        if (fds[2].revents)
+            readControl();
+    }
+    runTimers(Clock::now());
+}
+
+void Simulator::runTimers(Clock::time_point now)
+{
+    flushDueOutput(now);
+    if (!framer_.empty() && o_.resyncMs > 0 && now >= lastByteAt_ + std::chrono::milliseconds(o_.resyncMs)) {
+        const Bytes partial = framer_.partial();
+        logLine("PARTIAL " + HexBytes(partial.data(), partial.size()));
+        framer_.clear();
+    }
+    if (!o_.smeterFixed && now >= nextDrift_) {
+        o_.radio.driftSMeter(rng_);
+        nextDrift_ = now + DriftPeriod;
+    }
+    if (exitAt_ && now >= *exitAt_)
+        quit_ = true;
+}
+
+void Simulator::readLine()
+{
+    std::uint8_t buffer[512];
+    const ssize_t n = read(pty_.master, buffer, sizeof buffer);
+    if (n <= 0) {
+        if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            std::perror("ft847-sim: read");
+            quit_ = true;
+        }
+        return;
+    }
+    const auto now = Clock::now();
+    for (ssize_t i = 0; i < n; ++i) {
+        // Bytes already due count as sent before this one arrived.
+        flushDueOutput(now);
+        if (framer_.empty())
+            overlapped_ = !output_.empty();
+        lastByteAt_ = now;
+        if (const auto command = framer_.push(buffer[i]))
+            handle(*command, now);
+    }
+}
+
+void Simulator::handle(const Command& command, Clock::time_point now)
+{
+    const std::string text = HexBytes(command.data(), command.size());
+    logLine(overlapped_ ? "OVERLAP " + text : text);
+    const auto reply = o_.radio.apply(command);
+    if (!reply || o_.silent)
+        return;
+    queue(shaper_.shape(*reply, rng_), now);
+}
+
+void Simulator::queue(const Bytes& bytes, Clock::time_point now)
+{
+    if (bytes.empty())
+        return;
+    // A reply queued behind one still going out follows it.
+    auto t = now + std::chrono::milliseconds(o_.delayMs);
+    if (!output_.empty())
+        t = std::max(t, output_.back().due);
+    // Paced, each byte arrives once its ten bits have been on the line.
+    const std::chrono::nanoseconds byteTime(o_.baud > 0 ? 10'000'000'000LL / o_.baud : 0);
+    for (const auto b : bytes) {
+        t += byteTime;
+        output_.push_back({b, t});
+    }
+    flushDueOutput(now);
+}
+
+void Simulator::flushDueOutput(Clock::time_point now)
+{
+    Bytes chunk;
+    while (!output_.empty() && output_.front().due <= now) {
+        chunk.push_back(output_.front().byte);
+        output_.pop_front();
+    }
+    if (chunk.empty())
+        return;
+    // A full input queue on the client's side loses the bytes, as a line
+    // with nobody listening would.
+    const ssize_t n = write(pty_.master, chunk.data(), chunk.size());
+    if (n < 0 && errno != EAGAIN && errno != EINTR)
+        std::perror("ft847-sim: write");
+}
+
+void Simulator::readControl()
+{
+    // stdin stays blocking (it may be shared with a shell); poll() said it is readable.
+    char buffer[512];
+    const ssize_t n = read(0, buffer, sizeof buffer);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR))
+        return;
+    if (n <= 0) {
+        stdinOpen_ = false; // no more control lines; keep simulating
+        return;
+    }
+    control_.append(buffer, static_cast<std::size_t>(n));
+    std::size_t end;
+    while ((end = control_.find('\n')) != std::string::npos) {
+        std::string line = control_.substr(0, end);
+        control_.erase(0, end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            answer(line, runControl(line));
+    }
+}
+
+void Simulator::answer(const std::string& line, const std::string& error)
+{
+    if (error.empty())
+        std::printf("OK %s\n", line.c_str());
+    else
+        std::printf("ERROR %s\n", error.c_str());
+    std::fflush(stdout);
+}
+
+std::string Simulator::runControl(const std::string& line)
+{
+    const auto space = line.find(' ');
+    const std::string word = line.substr(0, space);
+    const std::string arg = space == std::string::npos ? std::string() : line.substr(space + 1);
+    if (word == "quit") {
+        quit_ = true;
+    } else if (word == "silent" && (arg == "on" || arg == "off")) {
+        o_.silent = arg == "on";
+    } else if (word == "freq") {
+        const auto n = ParseLong(arg, 0, MaxFrequency);
+        if (!n)
+            return "bad frequency: " + arg;
+        o_.radio.frequency = static_cast<std::uint32_t>(*n);
+    } else if (word == "mode") {
+        const auto mode = ParseMode(arg);
+        if (!mode)
+            return "unknown mode code: " + arg;
+        o_.radio.mode = *mode;
+    } else if (word == "smeter") {
+        if (arg == "drift") {
+            o_.smeterFixed = false;
+            nextDrift_ = Clock::now() + DriftPeriod;
+        } else {
+            const auto n = ParseLong(arg, 0, MaxSMeter);
+            if (!n)
+                return "bad S-meter value: " + arg;
+            o_.radio.smeter = static_cast<int>(*n);
+            o_.smeterFixed = true;
+        }
+    } else if (line == "unplug") {
+        if (pty_.master < 0)
+            return "already unplugged";
+        unplugDevice();
+    } else if (line == "replug") {
+        if (pty_.master >= 0)
+            return "already plugged in";
+        return plugIn(); // prints the new DEVICE line before the OK
+    } else {
+        return "unknown control line: " + line;
+    }
+    return {};
+}

@@ -1,0 +1,72 @@
+#pragma once
+// The simulator's main loop: frames commands arriving on the pty, answers
+// them as the radio would (paced and spoilt as the options say), logs them,
+// and obeys the control lines on stdin. It can lose its pty and get a new one,
+// as a USB adapter that is unplugged and plugged back in.
+
+#include "pty.h"
+#include "radio_state.h"
+#include "sim_options.h"
+
+#include <chrono>
+#include <cstdio>
+#include <deque>
+#include <optional>
+#include <random>
+#include <string>
+
+class Simulator {
+public:
+    // `quitFd` becomes readable when a signal asks the simulator to stop.
+    Simulator(SimOptions options, int quitFd);
+    ~Simulator();
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // Runs until quit; returns the exit status.
+    int run();
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    struct Pending {
+        std::uint8_t byte;
+        Clock::time_point due;
+    };
+
+    // Opens a pty, links --link to it and prints its DEVICE line; an error text on failure.
+    std::string plugIn();
+    void unplugDevice();
+    std::string makeLink();
+    void removeLink();
+    void logLine(const std::string& line);
+
+    void step();
+    void runTimers(Clock::time_point now);
+    void readLine();
+    void handle(const Command& command, Clock::time_point now);
+    void queue(const Bytes& bytes, Clock::time_point now);
+    void flushDueOutput(Clock::time_point now);
+
+    void readControl();
+    static void answer(const std::string& line, const std::string& error);
+    // Applies one control line; returns an error text, empty on success.
+    std::string runControl(const std::string& line);
+
+    SimOptions o_;
+    int quitFd_;
+    std::mt19937 rng_;
+    ReplyShaper shaper_;
+    Pty pty_; // master < 0 while unplugged
+    FILE* log_ = nullptr;
+    bool linked_ = false;
+    bool quit_ = false;
+    bool stdinOpen_ = true;
+    std::string control_;
+    Framer framer_;
+    bool overlapped_ = false;
+    Clock::time_point lastByteAt_{};
+    Clock::time_point nextDrift_{};
+    std::optional<Clock::time_point> exitAt_;
+    std::deque<Pending> output_;
+};

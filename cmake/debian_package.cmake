@@ -16,6 +16,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${SOLVANE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${SOLVANE_HOMEPAGE}")
+# The window's "Courier New" resolves to the metric-compatible Liberation Mono,
+# so the S-meter scale lines up as drawn.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-liberation)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 "show and retune a Yaesu FT-847 over its CAT port
 Solvane is a small desktop program for radio amateurs who run a Yaesu

@@ -1,17 +1,34 @@
 // Solvane: FT-847 CAT control.
 
+#include "command_line.h"
 #include "main_window.h"
 #include "qt_serial_port.h"
 #include "qt_sound_player.h"
 #include "qt_user_messages.h"
 #include "settings_store.h"
+#include "solvane_version.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QStyleFactory>
 
+#include <cstdio>
+
 int main(int argc, char* argv[])
 {
+    // The command line is read before QApplication exists, so --help,
+    // --version and usage errors need no display and never open a window.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLineOutcome parsed = ParseCommandLine(arguments, QStringLiteral(SOLVANE_VERSION));
+    if (parsed.shouldExit()) {
+        std::fputs(parsed.text.toLocal8Bit().constData(), parsed.exitCode == 0 ? stdout : stderr);
+        return parsed.exitCode;
+    }
+    // For the network server: --listen / --no-listen override [Network] for this run.
+    [[maybe_unused]] const CommandLine commandLine = parsed.options;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Solvane"));
     QApplication::setOrganizationName(QStringLiteral("Solvane"));

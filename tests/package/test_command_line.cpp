@@ -1,0 +1,153 @@
+// The command-line parser: outcomes, exit codes and --listen values.
+#include "command_line.h"
+
+#include <QTest>
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+
+    static CommandLineOutcome parse(QStringList arguments)
+    {
+        arguments.prepend(QStringLiteral("solvane"));
+        return ParseCommandLine(arguments, QStringLiteral("9.8.7"));
+    }
+
+private slots:
+    void noArgumentsRunsWithSettingsInCharge()
+    {
+        const CommandLineOutcome outcome = parse({});
+        QCOMPARE(outcome.action, CommandLineOutcome::Action::Run);
+        QVERIFY(!outcome.shouldExit());
+        QVERIFY(!outcome.options.noListen);
+        QVERIFY(!outcome.options.listenAddress.has_value());
+        QVERIFY(!outcome.options.listenPort.has_value());
+    }
+
+    void noListenTurnsTheServerOff()
+    {
+        const CommandLineOutcome outcome = parse({QStringLiteral("--no-listen")});
+        QCOMPARE(outcome.action, CommandLineOutcome::Action::Run);
+        QVERIFY(outcome.options.noListen);
+        QVERIFY(!outcome.options.listenAddress.has_value());
+    }
+
+    void listenGivesAddressAndPort_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("port");
+        QTest::newRow("IPv4 loopback") << QStringList{"--listen", "127.0.0.1:4532"} << "127.0.0.1" << 4532;
+        QTest::newRow("equals form") << QStringList{"--listen=127.0.0.1:4000"} << "127.0.0.1" << 4000;
+        QTest::newRow("IPv6 in brackets") << QStringList{"--listen", "[::1]:4532"} << "::1" << 4532;
+        QTest::newRow("IPv6 link-local") << QStringList{"--listen", "[fe80::1]:7"} << "fe80::1" << 7;
+        QTest::newRow("LAN address, top port") << QStringList{"--listen", "192.168.1.20:65535"} << "192.168.1.20" << 65535;
+        QTest::newRow("all interfaces, port 1") << QStringList{"--listen", "0.0.0.0:1"} << "0.0.0.0" << 1;
+        QTest::newRow("last one counts")
+            << QStringList{"--listen", "127.0.0.1:1111", "--listen", "127.0.0.2:2222"} << "127.0.0.2" << 2222;
+    }
+    void listenGivesAddressAndPort()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, address);
+        QFETCH(int, port);
+        const CommandLineOutcome outcome = parse(arguments);
+        QCOMPARE(outcome.action, CommandLineOutcome::Action::Run);
+        QVERIFY(!outcome.options.noListen);
+        QCOMPARE(outcome.options.listenAddress.value_or(QString()), address);
+        QCOMPARE(int(outcome.options.listenPort.value_or(0)), port);
+    }
+
+    void helpListsTheOptionsAndExitsZero_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("--help") << QStringList{"--help"};
+        QTest::newRow("-h") << QStringList{"-h"};
+        QTest::newRow("help wins over version") << QStringList{"--version", "--help"};
+    }
+    void helpListsTheOptionsAndExitsZero()
+    {
+        QFETCH(QStringList, arguments);
+        const CommandLineOutcome outcome = parse(arguments);
+        QCOMPARE(outcome.action, CommandLineOutcome::Action::ShowHelp);
+        QCOMPARE(outcome.exitCode, 0);
+        QVERIFY(outcome.text.startsWith(QStringLiteral("Usage: solvane [options]\n")));
+        for (const char* option : {"--help", "--version", "--listen <ADDRESS:PORT>", "--no-listen", "Solvane.conf", "solvane(1)"})
+            QVERIFY2(outcome.text.contains(QLatin1String(option)), option);
+    }
+
+    void versionPrintsProgramAndVersion()
+    {
+        const CommandLineOutcome outcome = parse({QStringLiteral("--version")});
+        QCOMPARE(outcome.action, CommandLineOutcome::Action::ShowVersion);
+        QCOMPARE(outcome.exitCode, 0);
+        QCOMPARE(outcome.text, QStringLiteral("solvane 9.8.7\n"));
+    }
+
+    void usageErrorsExitTwoWithAReason_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("unknown long option") << QStringList{"--bogus"} << "Unknown option 'bogus'";
+        QTest::newRow("unknown short option") << QStringList{"-x"} << "Unknown option 'x'";
+        QTest::newRow("stray argument") << QStringList{"Memories.txt"} << "unexpected argument 'Memories.txt'";
+        QTest::newRow("listen without value") << QStringList{"--listen"} << "Missing value after '--listen'";
+        QTest::newRow("listen and no-listen") << QStringList{"--no-listen", "--listen", "127.0.0.1:4532"}
+                                              << "cannot be used together";
+        QTest::newRow("bad listen value") << QStringList{"--listen", "4532"} << "invalid --listen value '4532'";
+        QTest::newRow("bad value despite help after it") << QStringList{"--bogus", "--help"} << "Unknown option";
+    }
+    void usageErrorsExitTwoWithAReason()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, reason);
+        const CommandLineOutcome outcome = parse(arguments);
+        QCOMPARE(outcome.action, CommandLineOutcome::Action::Fail);
+        QCOMPARE(outcome.exitCode, 2);
+        QVERIFY2(outcome.text.startsWith(QStringLiteral("solvane: ")), qPrintable(outcome.text));
+        QVERIFY2(outcome.text.contains(reason), qPrintable(outcome.text));
+        QVERIFY(outcome.text.endsWith(QStringLiteral("Try 'solvane --help' for more information.\n")));
+        QVERIFY(!outcome.options.listenAddress.has_value());
+    }
+
+    void malformedEndpointsAreRefused_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("reason");
+        const QString expected = QStringLiteral("expected ADDRESS:PORT");
+        const QString badPort = QStringLiteral("port must be a number from 1 to 65535");
+        QTest::newRow("empty") << "" << expected;
+        QTest::newRow("no port") << "127.0.0.1" << expected;
+        QTest::newRow("no address") << ":4532" << expected;
+        QTest::newRow("empty port") << "127.0.0.1:" << badPort;
+        QTest::newRow("port zero") << "127.0.0.1:0" << badPort;
+        QTest::newRow("port too big") << "127.0.0.1:65536" << badPort;
+        QTest::newRow("port with sign") << "127.0.0.1:+4532" << badPort;
+        QTest::newRow("port with junk") << "127.0.0.1:4532x" << badPort;
+        QTest::newRow("port with space") << "127.0.0.1: 4532" << badPort;
+        QTest::newRow("IPv6 without brackets") << "::1:4532" << "in brackets";
+        QTest::newRow("bracket without colon") << "[::1]4532" << expected;
+        QTest::newRow("IPv4 in brackets") << "[127.0.0.1]:4532" << "not an IPv6 address";
+        QTest::newRow("host name") << "localhost:4532" << "not an IP address";
+        QTest::newRow("shorthand IPv4") << "127.1:4532" << "not an IP address";
+        QTest::newRow("octet too big") << "256.0.0.1:4532" << "not an IP address";
+    }
+    void malformedEndpointsAreRefused()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, reason);
+        QString address = QStringLiteral("untouched");
+        quint16 port = 99;
+        QString error;
+        QVERIFY(!ParseListenEndpoint(text, &address, &port, &error));
+        QVERIFY2(error.contains(reason), qPrintable(error));
+        QCOMPARE(address, QStringLiteral("untouched"));
+        QCOMPARE(port, quint16(99));
+
+        const CommandLineOutcome outcome = parse({QStringLiteral("--listen"), text});
+        QCOMPARE(outcome.exitCode, 2);
+        QVERIFY2(outcome.text.contains(reason), qPrintable(outcome.text));
+    }
+};
+
+QTEST_APPLESS_MAIN(TestCommandLine)
+#include "test_command_line.moc"

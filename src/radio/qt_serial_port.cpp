@@ -1,5 +1,25 @@
 #include "qt_serial_port.h"
 
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
+
+namespace {
+
+// True when the device behind `fd` has hung up or failed, rather than just
+// having nothing to read.
+bool deviceHungUp([[maybe_unused]] qintptr fd)
+{
+#ifdef Q_OS_UNIX
+    pollfd p{int(fd), POLLIN, 0};
+    return ::poll(&p, 1, 0) < 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+#else
+    return true;
+#endif
+}
+
+} // namespace
+
 QtSerialPort::QtSerialPort(QObject* parent)
     : SerialPort(parent)
 {
@@ -66,6 +86,12 @@ void QtSerialPort::handleError(QSerialPort::SerialPortError error)
     // open, which open() already reports by its result.
     if (error == QSerialPort::NoError || !port_.isOpen())
         return;
+    // Input flushed between a read notification and its read leaves the read
+    // with nothing, which Qt reports as a ReadError. The line is fine.
+    if (error == QSerialPort::ReadError && !deviceHungUp(port_.handle())) {
+        port_.clearError();
+        return;
+    }
     // A device that went away keeps raising ReadError in a tight loop while
     // it stays open: close at the first error so the program stays quiet.
     const QString reason = port_.errorString();

@@ -37,6 +37,8 @@ QString StoredText(const QVariant& value)
 
 PortChoice QtSettingsStore::Load()
 {
+    // Whatever is on disk now, edited by hand since the store was made.
+    impl_->settings.sync();
     PortChoice choice;
     if (!Readable())
         return choice;

@@ -49,6 +49,22 @@ bool WindowRig::start(const QStringList& simArgs, const QString& memoryFile)
     return true;
 }
 
+bool WindowRig::startLinked(const QStringList& simArgs)
+{
+    if (!sim.startWithLink(simArgs))
+        return false;
+    WriteStore({{QStringLiteral("Ports/COM2"), sim.linkPath()}});
+    load();
+    return true;
+}
+
+void WindowRig::load()
+{
+    window = std::make_unique<MainWindow>(MainWindowParts{port, store, messages, player, QString()});
+    window->show();
+    window->Form_Load();
+}
+
 bool WindowRig::waitForReading(int timeoutMs)
 {
     QElapsedTimer clock;

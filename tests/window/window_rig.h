@@ -57,6 +57,11 @@ struct WindowRig {
     // Starts the simulator with `simArgs`, maps port 2 to it and loads the
     // window. False when the simulator did not come up.
     bool start(const QStringList& simArgs = {}, const QString& memoryFile = QString());
+    // The same with port 2 mapped to the simulator's stable link path, which
+    // survives an unplug and replug as a /dev/serial/by-id path does.
+    bool startLinked(const QStringList& simArgs = {});
+    // Makes and loads the window on whatever the store holds now.
+    void load();
     // Waits until the display shows a reading from the radio.
     bool waitForReading(int timeoutMs = 3000);
     // Commands the simulator logged since `from`.

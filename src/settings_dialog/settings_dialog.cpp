@@ -28,6 +28,30 @@ void place(QWidget* widget, const DialogControl& spec)
     widget->setGeometry(px(spec.left), px(spec.top), px(spec.width), px(spec.height));
 }
 
+// Every control of the dialog is in this font.
+QFont dialogFont()
+{
+    QFont font(QStringLiteral("Courier New"));
+    font.setPointSizeF(24);
+    font.setBold(true);
+    return font;
+}
+
+// The dialog's colours. Under a style sheet a widget no longer inherits its
+// parent's setFont(): it takes the font the sheet gives it, or else the
+// application's default font. So the sheet carries the font too.
+QString styleSheetFor(const QFont& font)
+{
+    return QStringLiteral("QWidget { font: %1 %2pt \"%3\"; }"
+                          " QDialog, QLabel { background-color: rgb(255,224,192); }"
+                          " QPushButton { border: 1px solid gray; }"
+                          " QPushButton#cmdCancel { background-color: rgb(255,128,128); }"
+                          " QPushButton#cmdOK { background-color: rgb(128,255,128); }")
+        .arg(font.bold() ? QStringLiteral("bold") : QStringLiteral("normal"))
+        .arg(font.pointSizeF())
+        .arg(font.family());
+}
+
 } // namespace
 
 SettingsDialog::SettingsDialog(int commPortNumber, const QString& commSettings, QWidget* parent)
@@ -37,12 +61,8 @@ SettingsDialog::SettingsDialog(int commPortNumber, const QString& commSettings, 
     setWindowTitle(QStringLiteral("Solvane - Settings"));
     setWindowIcon(QIcon());
     setFixedSize(px(8355), px(3990));
-    setStyleSheet(QStringLiteral("QDialog { background-color: rgb(255,224,192); }"
-                                 " QLabel { background-color: rgb(255,224,192); }"));
-    QFont font(QStringLiteral("Courier New"));
-    font.setPointSizeF(24);
-    font.setBold(true);
-    setFont(font);
+    setFont(dialogFont());
+    setStyleSheet(styleSheetFor(font()));
 
     Label1 = new QLabel(QStringLiteral("Comm <n>"), this);
     place(Label1, kLabel1);
@@ -63,10 +83,8 @@ SettingsDialog::SettingsDialog(int commPortNumber, const QString& commSettings, 
     place(cboCommSpeed, kSpeed);
 
     cmdCancel = new QPushButton(QStringLiteral("CANCEL"), this);
-    cmdCancel->setStyleSheet(QStringLiteral("QPushButton { background-color: rgb(255,128,128); border: 1px solid gray; }"));
     place(cmdCancel, kCancel);
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setStyleSheet(QStringLiteral("QPushButton { background-color: rgb(128,255,128); border: 1px solid gray; }"));
     place(cmdOK, kOk);
     for (QPushButton* button : {cmdOK, cmdCancel}) {
         button->setAutoDefault(false);

@@ -86,10 +86,17 @@ SettingsDialog::SettingsDialog(int commPortNumber, const QString& commSettings, 
     place(cmdCancel, kCancel);
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     place(cmdOK, kOk);
-    for (QPushButton* button : {cmdOK, cmdCancel}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-    }
+    // Return means OK, unless the focus is on Cancel; Escape means Cancel.
+    cmdOK->setDefault(true);
+
+    // A screen reader names each box by the label it is labelled by (the
+    // buddy); "Comm <n>" spelt out would say little, so that label is
+    // named plainly. Where a combo box has a name of its own, the same.
+    Label1->setBuddy(cboCommPort);
+    Label2->setBuddy(cboCommSpeed);
+    Label1->setAccessibleName(tr("Comm port"));
+    cboCommPort->setAccessibleName(Label1->accessibleName());
+    cboCommSpeed->setAccessibleName(Label2->text());
 
     // Tab order: port, port label, speed, speed label, OK, Cancel. Labels
     // take no focus, so the chain is port, speed, OK, Cancel.

@@ -4,11 +4,15 @@
 #include "settings_dialog.h"
 #include "window_rig.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -21,6 +25,14 @@ QString fileText()
     return QString::fromUtf8(cat.readAllStandardOutput());
 }
 
+// Types `text` over what the focused box holds, as a user would: select
+// all, then one key at a time.
+void retype(QComboBox* box, const QString& text)
+{
+    QTRY_COMPARE(QApplication::focusWidget(), box);
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box, text);
+}
 
 } // namespace
 
@@ -133,6 +145,113 @@ private slots:
         QCOMPARE(rig.window->CommPortNumber(), 7); // the failed value stays for another try
         QVERIFY(rig.shutDown());
         QCOMPARE(fileText(), before); // nothing stored with no open port
+    }
+
+    void returnKeepsWhatWasTypedAndMeansOk()
+    {
+        WindowRig rig;
+        QVERIFY(rig.start());
+        // Ports 1 and 9 lead nowhere: a typed "2" turned into "1" fails loudly.
+        const QTemporaryDir nowhere;
+        WriteStore({{QStringLiteral("Ports/COM1"), nowhere.filePath(QStringLiteral("absent/ft847"))},
+                    {QStringLiteral("Ports/COM2"), rig.sim.device()},
+                    {QStringLiteral("Ports/COM9"), nowhere.filePath(QStringLiteral("absent/ft847"))}});
+        QVERIFY(rig.waitForReading());
+
+        QTest::keyClick(rig.window->cmdSettings, Qt::Key_Space);
+        SettingsDialog* dialog = waitForDialog(*rig.window);
+        QVERIFY(dialog);
+        QTRY_COMPARE(QApplication::focusWidget(), dialog->cboCommPort);
+        QPointer<SettingsDialog> alive(dialog);
+        const int commands = rig.sim.loggedCommands().size();
+        retype(dialog->cboCommPort, QStringLiteral("2"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), dialog->cboCommSpeed);
+        retype(dialog->cboCommSpeed, QStringLiteral("57600,N,8,1"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_VERIFY(!alive);
+        QCOMPARE(rig.messages.portMessages, 0);
+        QCOMPARE(rig.window->CommPortNumber(), 2);
+        QCOMPARE(rig.window->CommSettings(), QStringLiteral("57600,N,8,1"));
+        // OK reopened the port and the poll goes on there.
+        QTRY_VERIFY(rig.commandsSince(commands).contains(QStringLiteral("00 00 00 00 03")));
+        QVERIFY(rig.window->Link().PortOpen());
+        QVERIFY(rig.window->Timer1().isActive());
+
+        // Return in the port box itself, with a number the list does not hold.
+        rig.window->Form_DblClick();
+        dialog = waitForDialog(*rig.window);
+        QVERIFY(dialog);
+        alive = dialog;
+        retype(dialog->cboCommPort, QStringLiteral("9"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(rig.messages.portMessages, 1);
+        QVERIFY(alive && dialog->isVisible());
+        QCOMPARE(rig.window->CommPortNumber(), 9);
+        QCOMPARE(dialog->cboCommPort->currentText(), QStringLiteral("9"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!alive);
+        QVERIFY(rig.shutDown());
+    }
+
+    void escapeMeansCancel()
+    {
+        WindowRig rig;
+        QVERIFY(rig.start());
+        QVERIFY(rig.waitForReading());
+        QTest::keyClick(rig.window->cmdSettings, Qt::Key_Space);
+        SettingsDialog* dialog = waitForDialog(*rig.window);
+        QVERIFY(dialog);
+        QPointer<SettingsDialog> alive(dialog);
+        QSignalSpy finished(dialog, &QDialog::finished);
+        retype(dialog->cboCommPort, QStringLiteral("5"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.first().first().toInt(), int(QDialog::Rejected));
+        QTRY_VERIFY(!alive);
+        QCOMPARE(rig.window->CommPortNumber(), 2);
+        QVERIFY(rig.window->Link().PortOpen());
+        QVERIFY(rig.window->Timer1().isActive());
+        QVERIFY(rig.shutDown());
+    }
+
+    void typedTextSelectsTheMatchingEntry()
+    {
+        SettingsDialog dialog(4, QStringLiteral("9600,N,8,1"));
+        QStringList chosen;
+        dialog.onOk = [&](const QString& port, const QString& speed) {
+            chosen = {port, speed};
+            return true;
+        };
+        dialog.show();
+        dialog.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        retype(dialog.cboCommPort, QStringLiteral("3"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        retype(dialog.cboCommSpeed, QStringLiteral("4800,n,8,1"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.cboCommPort->currentIndex(), 2);
+        QCOMPARE(dialog.cboCommSpeed->currentIndex(), 0);
+        QCOMPARE(chosen, (QStringList{"3", "4800,N,8,1"}));
+    }
+
+    void boxesAreNamedByTheirLabels()
+    {
+        SettingsDialog dialog(2, QStringLiteral("57600,N,8,1"));
+        QCOMPARE(dialog.Label1->buddy(), dialog.cboCommPort);
+        QCOMPARE(dialog.Label2->buddy(), dialog.cboCommSpeed);
+        // On Linux a combo box's name is its text; a screen reader names it
+        // by the label it is labelled by.
+        const auto labelOf = [](QWidget* box) {
+            QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(box);
+            const auto labels = iface->relations(QAccessible::Label);
+            return labels.size() == 1 ? labels.first().first->text(QAccessible::Name) : QString();
+        };
+        QCOMPARE(labelOf(dialog.cboCommPort), QStringLiteral("Comm port"));
+        QCOMPARE(labelOf(dialog.cboCommSpeed), QStringLiteral("Speed"));
+        // What is in the box stays its value.
+        QCOMPARE(QAccessible::queryAccessibleInterface(dialog.cboCommPort)->text(QAccessible::Value), QStringLiteral("2"));
     }
 
     void settingsEndsAWaitOnASilentRadio()

@@ -52,6 +52,13 @@ QString styleSheetFor(const QFont& font)
         .arg(font.family());
 }
 
+// An editable combo box completes inline by default, and Return with the
+// text selected to its end (as Tab leaves it) replaces the text with the
+// completer's current entry: the list's first one when nothing was typed.
+// Without the completer Return keeps the text and reaches the default
+// button; a text equal to a list entry still selects that entry.
+void keepTypedTextOnReturn(QComboBox* box) { box->setCompleter(nullptr); }
+
 } // namespace
 
 SettingsDialog::SettingsDialog(int commPortNumber, const QString& commSettings, QWidget* parent)
@@ -69,6 +76,7 @@ SettingsDialog::SettingsDialog(int commPortNumber, const QString& commSettings, 
     cboCommPort = new QComboBox(this);
     cboCommPort->setEditable(true);
     cboCommPort->setInsertPolicy(QComboBox::NoInsert);
+    keepTypedTextOnReturn(cboCommPort);
     for (int n = 1; n <= 8; ++n)
         cboCommPort->addItem(QString::number(n));
     place(cboCommPort, kPort);
@@ -78,6 +86,7 @@ SettingsDialog::SettingsDialog(int commPortNumber, const QString& commSettings, 
     cboCommSpeed = new QComboBox(this);
     cboCommSpeed->setEditable(true);
     cboCommSpeed->setInsertPolicy(QComboBox::NoInsert);
+    keepTypedTextOnReturn(cboCommSpeed);
     cboCommSpeed->addItems({QStringLiteral("4800,N,8,1"), QStringLiteral("9600,N,8,1"),
                             QStringLiteral("57600,N,8,1")});
     place(cboCommSpeed, kSpeed);

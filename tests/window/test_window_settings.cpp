@@ -183,9 +183,11 @@ private slots:
         QPointer<SettingsDialog> alive(dialog);
         const int commands = rig.sim.loggedCommands().size();
         retype(dialog->cboCommPort, QStringLiteral("2"));
+        // Tab selects the speed box's text; Return must not put a list
+        // entry in its place.
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), dialog->cboCommSpeed);
-        retype(dialog->cboCommSpeed, QStringLiteral("57600,N,8,1"));
+        QCOMPARE(dialog->cboCommSpeed->lineEdit()->selectedText(), QStringLiteral("57600,N,8,1"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QTRY_VERIFY(!alive);
         QCOMPARE(rig.messages.portMessages, 0);
@@ -206,7 +208,12 @@ private slots:
         QCOMPARE(rig.messages.portMessages, 1);
         QVERIFY(alive && dialog->isVisible());
         QCOMPARE(rig.window->CommPortNumber(), 9);
+        // Once more with the text selected: it stays 9, not the list's first entry.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(rig.messages.portMessages, 2);
         QCOMPARE(dialog->cboCommPort->currentText(), QStringLiteral("9"));
+        QCOMPARE(rig.window->CommPortNumber(), 9);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QTRY_VERIFY(!alive);
         QVERIFY(rig.shutDown());
@@ -246,7 +253,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         retype(dialog.cboCommPort, QStringLiteral("3"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        retype(dialog.cboCommSpeed, QStringLiteral("4800,n,8,1"));
+        retype(dialog.cboCommSpeed, QStringLiteral("4800,N,8,1"));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(dialog.cboCommPort->currentIndex(), 2);

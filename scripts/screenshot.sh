@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Regenerates docs/screenshot.png: Solvane on a virtual X server, showing a
-# live reading from the simulator.
+# live reading from the simulator; then docs/screenshot-settings.png: the
+# Settings dialog, opened by pressing Settings through the accessibility
+# bus as a screen reader would.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
@@ -22,8 +24,34 @@ Xvfb :93 -screen 0 700x520x24 >/dev/null 2>&1 &
 PIDS+=($!)
 sleep 1
 export DISPLAY=:93
-(cd "$WORK/run" && "$BUILD_DIR/src/app/solvane") &
+# A private session bus; the accessibility bus starts on it when asked.
+eval "$(dbus-launch --sh-syntax)"
+PIDS+=("$DBUS_SESSION_BUS_PID")
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+(cd "$WORK/run" && exec "$BUILD_DIR/src/app/solvane") &
 PIDS+=($!)
 sleep 3
 import -window root -crop 637x448+0+0 "$ROOT/docs/screenshot.png"
 echo "wrote docs/screenshot.png"
+
+/usr/bin/python3 - <<'PY'
+import sys, time
+import pyatspi
+
+desktop = pyatspi.Registry.getDesktop(0)
+for _ in range(50):
+    for app in desktop:
+        if app is None or not app.name.lower().startswith("solvane"):
+            continue
+        button = pyatspi.findDescendant(
+            app, lambda n: n.getRoleName() == "push button" and n.name.replace("&", "") == "Settings")
+        if button is not None:
+            button.queryAction().doAction(0)
+            sys.exit(0)
+    time.sleep(0.2)
+sys.exit("no Settings button on the accessibility bus")
+PY
+for _ in $(seq 50); do xwininfo -name "Solvane - Settings" >/dev/null 2>&1 && break; sleep 0.1; done
+sleep 1
+import -window "Solvane - Settings" "$ROOT/docs/screenshot-settings.png"
+echo "wrote docs/screenshot-settings.png"

@@ -28,6 +28,37 @@ void place(QWidget* widget, const DialogControl& spec)
     widget->setGeometry(px(spec.left), px(spec.top), px(spec.width), px(spec.height));
 }
 
+// Every control of the dialog is in this font.
+QFont dialogFont()
+{
+    QFont font(QStringLiteral("Courier New"));
+    font.setPointSizeF(24);
+    font.setBold(true);
+    return font;
+}
+
+// The dialog's colours. Under a style sheet a widget no longer inherits its
+// parent's setFont(): it takes the font the sheet gives it, or else the
+// application's default font. So the sheet carries the font too.
+QString styleSheetFor(const QFont& font)
+{
+    return QStringLiteral("QWidget { font: %1 %2pt \"%3\"; }"
+                          " QDialog, QLabel { background-color: rgb(255,224,192); }"
+                          " QPushButton { border: 1px solid gray; }"
+                          " QPushButton#cmdCancel { background-color: rgb(255,128,128); }"
+                          " QPushButton#cmdOK { background-color: rgb(128,255,128); }")
+        .arg(font.bold() ? QStringLiteral("bold") : QStringLiteral("normal"))
+        .arg(font.pointSizeF())
+        .arg(font.family());
+}
+
+// An editable combo box completes inline by default, and Return with the
+// text selected to its end (as Tab leaves it) replaces the text with the
+// completer's current entry: the list's first one when nothing was typed.
+// Without the completer Return keeps the text and reaches the default
+// button; a text equal to a list entry still selects that entry.
+void keepTypedTextOnReturn(QComboBox* box) { box->setCompleter(nullptr); }
+
 } // namespace
 
 SettingsDialog::SettingsDialog(int commPortNumber, const QString& commSettings, QWidget* parent)
@@ -37,18 +68,15 @@ SettingsDialog::SettingsDialog(int commPortNumber, const QString& commSettings, 
     setWindowTitle(QStringLiteral("Solvane - Settings"));
     setWindowIcon(QIcon());
     setFixedSize(px(8355), px(3990));
-    setStyleSheet(QStringLiteral("QDialog { background-color: rgb(255,224,192); }"
-                                 " QLabel { background-color: rgb(255,224,192); }"));
-    QFont font(QStringLiteral("Courier New"));
-    font.setPointSizeF(24);
-    font.setBold(true);
-    setFont(font);
+    setFont(dialogFont());
+    setStyleSheet(styleSheetFor(font()));
 
     Label1 = new QLabel(QStringLiteral("Comm <n>"), this);
     place(Label1, kLabel1);
     cboCommPort = new QComboBox(this);
     cboCommPort->setEditable(true);
     cboCommPort->setInsertPolicy(QComboBox::NoInsert);
+    keepTypedTextOnReturn(cboCommPort);
     for (int n = 1; n <= 8; ++n)
         cboCommPort->addItem(QString::number(n));
     place(cboCommPort, kPort);
@@ -58,20 +86,26 @@ SettingsDialog::SettingsDialog(int commPortNumber, const QString& commSettings, 
     cboCommSpeed = new QComboBox(this);
     cboCommSpeed->setEditable(true);
     cboCommSpeed->setInsertPolicy(QComboBox::NoInsert);
+    keepTypedTextOnReturn(cboCommSpeed);
     cboCommSpeed->addItems({QStringLiteral("4800,N,8,1"), QStringLiteral("9600,N,8,1"),
                             QStringLiteral("57600,N,8,1")});
     place(cboCommSpeed, kSpeed);
 
     cmdCancel = new QPushButton(QStringLiteral("CANCEL"), this);
-    cmdCancel->setStyleSheet(QStringLiteral("QPushButton { background-color: rgb(255,128,128); border: 1px solid gray; }"));
     place(cmdCancel, kCancel);
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
-    cmdOK->setStyleSheet(QStringLiteral("QPushButton { background-color: rgb(128,255,128); border: 1px solid gray; }"));
     place(cmdOK, kOk);
-    for (QPushButton* button : {cmdOK, cmdCancel}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-    }
+    // Return means OK, unless the focus is on Cancel; Escape means Cancel.
+    cmdOK->setDefault(true);
+
+    // A screen reader names each box by the label it is labelled by (the
+    // buddy); "Comm <n>" spelt out would say little, so that label is
+    // named plainly. Where a combo box has a name of its own, the same.
+    Label1->setBuddy(cboCommPort);
+    Label2->setBuddy(cboCommSpeed);
+    Label1->setAccessibleName(tr("Comm port"));
+    cboCommPort->setAccessibleName(Label1->accessibleName());
+    cboCommSpeed->setAccessibleName(Label2->text());
 
     // Tab order: port, port label, speed, speed label, OK, Cancel. Labels
     // take no focus, so the chain is port, speed, OK, Cancel.

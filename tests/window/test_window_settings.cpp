@@ -4,11 +4,15 @@
 #include "settings_dialog.h"
 #include "window_rig.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -21,6 +25,28 @@ QString fileText()
     return QString::fromUtf8(cat.readAllStandardOutput());
 }
 
+// While the dialog is open the poll is stopped and the line falls idle;
+// nothing goes out until Cancel closes it.
+void expectNoPollWhileOpen(WindowRig& rig, SettingsDialog* dialog)
+{
+    QVERIFY(!rig.window->Timer1().isActive());
+    QTRY_VERIFY(!rig.window->Link().Busy());
+    QSignalSpy exchanges(&rig.window->Link(), &RadioLink::exchangeFinished);
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    QVERIFY(!rig.window->Timer1().isActive());
+    QVERIFY(!rig.window->Link().Busy());
+    QVERIFY(exchanges.isEmpty());
+    QTest::mouseClick(dialog->cmdCancel, Qt::LeftButton);
+}
+
+// Types `text` over what the focused box holds, as a user would: select
+// all, then one key at a time.
+void retype(QComboBox* box, const QString& text)
+{
+    QTRY_COMPARE(QApplication::focusWidget(), box);
+    QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(box, text);
+}
 
 } // namespace
 
@@ -111,12 +137,16 @@ private slots:
     {
         WindowRig rig;
         QVERIFY(rig.start());
+        // Port 7 names a path in a fresh directory: no device can be there.
+        const QTemporaryDir nowhere;
+        WriteStore({{QStringLiteral("Ports/COM2"), rig.sim.device()},
+                    {QStringLiteral("Ports/COM7"), nowhere.filePath(QStringLiteral("absent/ft847"))}});
         QVERIFY(rig.waitForReading());
         const QString before = fileText();
         rig.window->Form_DblClick();
         SettingsDialog* dialog = waitForDialog(*rig.window);
         QVERIFY(dialog);
-        dialog->cboCommPort->setEditText(QStringLiteral("7")); // maps to /dev/ttyS6: not here
+        dialog->cboCommPort->setEditText(QStringLiteral("7"));
         QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
         QCOMPARE(rig.messages.portMessages, 1);
         QVERIFY(dialog->isVisible());
@@ -135,22 +165,135 @@ private slots:
         QCOMPARE(fileText(), before); // nothing stored with no open port
     }
 
+    void returnKeepsWhatWasTypedAndMeansOk()
+    {
+        WindowRig rig;
+        QVERIFY(rig.start());
+        // Ports 1 and 9 lead nowhere: a typed "2" turned into "1" fails loudly.
+        const QTemporaryDir nowhere;
+        WriteStore({{QStringLiteral("Ports/COM1"), nowhere.filePath(QStringLiteral("absent/ft847"))},
+                    {QStringLiteral("Ports/COM2"), rig.sim.device()},
+                    {QStringLiteral("Ports/COM9"), nowhere.filePath(QStringLiteral("absent/ft847"))}});
+        QVERIFY(rig.waitForReading());
+
+        QTest::keyClick(rig.window->cmdSettings, Qt::Key_Space);
+        SettingsDialog* dialog = waitForDialog(*rig.window);
+        QVERIFY(dialog);
+        QTRY_COMPARE(QApplication::focusWidget(), dialog->cboCommPort);
+        QPointer<SettingsDialog> alive(dialog);
+        const int commands = rig.sim.loggedCommands().size();
+        retype(dialog->cboCommPort, QStringLiteral("2"));
+        // Tab selects the speed box's text; Return must not put a list
+        // entry in its place.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), dialog->cboCommSpeed);
+        QCOMPARE(dialog->cboCommSpeed->lineEdit()->selectedText(), QStringLiteral("57600,N,8,1"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QTRY_VERIFY(!alive);
+        QCOMPARE(rig.messages.portMessages, 0);
+        QCOMPARE(rig.window->CommPortNumber(), 2);
+        QCOMPARE(rig.window->CommSettings(), QStringLiteral("57600,N,8,1"));
+        // OK reopened the port and the poll goes on there.
+        QTRY_VERIFY(rig.commandsSince(commands).contains(QStringLiteral("00 00 00 00 03")));
+        QVERIFY(rig.window->Link().PortOpen());
+        QVERIFY(rig.window->Timer1().isActive());
+
+        // Return in the port box itself, with a number the list does not hold.
+        rig.window->Form_DblClick();
+        dialog = waitForDialog(*rig.window);
+        QVERIFY(dialog);
+        alive = dialog;
+        retype(dialog->cboCommPort, QStringLiteral("9"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(rig.messages.portMessages, 1);
+        QVERIFY(alive && dialog->isVisible());
+        QCOMPARE(rig.window->CommPortNumber(), 9);
+        // Once more with the text selected: it stays 9, not the list's first entry.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(rig.messages.portMessages, 2);
+        QCOMPARE(dialog->cboCommPort->currentText(), QStringLiteral("9"));
+        QCOMPARE(rig.window->CommPortNumber(), 9);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!alive);
+        QVERIFY(rig.shutDown());
+    }
+
+    void escapeMeansCancel()
+    {
+        WindowRig rig;
+        QVERIFY(rig.start());
+        QVERIFY(rig.waitForReading());
+        QTest::keyClick(rig.window->cmdSettings, Qt::Key_Space);
+        SettingsDialog* dialog = waitForDialog(*rig.window);
+        QVERIFY(dialog);
+        QPointer<SettingsDialog> alive(dialog);
+        QSignalSpy finished(dialog, &QDialog::finished);
+        retype(dialog->cboCommPort, QStringLiteral("5"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished.first().first().toInt(), int(QDialog::Rejected));
+        QTRY_VERIFY(!alive);
+        QCOMPARE(rig.window->CommPortNumber(), 2);
+        QVERIFY(rig.window->Link().PortOpen());
+        QVERIFY(rig.window->Timer1().isActive());
+        QVERIFY(rig.shutDown());
+    }
+
+    void typedTextSelectsTheMatchingEntry()
+    {
+        SettingsDialog dialog(4, QStringLiteral("9600,N,8,1"));
+        QStringList chosen;
+        dialog.onOk = [&](const QString& port, const QString& speed) {
+            chosen = {port, speed};
+            return true;
+        };
+        dialog.show();
+        dialog.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        retype(dialog.cboCommPort, QStringLiteral("3"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        retype(dialog.cboCommSpeed, QStringLiteral("4800,N,8,1"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.cboCommPort->currentIndex(), 2);
+        QCOMPARE(dialog.cboCommSpeed->currentIndex(), 0);
+        QCOMPARE(chosen, (QStringList{"3", "4800,N,8,1"}));
+    }
+
+    void boxesAreNamedByTheirLabels()
+    {
+        SettingsDialog dialog(2, QStringLiteral("57600,N,8,1"));
+        QCOMPARE(dialog.Label1->buddy(), dialog.cboCommPort);
+        QCOMPARE(dialog.Label2->buddy(), dialog.cboCommSpeed);
+        // On Linux a combo box's name is its text; a screen reader names it
+        // by the label it is labelled by.
+        const auto labelOf = [](QWidget* box) {
+            QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(box);
+            const auto labels = iface->relations(QAccessible::Label);
+            return labels.size() == 1 ? labels.first().first->text(QAccessible::Name) : QString();
+        };
+        QCOMPARE(labelOf(dialog.cboCommPort), QStringLiteral("Comm port"));
+        QCOMPARE(labelOf(dialog.cboCommSpeed), QStringLiteral("Speed"));
+        // What is in the box stays its value.
+        QCOMPARE(QAccessible::queryAccessibleInterface(dialog.cboCommPort)->text(QAccessible::Value), QStringLiteral("2"));
+    }
+
     void settingsEndsAWaitOnASilentRadio()
     {
         WindowRig rig;
         QVERIFY(rig.start({QStringLiteral("--silent")}));
         // Let a round start and hang on the read.
         QTRY_VERIFY(rig.window->Link().AwaitingReply());
-        QElapsedTimer clock;
-        clock.start();
+        QSignalSpy finished(&rig.window->Link(), &RadioLink::exchangeFinished);
         QTest::mouseClick(rig.window->cmdSettings, Qt::LeftButton);
+        // The press itself ended the wait, with nothing read; a time-out
+        // could only have ended it later, from the event loop.
+        QVERIFY(!finished.isEmpty());
+        QVERIFY(finished.first().at(1).toByteArray().isEmpty());
         SettingsDialog* dialog = waitForDialog(*rig.window, 3000);
         QVERIFY(dialog);
-        QVERIFY2(clock.elapsed() < RadioLink::ReplyTimeout, qPrintable(QString::number(clock.elapsed())));
-        const int commands = rig.sim.loggedCommands().size();
-        QTest::qWait(300);
-        QCOMPARE(rig.sim.loggedCommands().size(), commands); // no poll while it is open
-        QTest::mouseClick(dialog->cmdCancel, Qt::LeftButton);
+        expectNoPollWhileOpen(rig, dialog);
         QTRY_VERIFY(rig.window->Timer1().isActive());
         QVERIFY(rig.shutDown());
     }
@@ -166,16 +309,11 @@ private slots:
         QTest::mouseDClick(rig.window.get(), Qt::LeftButton, Qt::NoModifier, background);
         SettingsDialog* dialog = waitForDialog(*rig.window);
         QVERIFY(dialog);
-        QVERIFY(!rig.window->Timer1().isActive());
-        QTest::qWait(50);
-        const int commands = rig.sim.loggedCommands().size();
-        QTest::qWait(300);
-        QCOMPARE(rig.sim.loggedCommands().size(), commands);
-        QTest::mouseClick(dialog->cmdCancel, Qt::LeftButton);
+        expectNoPollWhileOpen(rig, dialog);
         QTRY_VERIFY(rig.window->Timer1().isActive());
         // A double-click on a control is not one on the background.
         QTest::mouseDClick(rig.window->txtFreq, Qt::LeftButton);
-        QTest::qWait(50);
+        QCoreApplication::processEvents(); // anything it posted has run
         QVERIFY(!rig.window->Form2());
         QVERIFY(rig.shutDown());
     }

@@ -21,9 +21,10 @@ namespace {
 constexpr int kEndPollMs = 10;
 // processedUSecs() may stop a rounding step short of the stream's length.
 constexpr qint64 kEndToleranceUs = 2000;
-// Asking the device to buffer up to this much of the stream lets it take
-// the whole readout at once, so a stall in this process cannot starve it.
-constexpr qint64 kMaxDeviceBufferUs = 5'000'000;
+// The device's buffer. What the device holds once it has taken the last
+// sample is still to be heard, so it is kept short; the UI thread does
+// nothing else while speaking and keeps it filled.
+constexpr qint64 kDeviceBufferUs = 200'000;
 
 struct DecodedSound {
     std::vector<qint16> samples;  // interleaved
@@ -60,6 +61,9 @@ QtSoundPlayer::QtSoundPlayer(QObject* parent) : SoundPlayer(parent) {
     connect(&endPoll_, &QTimer::timeout, this, &QtSoundPlayer::checkEnd);
     deadline_.setSingleShot(true);
     connect(&deadline_, &QTimer::timeout, this, &QtSoundPlayer::endPlayback);
+    heldByDevice_.setSingleShot(true);
+    heldByDevice_.setTimerType(Qt::PreciseTimer);
+    connect(&heldByDevice_, &QTimer::timeout, this, &QtSoundPlayer::endPlayback);
 }
 
 QtSoundPlayer::~QtSoundPlayer() {
@@ -105,8 +109,7 @@ void QtSoundPlayer::play() {
         return;
     }
     sink_ = new QAudioSink(device_, format_, this);
-    sink_->setBufferSize(qsizetype(std::min<qint64>(format_.bytesForDuration(kMaxDeviceBufferUs),
-                                                    2 * pcm_.size())));
+    sink_->setBufferSize(format_.bytesForDuration(kDeviceBufferUs));
     buffer_ = new QBuffer(sink_);
     buffer_->setData(pcm_);
     buffer_->open(QIODevice::ReadOnly);
@@ -130,11 +133,18 @@ void QtSoundPlayer::checkEnd() {
         endPlayback();  // the device went away mid-stream
         return;
     }
-    // Idle alone is not the end: it comes once the last byte is handed over,
-    // while the device still holds its buffer. processedUSecs() counts what
-    // it has played.
-    if (buffer_ && buffer_->atEnd() && sink_->processedUSecs() >= durationUs() - kEndToleranceUs)
-        endPlayback();
+    if (heldByDevice_.isActive())
+        return;
+    // Idle alone is not the end: it comes once the last byte is handed over
+    // to the sink. processedUSecs() reaches the stream's length once the
+    // audio server has taken every sample, but (with PulseAudio) without
+    // counting what the device still holds: at most its buffer, whose
+    // length is waited out before the stream ends.
+    if (buffer_ && buffer_->atEnd() && sink_->processedUSecs() >= durationUs() - kEndToleranceUs) {
+        endPoll_.stop();
+        const qint64 heldUs = format_.durationForBytes(qint32(sink_->bufferSize()));
+        heldByDevice_.start(int(std::clamp<qint64>(heldUs / 1000, 0, 2000)));
+    }
 }
 
 void QtSoundPlayer::endLater() {
@@ -170,6 +180,7 @@ void QtSoundPlayer::stop() {
     playing_ = false;
     endPoll_.stop();
     deadline_.stop();
+    heldByDevice_.stop();
     releaseSink();
     pcm_.clear();
     format_ = QAudioFormat();

@@ -5,10 +5,11 @@
 // The first file appended fixes the stream's format (its own, or the
 // device's preferred one when the device refuses it); later files are
 // converted to it. The end of playback is read from the sink: every byte
-// handed over and processedUSecs() at the stream's length. A deadline
-// derived from the length bounds the wait for a device that never gets
-// there. With no audio output at all the player stays silent: files still
-// append, and play() reports the end at once (from the event loop).
+// handed over, processedUSecs() at the stream's length, then the device's
+// short buffer played out. A deadline derived from the length bounds the
+// wait for a device that never gets there. With no audio output at all the
+// player stays silent: files still append, and play() reports the end at
+// once (from the event loop).
 
 #include "sound_player.h"
 
@@ -54,4 +55,5 @@ private:
     QPointer<QBuffer> buffer_;
     QTimer endPoll_;
     QTimer deadline_;
+    QTimer heldByDevice_;  // the device's buffer playing out after the last sample
 };

@@ -35,7 +35,7 @@ public:
     bool isSpeaking() const { return speaking_; }
 
     // The fixed part of the wait past a stream's length before giving up on
-    // its end; 2000 ms by default.
+    // its end; 3000 ms by default, past the player's own deadline.
     void setEndMarginMs(int ms) { endMarginMs_ = ms; }
 
     // "<c>.wav", except "Point.wav" for '.'.
@@ -61,6 +61,6 @@ private:
     // Tells a queued finish() which text it belongs to, so one left over
     // from a stopped text cannot end the next.
     quint64 textNumber_ = 0;
-    int endMarginMs_ = 2000;
+    int endMarginMs_ = 3000;
     QTimer endGuard_;
 };

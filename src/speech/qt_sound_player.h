@@ -35,9 +35,10 @@ public:
 
     bool isPlaying() const { return playing_; }
 
-    // How long past its length a stream may take before its end is assumed:
-    // device start-up and scheduling stalls, in proportion to the length.
-    static qint64 EndDeadlineMs(qint64 durationMs) { return durationMs + durationMs / 4 + 1000; }
+    // How long a stream may take before its end is assumed: its length,
+    // plus the device's start-up (a null PulseAudio sink left idle starts a
+    // new stream up to two seconds late) and stalls in proportion to it.
+    static qint64 EndDeadlineMs(qint64 durationMs) { return durationMs + durationMs / 4 + 2500; }
 
 private:
     void checkEnd();

@@ -171,8 +171,6 @@ class TestRealAudio : public QObject {
     const QString text_ = QStringLiteral("14.200.00");
     std::vector<int> reference_;    // the text's files end to end
     std::vector<qint64> starts_;    // where each file begins in it
-    QString sink_;
-
     QString recorderError_;
 
     static bool pulseReachable() {
@@ -191,11 +189,11 @@ class TestRealAudio : public QObject {
             recorderError_ = QStringLiteral("PulseAudio is running but Qt sees no audio output");
             return nullptr;
         }
-        sink_ = qEnvironmentVariable("SOLVANE_TEST_SINK");
-        if (sink_.isEmpty())
-            sink_ = run(QStringLiteral("pactl"), {QStringLiteral("get-default-sink")});
+        QString sink = qEnvironmentVariable("SOLVANE_TEST_SINK");
+        if (sink.isEmpty())
+            sink = run(QStringLiteral("pactl"), {QStringLiteral("get-default-sink")});
         auto recorder = std::make_unique<MonitorRecorder>();
-        if (sink_.isEmpty() || !recorder->start(sink_)) {
+        if (sink.isEmpty() || !recorder->start(sink)) {
             recorderError_ = QStringLiteral("parec did not start");
             return nullptr;
         }

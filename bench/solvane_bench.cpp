@@ -30,10 +30,9 @@ namespace {
 
 class NoPlayer final : public SoundPlayer {
 public:
-    bool open(const QString&) override { return false; }
+    bool append(const QString&) override { return false; }
     void play() override {}
-    void close() override {}
-    bool isOpen() const override { return false; }
+    void stop() override {}
     qint64 durationMs() const override { return 0; }
 };
 

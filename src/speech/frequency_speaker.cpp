@@ -12,8 +12,8 @@ FrequencySpeaker::FrequencySpeaker(SoundPlayer* player, QStringList fallbackDirs
     : QObject(parent), player_(player), fallbackDirs_(std::move(fallbackDirs)) {
     endGuard_.setSingleShot(true);
     endGuard_.setTimerType(Qt::PreciseTimer);
-    connect(&endGuard_, &QTimer::timeout, this, &FrequencySpeaker::soundEnded);
-    connect(player_, &SoundPlayer::playbackFinished, this, &FrequencySpeaker::soundEnded);
+    connect(&endGuard_, &QTimer::timeout, this, &FrequencySpeaker::streamEnded);
+    connect(player_, &SoundPlayer::playbackFinished, this, &FrequencySpeaker::streamEnded);
 }
 
 QString FrequencySpeaker::SoundFileName(QChar c) {
@@ -49,43 +49,55 @@ void FrequencySpeaker::SpeakNumbers(const QString& spokenText) {
     if (speaking_)
         return;
     speaking_ = true;
-    text_ = spokenText;
-    next_ = 0;
-    dir_ = SoundDirectory();
-    playNext();
-}
-
-void FrequencySpeaker::playNext() {
-    // Characters whose file will not open are skipped here in a loop, so a
-    // long run of them neither recurses nor waits.
-    while (next_ < text_.size()) {
-        const QString name = SoundFileName(text_.at(next_++));
-        const QString path = dir_.isEmpty() ? name : dir_ + QLatin1Char('/') + name;
-        if (player_->isOpen())
-            player_->close();
-        if (!player_->open(path))
-            continue;
-        waitingForEnd_ = true;
-        endGuard_.start(int(std::clamp<qint64>(player_->durationMs(), 0, 3'600'000)) + endMarginMs_);
-        player_->play();
+    ++textNumber_;
+    player_->stop();  // drops anything a previous user left prepared
+    const QString dir = SoundDirectory();
+    bool any = false;
+    for (QChar c : spokenText) {
+        const QString name = SoundFileName(c);
+        any = player_->append(dir.isEmpty() ? name : dir + QLatin1Char('/') + name) || any;
+    }
+    if (!any) {
+        finishLater();
         return;
     }
-    player_->close();
-    // Queued so finished() never reaches the caller inside SpeakNumbers().
-    QMetaObject::invokeMethod(this, &FrequencySpeaker::finish, Qt::QueuedConnection);
+    const qint64 lengthMs = std::clamp<qint64>(player_->durationMs(), 0, 3'600'000);
+    waitingForEnd_ = true;
+    endGuard_.start(int(lengthMs + lengthMs / 2) + endMarginMs_);
+    player_->play();
 }
 
-void FrequencySpeaker::soundEnded() {
-    if (!waitingForEnd_)
-        return;  // a late report for a sound already given up on
+void FrequencySpeaker::Stop() {
+    if (!speaking_)
+        return;
     waitingForEnd_ = false;
     endGuard_.stop();
+    player_->stop();
+    finish();
+}
+
+void FrequencySpeaker::streamEnded() {
+    if (!waitingForEnd_)
+        return;  // a late report for a stream already given up on or stopped
+    waitingForEnd_ = false;
+    endGuard_.stop();
+    player_->stop();
     // Queued: a player may report the end from inside play().
-    QMetaObject::invokeMethod(this, &FrequencySpeaker::playNext, Qt::QueuedConnection);
+    finishLater();
+}
+
+void FrequencySpeaker::finishLater() {
+    QMetaObject::invokeMethod(
+        this, [this, text = textNumber_] {
+            if (text == textNumber_)
+                finish();
+        },
+        Qt::QueuedConnection);
 }
 
 void FrequencySpeaker::finish() {
+    if (!speaking_)
+        return;
     speaking_ = false;
-    text_.clear();
     emit finished();
 }

@@ -1,13 +1,15 @@
 #pragma once
 // Speaks a text character by character: "14.200" plays 1.wav, 4.wav,
-// Point.wav, 2.wav, 0.wav, 0.wav, each to its end before the next.
+// Point.wav, 2.wav, 0.wav, 0.wav. All the sounds are decoded first and then
+// played as one stream, each to its end before the next, with nothing added
+// between them.
 //
-// The sequence runs from the event loop: SpeakNumbers() starts it and
-// returns, finished() is emitted (always after SpeakNumbers() has returned)
-// when the last sound has played and the player is closed. isSpeaking() is
-// true from the call until finished(). A character whose file cannot be
-// opened is silent. If the player never reports the end of a sound, the
-// sequence moves on after the sound's duration plus a margin.
+// SpeakNumbers() starts it and returns; finished() is emitted once per text
+// (always after SpeakNumbers() has returned) when the stream has played or
+// Stop() cut it short. isSpeaking() is true from the call until finished().
+// A character whose file cannot be decoded is skipped. If the player never
+// reports the end, the speaker gives up after the stream's length, half of
+// it again, and a margin.
 
 #include <QObject>
 #include <QString>
@@ -27,11 +29,13 @@ public:
 
     // Ignored while a text is being spoken.
     void SpeakNumbers(const QString& spokenText);
+    // Stops speaking at once: the player stops, finished() is emitted before
+    // this returns, and isSpeaking() is false. Does nothing when idle.
+    void Stop();
     bool isSpeaking() const { return speaking_; }
 
-    // Extra wait past a sound's duration before giving up on its end; it
-    // covers the device's start-up (up to a second for a first stream) and
-    // the player's tail. 2000 ms by default.
+    // The fixed part of the wait past a stream's length before giving up on
+    // its end; 3000 ms by default, past the player's own deadline.
     void setEndMarginMs(int ms) { endMarginMs_ = ms; }
 
     // "<c>.wav", except "Point.wav" for '.'.
@@ -46,17 +50,17 @@ signals:
     void finished();
 
 private:
-    void playNext();
-    void soundEnded();
+    void streamEnded();
+    void finishLater();
     void finish();
 
     SoundPlayer* player_;
     QStringList fallbackDirs_;
-    QString text_;
-    QString dir_;
-    qsizetype next_ = 0;
     bool speaking_ = false;
     bool waitingForEnd_ = false;
-    int endMarginMs_ = 2000;
+    // Tells a queued finish() which text it belongs to, so one left over
+    // from a stopped text cannot end the next.
+    quint64 textNumber_ = 0;
+    int endMarginMs_ = 3000;
     QTimer endGuard_;
 };

@@ -12,22 +12,28 @@
 #endif
 #include <sndfile.h>
 
-#include <cstring>
+#include <algorithm>
 #include <vector>
 
-QtSoundPlayer::QtSoundPlayer(QObject* parent) : SoundPlayer(parent) {
-    tail_.setSingleShot(true);
-    tail_.setInterval(300);
-    connect(&tail_, &QTimer::timeout, this, &QtSoundPlayer::endPlayback);
-}
+namespace {
 
-QtSoundPlayer::~QtSoundPlayer() {
-    close();
-}
+// How often the sink is asked how far it has played.
+constexpr int kEndPollMs = 10;
+// processedUSecs() may stop a rounding step short of the stream's length.
+constexpr qint64 kEndToleranceUs = 2000;
+// The device's buffer. What the device holds once it has taken the last
+// sample is still to be heard, so it is kept short; the UI thread does
+// nothing else while speaking and keeps it filled.
+constexpr qint64 kDeviceBufferUs = 200'000;
 
-bool QtSoundPlayer::open(const QString& path) {
-    close();
+struct DecodedSound {
+    std::vector<qint16> samples;  // interleaved
+    int rate = 0;
+    int channels = 0;
+};
 
+DecodedSound decode(const QString& path) {
+    DecodedSound sound;
     SF_INFO info{};
 #ifdef _WIN32
     SNDFILE* file = sf_wchar_open(reinterpret_cast<const wchar_t*>(path.utf16()), SFM_READ, &info);
@@ -35,77 +41,127 @@ bool QtSoundPlayer::open(const QString& path) {
     SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
 #endif
     if (!file)
-        return false;
-    std::vector<qint16> samples;
+        return sound;
     if (info.channels > 0 && info.samplerate > 0 && info.frames > 0) {
-        samples.resize(std::size_t(info.frames) * std::size_t(info.channels));
-        const sf_count_t got = sf_readf_short(file, samples.data(), info.frames);
-        samples.resize(std::size_t(std::max<sf_count_t>(got, 0)) * std::size_t(info.channels));
+        sound.samples.resize(std::size_t(info.frames) * std::size_t(info.channels));
+        const sf_count_t got = sf_readf_short(file, sound.samples.data(), info.frames);
+        sound.samples.resize(std::size_t(std::max<sf_count_t>(got, 0)) * std::size_t(info.channels));
+        sound.rate = info.samplerate;
+        sound.channels = info.channels;
     }
     sf_close(file);
-    if (samples.empty())
+    return sound;
+}
+
+}  // namespace
+
+QtSoundPlayer::QtSoundPlayer(QObject* parent) : SoundPlayer(parent) {
+    endPoll_.setInterval(kEndPollMs);
+    endPoll_.setTimerType(Qt::PreciseTimer);
+    connect(&endPoll_, &QTimer::timeout, this, &QtSoundPlayer::checkEnd);
+    deadline_.setSingleShot(true);
+    connect(&deadline_, &QTimer::timeout, this, &QtSoundPlayer::endPlayback);
+    heldByDevice_.setSingleShot(true);
+    heldByDevice_.setTimerType(Qt::PreciseTimer);
+    connect(&heldByDevice_, &QTimer::timeout, this, &QtSoundPlayer::endPlayback);
+}
+
+QtSoundPlayer::~QtSoundPlayer() {
+    stop();
+}
+
+bool QtSoundPlayer::append(const QString& path) {
+    if (playing_)
+        return false;
+    const DecodedSound sound = decode(path);
+    if (sound.samples.empty())
         return false;
 
-    const qint64 frames = qint64(samples.size()) / info.channels;
-    durationMs_ = frames * 1000 / info.samplerate;
-
-    device_ = QMediaDevices::defaultAudioOutput();
-    QAudioFormat wanted;
-    wanted.setSampleRate(info.samplerate);
-    wanted.setChannelCount(info.channels);
-    wanted.setSampleFormat(QAudioFormat::Int16);
-    if (device_.isNull() || device_.isFormatSupported(wanted)) {
-        format_ = wanted;
-        pcm_ = QByteArray(reinterpret_cast<const char*>(samples.data()),
-                          qsizetype(samples.size() * sizeof(qint16)));
-    } else {
-        format_ = device_.preferredFormat();
-        pcm_ = ConvertPcm16(samples, info.samplerate, info.channels, format_);
-        if (pcm_.isEmpty())
+    QAudioFormat own;
+    own.setSampleRate(sound.rate);
+    own.setChannelCount(sound.channels);
+    own.setSampleFormat(QAudioFormat::Int16);
+    if (!format_.isValid()) {
+        device_ = QMediaDevices::defaultAudioOutput();
+        format_ = device_.isNull() || device_.isFormatSupported(own) ? own : device_.preferredFormat();
+        if (!format_.isValid())
             return false;
     }
-    open_ = true;
-    return true;
+    if (format_.sampleRate() == own.sampleRate() && format_.channelCount() == own.channelCount() &&
+        format_.sampleFormat() == own.sampleFormat()) {
+        pcm_.append(reinterpret_cast<const char*>(sound.samples.data()),
+                    qsizetype(sound.samples.size() * sizeof(qint16)));
+        return true;
+    }
+    const QByteArray converted = ConvertPcm16(sound.samples, sound.rate, sound.channels, format_);
+    pcm_.append(converted);
+    return !converted.isEmpty();
 }
 
 void QtSoundPlayer::play() {
-    if (!open_ || playing_)
+    if (playing_)
         return;
     playing_ = true;
-    if (device_.isNull()) {
-        // No output device: the sound "ends" at once.
-        QMetaObject::invokeMethod(this, &QtSoundPlayer::endPlayback, Qt::QueuedConnection);
+    ++streamNumber_;
+    if (pcm_.isEmpty() || device_.isNull()) {
+        // Nothing to play, or nowhere to play it: the stream "ends" at once.
+        endLater();
         return;
     }
     sink_ = new QAudioSink(device_, format_, this);
+    sink_->setBufferSize(format_.bytesForDuration(kDeviceBufferUs));
     buffer_ = new QBuffer(sink_);
     buffer_->setData(pcm_);
     buffer_->open(QIODevice::ReadOnly);
-    connect(sink_, &QAudioSink::stateChanged, this, &QtSoundPlayer::onStateChanged);
     sink_->start(buffer_);
-    if (sink_->error() != QAudio::NoError)
-        QMetaObject::invokeMethod(this, &QtSoundPlayer::endPlayback, Qt::QueuedConnection);
+    if (sink_->error() != QAudio::NoError || sink_->state() == QAudio::StoppedState) {
+        // The device refused the stream: carry on silently.
+        endLater();
+        return;
+    }
+    connect(sink_, &QAudioSink::stateChanged, this, &QtSoundPlayer::checkEnd);
+    endPoll_.start();
+    deadline_.start(int(std::min<qint64>(EndDeadlineMs(durationMs()), 3'600'000)));
 }
 
-void QtSoundPlayer::onStateChanged() {
-    if (!sink_ || !playing_)
+void QtSoundPlayer::checkEnd() {
+    if (!playing_ || !sink_)
         return;
-    const QAudio::State state = sink_->state();
-    if (state == QAudio::IdleState && buffer_ && buffer_->atEnd()) {
-        // Every byte is with the device; let the buffered tail play out.
-        if (!tail_.isActive())
-            tail_.start();
-    } else if (state == QAudio::StoppedState || sink_->error() != QAudio::NoError) {
-        endPlayback();
+    const QAudio::Error error = sink_->error();
+    if (sink_->state() == QAudio::StoppedState ||
+        (error != QAudio::NoError && error != QAudio::UnderrunError)) {
+        endPlayback();  // the device went away mid-stream
+        return;
     }
+    if (heldByDevice_.isActive())
+        return;
+    // Idle alone is not the end: it comes once the last byte is handed over
+    // to the sink. processedUSecs() reaches the stream's length once the
+    // audio server has taken every sample, but (with PulseAudio) without
+    // counting what the device still holds: at most its buffer, whose
+    // length is waited out before the stream ends.
+    if (buffer_ && buffer_->atEnd() && sink_->processedUSecs() >= durationUs() - kEndToleranceUs) {
+        endPoll_.stop();
+        const qint64 heldUs = format_.durationForBytes(qint32(sink_->bufferSize()));
+        heldByDevice_.start(int(std::clamp<qint64>(heldUs / 1000, 0, 2000)));
+    }
+}
+
+void QtSoundPlayer::endLater() {
+    // Only for this stream: stop() and a new play() before the call runs
+    // must not end the new one.
+    QMetaObject::invokeMethod(
+        this, [this, stream = streamNumber_] {
+            if (stream == streamNumber_)
+                endPlayback();
+        },
+        Qt::QueuedConnection);
 }
 
 void QtSoundPlayer::endPlayback() {
     if (!playing_)
         return;
-    playing_ = false;
-    tail_.stop();
-    releaseSink();
+    stop();
     emit playbackFinished();
 }
 
@@ -120,12 +176,22 @@ void QtSoundPlayer::releaseSink() {
     buffer_ = nullptr;
 }
 
-void QtSoundPlayer::close() {
-    // Cancels any pending end: no playbackFinished() for a closed sound.
+void QtSoundPlayer::stop() {
     playing_ = false;
-    tail_.stop();
+    endPoll_.stop();
+    deadline_.stop();
+    heldByDevice_.stop();
     releaseSink();
-    open_ = false;
-    durationMs_ = 0;
     pcm_.clear();
+    format_ = QAudioFormat();
+    device_ = QAudioDevice();
+}
+
+qint64 QtSoundPlayer::durationUs() const {
+    return format_.isValid() ? format_.durationForBytes(qint32(std::min<qsizetype>(pcm_.size(), INT32_MAX)))
+                             : 0;
+}
+
+qint64 QtSoundPlayer::durationMs() const {
+    return durationUs() / 1000;
 }

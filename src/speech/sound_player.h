@@ -1,5 +1,7 @@
 #pragma once
-// One sound at a time: open a file, play it asynchronously, close it.
+// Plays sounds back to back as one stream: the files are decoded into the
+// stream first, then the whole stream is played in one go, so nothing waits
+// between one sound and the next.
 
 #include <QObject>
 #include <QString>
@@ -10,18 +12,19 @@ public:
     using QObject::QObject;
     ~SoundPlayer() override = default;
 
-    // Opens and decodes the file; false when it is missing or not playable.
-    // Opening closes whatever was open before.
-    virtual bool open(const QString& path) = 0;
-    // Starts playing the open sound and returns at once; playbackFinished()
-    // follows once its last sample has been played (possibly from inside
-    // play() itself). Does nothing when no sound is open.
+    // Decodes the file and adds its sound to the end of the stream being
+    // prepared. False, adding nothing, when the file is missing or not
+    // playable, or while the stream is playing.
+    virtual bool append(const QString& path) = 0;
+    // Plays the prepared stream from its start and returns at once.
+    // playbackFinished() follows from the event loop (never inside play())
+    // once the last sample has been played, or promptly when there is
+    // nothing to play or no audio output. The stream is then dropped.
     virtual void play() = 0;
-    // Stops playing and releases the device; safe to call when nothing is open.
-    // No playbackFinished() is emitted for a sound that was closed.
-    virtual void close() = 0;
-    virtual bool isOpen() const = 0;
-    // Length of the open sound, 0 when none is open.
+    // Stops at once and drops the stream, prepared or playing; no
+    // playbackFinished() follows for it. Harmless when idle.
+    virtual void stop() = 0;
+    // Length of the prepared or playing stream; 0 when there is none.
     virtual qint64 durationMs() const = 0;
 
 signals:

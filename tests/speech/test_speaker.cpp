@@ -1,5 +1,6 @@
-// FrequencySpeaker against a recording player: order of files, silence for
-// missing ones, closing, the bounded wait and the directory choice.
+// FrequencySpeaker against a recording player: every sound appended in order
+// and played as one stream, missing files skipped, Stop(), the bounded wait
+// and the directory choice.
 
 #include "frequency_speaker.h"
 #include "pcm_convert.h"
@@ -15,48 +16,57 @@
 
 namespace {
 
-// Opens any existing file; logs "open <path>", "play <path>", "close".
+// Takes any existing file into its stream; logs "append <path>", "play",
+// "end" (playbackFinished emitted) and "stop".
 class FakePlayer : public SoundPlayer {
     Q_OBJECT
 public:
     enum class End { AfterDuration, InsidePlay, Never };
     End end = End::AfterDuration;
-    qint64 duration = 5;
+    qint64 soundMs = 5;  // length of each appended sound
     QStringList log;
-    QStringList played;
+    QList<QStringList> played;  // the streams play() was called for
 
-    bool open(const QString& path) override {
-        if (open_)
-            log << QStringLiteral("open while open");
-        log << QStringLiteral("open ") + path;
-        open_ = QFileInfo(path).isFile();
-        path_ = open_ ? path : QString();
-        return open_;
+    bool append(const QString& path) override {
+        log << QStringLiteral("append ") + path;
+        if (playing_ || !QFileInfo(path).isFile())
+            return false;
+        stream_ << path;
+        return true;
     }
     void play() override {
-        played << path_;
-        log << QStringLiteral("play ") + path_;
+        log << QStringLiteral("play");
+        played << stream_;
+        playing_ = true;
         const int token = ++token_;
         if (end == End::InsidePlay)
-            emit playbackFinished();
+            reportEnd();
         else if (end == End::AfterDuration)
-            QTimer::singleShot(int(duration), this, [this, token] {
-                if (open_ && token == token_)
-                    emit playbackFinished();
+            QTimer::singleShot(int(durationMs()), this, [this, token] {
+                if (playing_ && token == token_)
+                    reportEnd();
             });
     }
-    void close() override {
-        log << QStringLiteral("close");
-        open_ = false;
+    void stop() override {
+        log << QStringLiteral("stop");
+        playing_ = false;
+        stream_.clear();
         ++token_;
     }
-    bool isOpen() const override { return open_; }
-    qint64 durationMs() const override { return open_ ? duration : 0; }
+    qint64 durationMs() const override { return stream_.size() * soundMs; }
+    bool isPlaying() const { return playing_; }
 
 private:
-    bool open_ = false;
+    void reportEnd() {
+        log << QStringLiteral("end");
+        playing_ = false;
+        stream_.clear();
+        emit playbackFinished();
+    }
+
+    bool playing_ = false;
     int token_ = 0;
-    QString path_;
+    QStringList stream_;
 };
 
 void touch(const QString& dir, const QStringList& names) {
@@ -95,39 +105,40 @@ private slots:
     }
     void cleanupTestCase() { QDir::setCurrent(startDir_); }
 
-    // Order, close before each open, one close at the end, one finished().
-    void speaksEveryCharacterInOrder_data() {
+    // All sounds appended in order before one play(); a stop() first drops
+    // anything left prepared; one finished().
+    void speaksEveryCharacterInOneStream_data() {
         QTest::addColumn<int>("endMode");
         QTest::newRow("end reported later") << int(FakePlayer::End::AfterDuration);
         QTest::newRow("end reported inside play") << int(FakePlayer::End::InsidePlay);
     }
-    void speaksEveryCharacterInOrder() {
+    void speaksEveryCharacterInOneStream() {
         QFETCH(int, endMode);
         FakePlayer player;
         player.end = FakePlayer::End(endMode);
         FrequencySpeaker speaker(&player);
         QCOMPARE(speak(speaker, QStringLiteral("14.200.00")), 1);
         QVERIFY(!speaker.isSpeaking());
-        QCOMPARE(player.played, (QStringList{"1.wav", "4.wav", "Point.wav", "2.wav", "0.wav",
-                                             "0.wav", "Point.wav", "0.wav", "0.wav"}));
-        QVERIFY(!player.log.contains(QStringLiteral("open while open")));
-        QCOMPARE(player.log.mid(0, 5), (QStringList{"open 1.wav", "play 1.wav", "close",
-                                                    "open 4.wav", "play 4.wav"}));
-        QCOMPARE(player.log.count(QStringLiteral("close")), 9);
-        QCOMPARE(player.log.last(), QStringLiteral("close"));
-        QVERIFY(!player.isOpen());
+        const QStringList sounds{"1.wav", "4.wav", "Point.wav", "2.wav", "0.wav",
+                                 "0.wav", "Point.wav", "0.wav", "0.wav"};
+        QCOMPARE(player.played, QList<QStringList>{sounds});
+        QStringList expected{"stop"};
+        for (const QString& name : sounds)
+            expected << QStringLiteral("append ") + name;
+        expected << "play" << "end" << "stop";
+        QCOMPARE(player.log, expected);
+        QVERIFY(!player.isPlaying());
     }
 
-    void closesADeviceLeftOpenBeforeSpeaking() {
+    void dropsAStreamLeftPreparedBeforeSpeaking() {
         FakePlayer player;
-        QVERIFY(player.open(QStringLiteral("9.wav")));
-        player.log.clear();
+        QVERIFY(player.append(QStringLiteral("9.wav")));
         FrequencySpeaker speaker(&player);
         QCOMPARE(speak(speaker, QStringLiteral("3")), 1);
-        QCOMPARE(player.log, (QStringList{"close", "open 3.wav", "play 3.wav", "close"}));
+        QCOMPARE(player.played, (QList<QStringList>{{"3.wav"}}));
     }
 
-    void emptyTextPlaysNothingButClosesAndFinishes() {
+    void emptyTextPlaysNothingAndFinishes() {
         FakePlayer player;
         FrequencySpeaker speaker(&player);
         QSignalSpy done(&speaker, &FrequencySpeaker::finished);
@@ -137,10 +148,10 @@ private slots:
         QVERIFY(speaker.isSpeaking());
         QVERIFY(done.wait(2000));
         QVERIFY(!speaker.isSpeaking());
-        QCOMPARE(player.log, QStringList{"close"});
+        QCOMPARE(player.log, QStringList{"stop"});
     }
 
-    void missingFilesAreSilentAndTheSequenceGoesOn() {
+    void missingFilesAreSkippedAndTheRestPlays() {
         QTemporaryDir sparse;
         touch(sparse.path(), {"1.wav", "0.wav"});
         QDir::setCurrent(sparse.path());
@@ -149,10 +160,7 @@ private slots:
         const int finishedCount = speak(speaker, QStringLiteral("1x4.0"));
         QDir::setCurrent(cwd_.path());
         QCOMPARE(finishedCount, 1);
-        QCOMPARE(player.played, (QStringList{"1.wav", "0.wav"}));
-        QCOMPARE(player.log, (QStringList{"open 1.wav", "play 1.wav", "close", "open x.wav",
-                                          "open 4.wav", "open Point.wav", "open 0.wav",
-                                          "play 0.wav", "close"}));
+        QCOMPARE(player.played, (QList<QStringList>{{"1.wav", "0.wav"}}));
     }
 
     void allFilesMissingStillFinishes() {
@@ -166,44 +174,103 @@ private slots:
         QVERIFY(player.played.isEmpty());
     }
 
-    // A player that never reports the end is moved on after duration + margin,
-    // and a report arriving after that does not skip the next sound.
-    void silentPlayerIsMovedOnByTheBoundedWait() {
+    // Stop() mid-stream: the player stops, finished() comes once, before
+    // Stop() returns; the next text plays to its own end.
+    void stopMidwayFinishesOnceAndStopsThePlayer() {
+        FakePlayer player;
+        player.soundMs = 60'000;  // would hold for minutes
+        FrequencySpeaker speaker(&player);
+        QSignalSpy done(&speaker, &FrequencySpeaker::finished);
+        speaker.SpeakNumbers(QStringLiteral("14.2"));
+        QVERIFY(player.isPlaying());
+        speaker.Stop();
+        QCOMPARE(done.count(), 1);
+        QVERIFY(!speaker.isSpeaking());
+        QVERIFY(!player.isPlaying());
+        QCOMPARE(player.log.last(), QStringLiteral("stop"));
+        speaker.Stop();  // stopped already: nothing more
+        QCOMPARE(done.count(), 1);
+
+        player.soundMs = 20;
+        player.log.clear();
+        speaker.SpeakNumbers(QStringLiteral("9"));
+        QVERIFY(done.wait(5000));
+        QCOMPARE(done.count(), 2);
+        QCOMPARE(player.log, (QStringList{"stop", "append 9.wav", "play", "end", "stop"}));
+    }
+
+    // An empty text's finish is queued; Stop() before it runs finishes at
+    // once, and the queued one must neither repeat it nor end the next text
+    // before that text's stream has played.
+    void stopBeforeAQueuedFinishDoesNotLeakIntoTheNextText() {
+        FakePlayer player;
+        player.soundMs = 50;
+        FrequencySpeaker speaker(&player);
+        QSignalSpy done(&speaker, &FrequencySpeaker::finished);
+        speaker.SpeakNumbers(QString());
+        speaker.Stop();
+        QCOMPARE(done.count(), 1);
+        player.log.clear();
+        QStringList logAtFinish;
+        connect(&speaker, &FrequencySpeaker::finished, &player,
+                [&] { logAtFinish = player.log; });
+        speaker.SpeakNumbers(QStringLiteral("7"));
+        QVERIFY(done.wait(5000));
+        QCOMPARE(done.count(), 2);
+        QVERIFY2(logAtFinish.contains(QStringLiteral("end")), qPrintable(logAtFinish.join(", ")));
+    }
+
+    void stopWhenIdleIsHarmless() {
+        FakePlayer player;
+        FrequencySpeaker speaker(&player);
+        QSignalSpy done(&speaker, &FrequencySpeaker::finished);
+        speaker.Stop();
+        QCOMPARE(done.count(), 0);
+        QVERIFY(player.log.isEmpty());
+        QVERIFY(!speaker.isSpeaking());
+        QCOMPARE(speak(speaker, QStringLiteral("3")), 1);
+        QCOMPARE(player.played, (QList<QStringList>{{"3.wav"}}));
+    }
+
+    // A player that never reports the end is stopped by the bounded wait,
+    // not before the stream's length has passed, and a report arriving after
+    // that is ignored.
+    void silentPlayerIsStoppedByTheBoundedWait() {
         FakePlayer player;
         player.end = FakePlayer::End::Never;
-        player.duration = 100;
+        player.soundMs = 100;
         FrequencySpeaker speaker(&player);
         speaker.setEndMarginMs(100);
         QSignalSpy done(&speaker, &FrequencySpeaker::finished);
-        QElapsedTimer clock;
-        clock.start();
         speaker.SpeakNumbers(QStringLiteral("123"));
-        QTRY_COMPARE_WITH_TIMEOUT(player.played.size(), 1, 1000);
-        // Not moved on before the sound could have ended.
-        QTest::qWait(50);
-        QCOMPARE(player.played.size(), 1);
+        QCOMPARE(player.played, (QList<QStringList>{{"1.wav", "2.wav", "3.wav"}}));
+        // Timers fire in deadline order: this one, at the stream's length,
+        // runs before the speaker's wait (length * 1.5 + margin) is over.
+        bool speakingAtLength = false;
+        QTimer::singleShot(300, Qt::PreciseTimer, &player,
+                           [&] { speakingAtLength = speaker.isSpeaking(); });
         QVERIFY(done.wait(5000));
-        QCOMPARE(player.played, (QStringList{"1.wav", "2.wav", "3.wav"}));
-        QVERIFY(clock.elapsed() >= 3 * 200);
+        QVERIFY(speakingAtLength);
+        QVERIFY(!player.isPlaying());
+        QCOMPARE(player.log.last(), QStringLiteral("stop"));
         emit player.playbackFinished();  // late, after the sequence ended
-        QTest::qWait(20);
         QCOMPARE(done.count(), 1);
+        QVERIFY(!speaker.isSpeaking());
     }
 
     void secondTextWhileSpeakingIsIgnored() {
         FakePlayer player;
-        player.duration = 20;
+        player.soundMs = 20;
         FrequencySpeaker speaker(&player);
         QSignalSpy done(&speaker, &FrequencySpeaker::finished);
         speaker.SpeakNumbers(QStringLiteral("12"));
         speaker.SpeakNumbers(QStringLiteral("99"));
         QVERIFY(done.wait(3000));
-        QTest::qWait(60);
-        QCOMPARE(done.count(), 1);
-        QCOMPARE(player.played, (QStringList{"1.wav", "2.wav"}));
+        QCOMPARE(player.played, (QList<QStringList>{{"1.wav", "2.wav"}}));
         // And a new text is accepted afterwards.
         QCOMPARE(speak(speaker, QStringLiteral("9")), 1);
-        QCOMPARE(player.played.last(), QStringLiteral("9.wav"));
+        QCOMPARE(done.count(), 2);
+        QCOMPARE(player.played.last(), QStringList{"9.wav"});
     }
 
     void fallbackDirectoryOnlyWithoutSoundsHere() {
@@ -216,7 +283,7 @@ private slots:
             FakePlayer player;
             FrequencySpeaker speaker(&player, {QStringLiteral("/nonexistent"), inst});
             QCOMPARE(speak(speaker, QStringLiteral("5")), 1);
-            QCOMPARE(player.played, QStringList{"5.wav"});
+            QCOMPARE(player.played, (QList<QStringList>{{"5.wav"}}));
         }
         // Just one sound here still counts as "sounds here"; 5.wav is silent.
         QTemporaryDir one;
@@ -226,7 +293,7 @@ private slots:
             FakePlayer player;
             FrequencySpeaker speaker(&player, {inst});
             QCOMPARE(speak(speaker, QStringLiteral("5.")), 1);
-            QCOMPARE(player.played, QStringList{"Point.wav"});
+            QCOMPARE(player.played, (QList<QStringList>{{"Point.wav"}}));
         }
         // None here: the first fallback holding sounds is used.
         QTemporaryDir empty;
@@ -235,7 +302,7 @@ private slots:
             FakePlayer player;
             FrequencySpeaker speaker(&player, {QStringLiteral("/nonexistent"), inst});
             QCOMPARE(speak(speaker, QStringLiteral("5.")), 1);
-            QCOMPARE(player.played, (QStringList{inst + "/5.wav", inst + "/Point.wav"}));
+            QCOMPARE(player.played, (QList<QStringList>{{inst + "/5.wav", inst + "/Point.wav"}}));
         }
         QDir::setCurrent(cwd_.path());
     }

@@ -1,6 +1,6 @@
 #pragma once
-// A player that plays nothing and finishes each sound at once, and records
-// what it was asked to open.
+// A player that plays nothing and finishes its stream after holdMs, and
+// records the files appended to it; closes counts stop() calls.
 
 #include "sound_player.h"
 
@@ -15,7 +15,7 @@ public:
     int closes = 0;
     int holdMs = 0; // how long each "sound" lasts
 
-    bool open(const QString& path) override
+    bool append(const QString& path) override
     {
         opened << path;
         open_ = true;
@@ -24,16 +24,18 @@ public:
     void play() override
     {
         QTimer::singleShot(holdMs, this, [this] {
-            if (open_)
+            if (open_) {
+                open_ = false;
                 emit playbackFinished();
+            }
         });
     }
-    void close() override
+    void stop() override
     {
         ++closes;
         open_ = false;
     }
-    bool isOpen() const override { return open_; }
+    bool isOpen() const { return open_; }
     qint64 durationMs() const override { return open_ ? 300 : 0; }
 
 private:

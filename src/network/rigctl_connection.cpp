@@ -87,9 +87,9 @@ void RigctlConnection::StartSet(const rigctl::SetAction& set)
 {
     // The queue may answer after this connection is gone.
     QPointer<RigctlConnection> self(this);
-    auto done = [self](bool sent) {
+    auto done = [self, serial = ++setsStarted_](bool sent) {
         if (self)
-            self->FinishSet(sent);
+            self->FinishSet(serial, sent);
     };
     if (set.kind == rigctl::SetAction::Kind::Frequency)
         backend_.SetFrequency(set.frequency10Hz, done);
@@ -97,9 +97,9 @@ void RigctlConnection::StartSet(const rigctl::SetAction& set)
         backend_.SetMode(set.modeCode, done);
 }
 
-void RigctlConnection::FinishSet(bool sent)
+void RigctlConnection::FinishSet(quint64 set, bool sent)
 {
-    if (!waitingSet_)
+    if (!waitingSet_ || set != setsStarted_)
         return;
     const rigctl::Request request = std::move(*waitingSet_);
     waitingSet_.reset();

@@ -10,6 +10,7 @@
 #include <QObject>
 
 #include <deque>
+#include <optional>
 
 class QTcpSocket;
 
@@ -33,7 +34,7 @@ private:
     void AnswerRequests();
     bool TakeNextRequest();
     void StartSet(const rigctl::SetAction& set);
-    void FinishSet(bool sent);
+    void FinishSet(quint64 set, bool sent);
     void Send(const std::string& reply);
     void End();
 
@@ -43,6 +44,7 @@ private:
     rigctl::Session session_;
     std::deque<rigctl::Request> requests_;
     std::optional<rigctl::Request> waitingSet_; // sent to the queue, not yet on the wire
+    quint64 setsStarted_ = 0;                   // tells a late or repeated report from the current one
     bool answering_ = false;                    // AnswerRequests is on the stack
     bool quitting_ = false; // the client said q; no more requests are read
     bool ended_ = false;

@@ -47,8 +47,12 @@ public:
         held_.pop_front();
         if (sent)
             next.apply();
+        lastReleased_ = next.done;
         next.done(sent);
     }
+
+    // A queue at fault reporting the last released set a second time.
+    void RepeatLastReport() { lastReleased_(true); }
 
 private:
     struct Pending {
@@ -65,4 +69,5 @@ private:
         done(true); // inside the call, as a queue that is idle may do
     }
     std::deque<Pending> held_;
+    std::function<void(bool)> lastReleased_;
 };

@@ -13,7 +13,7 @@ using rigctl::SetAction;
 
 namespace {
 
-enum class Radio { Fresh, Stale, Silent, Closed, NoReading, NarrowCw, UnknownMode };
+enum class Radio { Fresh, OneSecond, Stale, TwoSeconds, Silent, Closed, NoReading, NarrowCw, UnknownMode };
 
 RigSnapshot SnapshotOf(Radio radio)
 {
@@ -27,11 +27,17 @@ RigSnapshot SnapshotOf(Radio radio)
     switch (radio) {
     case Radio::Fresh:
         break;
-    case Radio::Stale: // past fresh, not yet silent
-        s.readingAgeMs = 1500;
+    case Radio::OneSecond: // the oldest reading still fresh
+        s.readingAgeMs = 1000;
+        break;
+    case Radio::Stale: // just past fresh
+        s.readingAgeMs = 1001;
+        break;
+    case Radio::TwoSeconds: // the longest silence before "off"
+        s.readingAgeMs = 2000;
         break;
     case Radio::Silent:
-        s.readingAgeMs = 2500;
+        s.readingAgeMs = 2001;
         break;
     case Radio::Closed:
         s.portOpen = false;
@@ -131,6 +137,7 @@ private slots:
         columns();
         row("f", "f", Radio::Fresh, "14074000");
         row("get_freq", "\\get_freq", Radio::Fresh, "14074000");
+        row("f 1 s old", "f", Radio::OneSecond, "14074000");
         row("f stale", "f", Radio::Stale, "RPRT -5");
         row("f port closed", "f", Radio::Closed, "RPRT -5");
         row("f before any reading", "f", Radio::NoReading, "RPRT -5");
@@ -143,7 +150,8 @@ private slots:
         row("s", "s", Radio::Fresh, "0\nVFOA");
         row("s long", "\\get_split_vfo", Radio::Fresh, "0\nVFOA");
         row("powerstat fresh", "\\get_powerstat", Radio::Fresh, "1");
-        row("powerstat 1.5 s quiet", "\\get_powerstat", Radio::Stale, "1");
+        row("powerstat just stale", "\\get_powerstat", Radio::Stale, "1");
+        row("powerstat 2 s quiet", "\\get_powerstat", Radio::TwoSeconds, "1");
         row("powerstat silent", "\\get_powerstat", Radio::Silent, "0");
         row("powerstat closed", "\\get_powerstat", Radio::Closed, "0");
         row("powerstat no reading", "\\get_powerstat", Radio::NoReading, "0");

@@ -253,6 +253,25 @@ private slots:
         QCOMPARE(setter->Take(1), QStringList{"RPRT -6"});
     }
 
+    // A second report for a set already answered does not answer the next.
+    void repeatedReportIsIgnored()
+    {
+        radio_->holdSets = true;
+        auto client = Connect();
+        auto reader = Connect();
+        QVERIFY(client && reader);
+        client->Send("F 7074000\nM CW 500\n");
+        QTRY_COMPARE_WITH_TIMEOUT(radio_->Held(), 1, kWaitMs);
+        radio_->Release();
+        QTRY_COMPARE_WITH_TIMEOUT(radio_->Held(), 1, kWaitMs); // the mode set now waits
+        radio_->RepeatLastReport();
+        ASK(*reader, "v\n", 1, QStringList{"VFOA"});
+        QCOMPARE(client->Lines(), QStringList{"RPRT 0"});
+        radio_->Release(false);
+        QTRY_VERIFY_WITH_TIMEOUT(client->Has(2), kWaitMs);
+        QCOMPARE(client->Take(2), (QStringList{"RPRT 0", "RPRT -6"}));
+    }
+
     // A queue that reports "sent" inside the call answers in order too.
     void setSentAtOnce()
     {

@@ -47,10 +47,10 @@ void Answer(rigctl::Session& session, const std::string& line, const RigSnapshot
     Check(requests.size() <= line.size() + 1);
     for (const auto& request : requests) {
         const rigctl::Answer answer = rigctl::Respond(request, radio);
-        if (answer.close)
-            return;
-        if (!answer.set) {
+        if (answer.close || !answer.set) {
             Check(!answer.reply.empty() && answer.reply.back() == '\n');
+            if (answer.close)
+                return;
             continue;
         }
         Check(answer.reply.empty());

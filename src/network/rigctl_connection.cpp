@@ -47,9 +47,11 @@ void RigctlConnection::AnswerRequests()
         requests_.pop_front();
         const rigctl::Answer answer = rigctl::Respond(request, backend_.Snapshot());
         if (answer.close) {
+            // "RPRT 0" first: the client reads it before it closes its end.
+            Send(answer.reply);
             requests_.clear();
             quitting_ = true;
-            socket_->disconnectFromHost(); // after the replies already written
+            socket_->disconnectFromHost(); // once the replies are written
             break;
         }
         if (answer.set) {

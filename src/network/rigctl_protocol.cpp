@@ -301,7 +301,7 @@ Answer Respond(const Request& request, const RigSnapshot& radio)
     case Action::DumpState:
         return Reply(request, kOk, DumpStateLines());
     case Action::Quit:
-        return Answer{{}, std::nullopt, true};
+        return Answer{Format(request, kOk), std::nullopt, true};
     }
     return Reply(request, kNotAvailable);
 }

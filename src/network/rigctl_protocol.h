@@ -77,7 +77,7 @@ struct SetAction {
 struct Answer {
     std::string reply;            // text to send now; empty while `set` waits
     std::optional<SetAction> set; // to queue; reply with SetReply afterwards
-    bool close = false;           // end the connection after earlier replies
+    bool close = false;           // end the connection after sending `reply`
 };
 
 Answer Respond(const Request& request, const RigSnapshot& radio);

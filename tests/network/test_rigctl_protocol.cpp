@@ -72,6 +72,7 @@ Outcome Exchange(rigctl::Session& session, const std::string& line, const RigSna
         const rigctl::Answer answer = rigctl::Respond(request, radio);
         if (answer.close) {
             outcome.closed = true;
+            text += answer.reply;
             break;
         }
         if (answer.set) {
@@ -304,17 +305,20 @@ private slots:
         QCOMPARE(QString::fromStdString(plain.OverlongLineReply()), QStringLiteral("RPRT -1\n"));
     }
 
+    // Acknowledged, so the client reads a reply before it closes its end;
+    // nothing after it on the line runs.
     void quitCloses()
     {
-        for (const char* line : {"q", "Q", "q f", "+q"}) {
+        for (const char* line : {"q", "Q", "q f", "qF 14074000"}) {
             const Outcome outcome = ExchangeOnce(line, Radio::Fresh);
             QVERIFY2(outcome.closed, line);
-            QCOMPARE(outcome.reply, QString());
+            QCOMPARE(outcome.reply, QStringLiteral("RPRT 0"));
+            QCOMPARE(outcome.sets, QString());
         }
-        // Requests before it on the line are answered first.
+        QCOMPARE(ExchangeOnce("+q", Radio::Fresh).reply, QStringLiteral("quit:\nRPRT 0"));
         const Outcome outcome = ExchangeOnce("fq", Radio::Fresh);
         QVERIFY(outcome.closed);
-        QCOMPARE(outcome.reply, QStringLiteral("14074000"));
+        QCOMPARE(outcome.reply, QStringLiteral("14074000\nRPRT 0"));
     }
 
     void setNotSentGivesError()

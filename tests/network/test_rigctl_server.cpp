@@ -170,7 +170,7 @@ private slots:
         QVERIFY(client);
         client->Send("f\nq\nf\n");
         QTRY_VERIFY_WITH_TIMEOUT(client->Closed(), kWaitMs);
-        QCOMPARE(client->Lines(), QStringList{"14074000"});
+        QCOMPARE(client->Lines(), (QStringList{"14074000", "RPRT 0"}));
         QTRY_COMPARE_WITH_TIMEOUT(server_->clientCount(), 0, kWaitMs);
     }
 

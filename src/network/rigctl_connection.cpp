@@ -18,7 +18,12 @@ RigctlConnection::RigctlConnection(QTcpSocket* socket, RigBackend& backend, QObj
     socket_->setReadBufferSize(kReadChunkBytes * 4);
     connect(socket_, &QTcpSocket::readyRead, this, &RigctlConnection::AnswerRequests);
     connect(socket_, &QTcpSocket::disconnected, this, &RigctlConnection::End);
-    connect(socket_, &QTcpSocket::errorOccurred, this, &RigctlConnection::End);
+    // A client that has only closed its sending side still gets its
+    // replies; `disconnected` follows once they are written.
+    connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
+        if (error != QAbstractSocket::RemoteHostClosedError)
+            End();
+    });
 }
 
 void RigctlConnection::Abort()

@@ -174,6 +174,41 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(server_->clientCount(), 0, kWaitMs);
     }
 
+    // A client may close its sending side once its requests are out, and
+    // still read every reply.
+    void halfClosedClientGetsItsReplies()
+    {
+        const int client = ::socket(AF_INET, SOCK_STREAM, 0);
+        QVERIFY(client >= 0);
+        // A small window keeps replies waiting on the server's side when
+        // the client's end is seen closed.
+        const int small = 4096;
+        ::setsockopt(client, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port_);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        QCOMPARE(::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::fcntl(client, F_SETFL, O_NONBLOCK);
+        const QByteArray requests = QByteArray("\\dump_state\n").repeated(70) + "v\n";
+        QCOMPARE(::send(client, requests.constData(), size_t(requests.size()), MSG_NOSIGNAL), ssize_t(requests.size()));
+        ::shutdown(client, SHUT_WR);
+
+        QByteArray replies;
+        bool ended = false;
+        QVERIFY(QTest::qWaitFor([&] {
+            char buffer[65536];
+            ssize_t n;
+            while ((n = ::recv(client, buffer, sizeof buffer, 0)) > 0)
+                replies.append(buffer, n);
+            ended = n == 0;
+            return ended;
+        }, kWaitMs));
+        ::close(client);
+        QCOMPARE(replies.count("done\n"), 70);
+        QVERIFY(replies.endsWith("done\nVFOA\n"));
+    }
+
     // A client that sends but never reads is dropped once its unread
     // replies pile up; another client is answered throughout.
     void clientThatNeverReadsIsDropped()

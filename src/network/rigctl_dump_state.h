@@ -7,7 +7,7 @@
 
 namespace rigctl {
 
-// Plain capability masks and their bits.
+// Bits of the get-level capability mask.
 inline constexpr unsigned kLevelRawStrength = 0x4000000; // l RAWSTR
 inline constexpr unsigned kLevelStrength = 0x40000000;   // l STRENGTH
 

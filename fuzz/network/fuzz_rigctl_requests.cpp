@@ -1,0 +1,99 @@
+// Any bytes a client may send, cut into lines and answered as a connection
+// would, against a radio state picked by the first byte. Checks what every
+// client relies on: each request gets a whole reply, and only in-range
+// frequencies and real mode codes reach the radio, never on a closed port.
+
+#include "cat_protocol.h"
+#include "request_lines.h"
+#include "rigctl_protocol.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+namespace {
+
+void Check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+bool RadioKnowsMode(std::uint8_t code)
+{
+    for (const auto& mode : cat::kModes)
+        if (mode.code == code)
+            return true;
+    return false;
+}
+
+RigSnapshot RadioFrom(std::uint8_t choice)
+{
+    RigSnapshot radio;
+    radio.portOpen = (choice & 1) != 0;
+    radio.haveReading = (choice & 2) != 0;
+    static constexpr std::int64_t kAges[] = {-1, 0, 999, 1000, 1001, 2000, 2001, 60000};
+    radio.readingAgeMs = kAges[(choice >> 2) & 7];
+    radio.modeCode = cat::kModes[(choice >> 5) % cat::kModes.size()].code;
+    radio.frequency10Hz = 1407400;
+    radio.sMeterRaw = choice % 40 - 4; // also outside 0..31
+    return radio;
+}
+
+void Answer(rigctl::Session& session, const std::string& line, const RigSnapshot& radio, bool& sent)
+{
+    const auto requests = session.Split(line);
+    Check(!requests.empty());
+    Check(requests.size() <= line.size() + 1);
+    for (const auto& request : requests) {
+        const rigctl::Answer answer = rigctl::Respond(request, radio);
+        if (answer.close || !answer.set) {
+            Check(!answer.reply.empty() && answer.reply.back() == '\n');
+            if (answer.close)
+                return;
+            continue;
+        }
+        Check(answer.reply.empty());
+        Check(radio.portOpen);
+        const auto action = request.command->action;
+        if (answer.set->kind == rigctl::SetAction::Kind::Frequency) {
+            Check(action == rigctl::Action::SetFrequency);
+            Check(cat::InTuningRange(answer.set->frequency10Hz));
+        } else {
+            Check(action == rigctl::Action::SetMode);
+            Check(RadioKnowsMode(answer.set->modeCode));
+        }
+        sent = !sent;
+        const std::string reply = rigctl::SetReply(request, sent);
+        Check(!reply.empty() && reply.back() == '\n');
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    const RigSnapshot radio = RadioFrom(data[0]);
+    std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
+
+    RequestLines lines;
+    rigctl::Session session;
+    bool sent = false;
+    // Arrives in pieces of 1 to 64 bytes, cut where the input's own bytes say.
+    while (!bytes.empty()) {
+        const std::size_t piece = std::min<std::size_t>(bytes.size(), 1 + std::uint8_t(bytes.front()) % 64);
+        for (const auto& line : lines.Feed(bytes.substr(0, piece))) {
+            if (line.overlong) {
+                Check(line.text.empty());
+                Check(session.OverlongLineReply() == "RPRT -1\n");
+                continue;
+            }
+            Check(line.text.size() <= RequestLines::kMaxLineBytes);
+            Answer(session, line.text, radio, sent);
+        }
+        bytes.remove_prefix(piece);
+    }
+    return 0;
+}

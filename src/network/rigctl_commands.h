@@ -1,0 +1,113 @@
+#pragma once
+// The network rig-control commands Solvane serves, as data: one row per
+// command. The same row drives parsing (names, arguments), the plain reply
+// and the extended reply (header name and value labels).
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace rigctl {
+
+enum class Action {
+    GetFrequency,
+    SetFrequency,
+    GetMode,
+    SetMode,
+    GetVfo,
+    SetVfo,
+    GetPtt,
+    SetPtt,
+    GetSplitVfo,
+    SetSplitVfo,
+    GetLevel,
+    GetPowerStatus,
+    CheckVfo,
+    GetLockMode,
+    DumpState,
+    Quit,
+};
+
+struct CommandInfo {
+    char shortName;            // '\0': only the long form exists
+    std::string_view longName; // written "\get_freq" on the wire
+    Action action;
+    std::array<std::string_view, 2> arguments; // names of the words it takes
+    std::array<std::string_view, 2> values;    // labels in an extended reply
+    // A VFO word after the name is skipped, as clients in VFO mode send one.
+    // Not for set_vfo, whose argument is itself a VFO word.
+    bool skipsVfoWord;
+    // The 4.5 client expects "RPRT 0" after the value even in a plain reply.
+    bool reportAfterValues;
+
+    constexpr std::size_t ArgumentCount() const
+    {
+        std::size_t n = 0;
+        for (auto name : arguments)
+            n += name.empty() ? 0 : 1;
+        return n;
+    }
+    constexpr std::size_t ValueCount() const
+    {
+        std::size_t n = 0;
+        for (auto label : values)
+            n += label.empty() ? 0 : 1;
+        return n;
+    }
+};
+
+inline constexpr std::array<CommandInfo, 17> kCommands{{
+    {'f', "get_freq", Action::GetFrequency, {}, {"Frequency"}, true, false},
+    {'F', "set_freq", Action::SetFrequency, {"Frequency"}, {}, true, false},
+    {'m', "get_mode", Action::GetMode, {}, {"Mode", "Passband"}, true, false},
+    {'M', "set_mode", Action::SetMode, {"Mode", "Passband"}, {}, true, false},
+    {'v', "get_vfo", Action::GetVfo, {}, {"VFO"}, true, false},
+    {'V', "set_vfo", Action::SetVfo, {"VFO"}, {}, false, false},
+    {'t', "get_ptt", Action::GetPtt, {}, {"PTT"}, true, false},
+    {'T', "set_ptt", Action::SetPtt, {"PTT"}, {}, true, false},
+    {'s', "get_split_vfo", Action::GetSplitVfo, {}, {"Split", "TX VFO"}, true, false},
+    {'S', "set_split_vfo", Action::SetSplitVfo, {"Split", "TX VFO"}, {}, true, false},
+    {'l', "get_level", Action::GetLevel, {"Level"}, {"Level Value"}, true, false},
+    {'\0', "get_powerstat", Action::GetPowerStatus, {}, {"Power Status"}, false, false},
+    {'\0', "chk_vfo", Action::CheckVfo, {}, {"ChkVFO"}, false, false},
+    {'\0', "get_lock_mode", Action::GetLockMode, {}, {"Locked"}, true, true},
+    // Its lines carry no labels; the row only names the header.
+    {'\0', "dump_state", Action::DumpState, {}, {}, false, false},
+    {'q', "quit", Action::Quit, {}, {}, false, false},
+    {'Q', "quit", Action::Quit, {}, {}, false, false},
+}};
+
+// Case-sensitive: 'f' reads the frequency and 'F' sets it.
+constexpr const CommandInfo* FindShort(char name)
+{
+    if (name == '\0')
+        return nullptr;
+    for (const auto& command : kCommands)
+        if (command.shortName == name)
+            return &command;
+    return nullptr;
+}
+
+constexpr const CommandInfo* FindLong(std::string_view name)
+{
+    for (const auto& command : kCommands)
+        if (command.longName == name)
+            return &command;
+    return nullptr;
+}
+
+// Words clients use to name a VFO.
+inline constexpr std::array<std::string_view, 14> kVfoWords{{
+    "VFOA", "VFOB", "VFOC", "currVFO", "VFO", "MEM", "Main", "Sub",
+    "TX", "RX", "MainA", "MainB", "SubA", "SubB",
+}};
+
+constexpr bool IsVfoWord(std::string_view word)
+{
+    for (auto vfo : kVfoWords)
+        if (vfo == word)
+            return true;
+    return false;
+}
+
+} // namespace rigctl

@@ -1,0 +1,82 @@
+#include "rigctl_server.h"
+
+#include "rigctl_connection.h"
+
+#include <QTcpSocket>
+
+#include <algorithm>
+
+RigctlServer::RigctlServer(RigBackend& backend, QObject* parent)
+    : QObject(parent), backend_(backend)
+{
+    connect(&server_, &QTcpServer::newConnection, this, &RigctlServer::AcceptConnections);
+}
+
+RigctlServer::~RigctlServer()
+{
+    closeAll();
+}
+
+bool RigctlServer::listen(const QHostAddress& address, quint16 port)
+{
+    return server_.listen(address, port);
+}
+
+bool RigctlServer::isListening() const
+{
+    return server_.isListening();
+}
+
+QString RigctlServer::errorString() const
+{
+    return server_.errorString();
+}
+
+QHostAddress RigctlServer::serverAddress() const
+{
+    return server_.serverAddress();
+}
+
+quint16 RigctlServer::serverPort() const
+{
+    return server_.serverPort();
+}
+
+int RigctlServer::clientCount() const
+{
+    return int(connections_.size());
+}
+
+void RigctlServer::AcceptConnections()
+{
+    while (QTcpSocket* socket = server_.nextPendingConnection()) {
+        if (clientCount() >= kMaxClients) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        auto* connection = new RigctlConnection(socket, backend_, this);
+        connect(connection, &RigctlConnection::finished, this, &RigctlServer::Forget);
+        connections_.push_back(connection);
+        emit clientCountChanged(clientCount());
+    }
+}
+
+void RigctlServer::Forget(RigctlConnection* connection)
+{
+    const auto found = std::find(connections_.begin(), connections_.end(), connection);
+    if (found == connections_.end())
+        return;
+    connections_.erase(found);
+    connection->deleteLater();
+    emit clientCountChanged(clientCount());
+}
+
+void RigctlServer::closeAll()
+{
+    server_.close();
+    // Each one leaves the list through Forget as it ends.
+    const std::vector<RigctlConnection*> open = connections_;
+    for (RigctlConnection* connection : open)
+        connection->Abort();
+}

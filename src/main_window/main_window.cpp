@@ -8,6 +8,7 @@
 #include "port_mapping.h"
 #include "settings_dialog.h"
 #include "sound_player.h"
+#include "window_accessibility.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -94,6 +95,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     speaker_ = new FrequencySpeaker(&parts_.player, QStringList{parts_.soundFallbackDir}, this);
     connect(speaker_, &FrequencySpeaker::finished, this, &MainWindow::speakingFinished);
     qApp->installEventFilter(this);
+    DescribeForAssistiveTech(*this);
 }
 
 MainWindow::~MainWindow() { qApp->removeEventFilter(this); }
@@ -254,6 +256,7 @@ void MainWindow::Initialise()
 void MainWindow::Form_Load()
 {
     Initialise();
+    ShowDecimalsState(cmdDecimals, showDecimals_);
     link_.OpenPort(commPortNumber_, commSettings_);
     TakeControl();
     timer1_.start();
@@ -385,7 +388,11 @@ void MainWindow::ShowMode(const QString& text)
     txtMode->setText(text);
 }
 
-void MainWindow::cmdDecimals_Click() { showDecimals_ = !showDecimals_; }
+void MainWindow::cmdDecimals_Click()
+{
+    showDecimals_ = !showDecimals_;
+    ShowDecimalsState(cmdDecimals, showDecimals_);
+}
 
 // --- Tuning -------------------------------------------------------------------
 

@@ -3,6 +3,7 @@
 // Decimals state, and that a steady radio raises no change events.
 
 #include "spoken_names.h"
+#include "window_accessibility.h"
 #include "window_rig.h"
 
 #include <QAccessible>
@@ -212,6 +213,16 @@ private slots:
         QVERIFY(rig.sim.send(QStringLiteral("smeter 5")));
         QTRY_COMPARE(accessibleOf(w.pbarSmeter)->text(QAccessible::Description), QStringLiteral("S2"));
         QVERIFY(rig.shutDown());
+    }
+
+    void frameEvenWhenQueriedBefore()
+    {
+        // A reader may ask for the window before its controls are described;
+        // the interface it got then must not keep the role of a plain widget.
+        QWidget window;
+        QCOMPARE(accessibleOf(&window)->role(), QAccessible::Client);
+        DescribeForAssistiveTech(window);
+        QCOMPARE(accessibleOf(&window)->role(), QAccessible::Window);
     }
 
     void altFMovesFocusToFrequency()

@@ -47,8 +47,9 @@ def fresh(acc):
     return acc
 
 
-def wait_until(deadline, probe, pause=0.2):
-    """Returns probe()'s first true value, or its last value at the deadline."""
+def wait_until(seconds, probe, pause=0.2):
+    """Returns probe()'s first true value, or its last value after `seconds`."""
+    deadline = time.monotonic() + seconds
     value = probe()
     while not value and time.monotonic() < deadline:
         time.sleep(pause)
@@ -56,7 +57,7 @@ def wait_until(deadline, probe, pause=0.2):
     return value
 
 
-def find_frame(app_name, deadline):
+def find_frame(app_name, seconds):
     def probe():
         desktop = pyatspi.Registry.getDesktop(0)
         for app in desktop:
@@ -67,7 +68,7 @@ def find_frame(app_name, deadline):
                     return child
         return None
 
-    return wait_until(deadline, probe)
+    return wait_until(seconds, probe)
 
 
 def text_of(acc):
@@ -93,11 +94,11 @@ def dump(acc, depth=0, out=sys.stderr):
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--app", default="Solvane")
-    parser.add_argument("--timeout", type=float, default=30)
+    parser.add_argument("--timeout", type=float, default=30, help="seconds to wait for the window")
+    parser.add_argument("--settle", type=float, default=10, help="seconds to wait for each change")
     parser.add_argument("--expect-text", required=True, help="frequency box text, e.g. 21.074.00")
     parser.add_argument("--expect-smeter", required=True, help="S-meter description, e.g. S9+20")
     args = parser.parse_args()
-    deadline = time.monotonic() + args.timeout
     failures = []
 
     def check(ok, message):
@@ -105,7 +106,7 @@ def main():
             failures.append(message)
         return ok
 
-    frame = find_frame(args.app, deadline)
+    frame = find_frame(args.app, args.timeout)
     if frame is None:
         print(f"no window of {args.app} on the accessibility bus within {args.timeout} s", file=sys.stderr)
         return 1
@@ -138,10 +139,10 @@ def main():
     meter = by_name.get("S-meter")
     decimals = by_name.get("Decimals on")
     if freq is not None:
-        shown = wait_until(deadline, lambda: text_of(freq))
+        shown = wait_until(args.settle, lambda: text_of(freq))
         check(shown == args.expect_text, f"frequency text {shown!r}, display shows {args.expect_text!r}")
     if meter is not None:
-        said = wait_until(deadline, lambda: fresh(meter).description == args.expect_smeter and args.expect_smeter)
+        said = wait_until(args.settle, lambda: fresh(meter).description == args.expect_smeter and args.expect_smeter)
         check(said, f"S-meter description {fresh(meter).description!r}, expected {args.expect_smeter!r}")
 
     # A press through AT-SPI, as a reader's "activate" does.
@@ -150,10 +151,10 @@ def main():
         names = [action.getName(i) for i in range(action.nActions)]
         if check("Press" in names, f"Decimals has no Press action: {names}"):
             action.doAction(names.index("Press"))
-            renamed = wait_until(deadline, lambda: fresh(decimals).name == "Decimals off")
+            renamed = wait_until(args.settle, lambda: fresh(decimals).name == "Decimals off")
             check(renamed, f"after a press Decimals is named {fresh(decimals).name!r}")
             short = args.expect_text.rsplit(".", 1)[0]
-            shown = wait_until(deadline, lambda: text_of(freq) == short)
+            shown = wait_until(args.settle, lambda: text_of(freq) == short)
             check(shown, f"after Decimals off the frequency reads {text_of(freq)!r}, expected {short!r}")
 
     for failure in failures:

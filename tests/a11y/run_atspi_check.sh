@@ -119,6 +119,6 @@ CONF
 PIDS+=($!)
 
 # The checker waits (bounded) for Solvane on the bus, then reads the tree.
-timeout 45 "$PYTHON" "$HERE/check_tree.py" --app Solvane --timeout 30 \
+timeout 70 "$PYTHON" "$HERE/check_tree.py" --app Solvane --timeout 30 --settle 8 \
   --expect-text "$EXPECT_TEXT" --expect-smeter "$EXPECT_SMETER" || fail "the accessibility tree check failed"
 echo "a11y: the tree over AT-SPI is as a screen reader needs it"

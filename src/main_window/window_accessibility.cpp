@@ -71,7 +71,7 @@ QAccessibleInterface* frameFactory(const QString&, QObject* object)
 template <class T>
 T* control(QWidget& form1, const QString& name)
 {
-    return form1.findChild<T*>(name, Qt::FindDirectChildrenOnly);
+    return form1.findChild<T*>(name);
 }
 
 void describeWindow(QWidget& form1)
@@ -121,7 +121,7 @@ void describeReadouts(QWidget& form1)
 void describeSliders(QWidget& form1)
 {
     const std::array<const char*, 3> sliderNames{"sldLow", "sldMid", "sldHigh"};
-    const QList<QLabel*> labels = form1.findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+    const QList<QLabel*> labels = form1.findChildren<QLabel*>();
     for (std::size_t s = 0; s < sliderNames.size(); ++s) {
         auto* slider = control<QSlider>(form1, QLatin1String(sliderNames[s]));
         if (!slider)
@@ -152,7 +152,7 @@ void describeButtons(QWidget& form1)
         up->setAccessibleName(QStringLiteral("1 MHz up"));
     if (auto* down = control<QPushButton>(form1, QStringLiteral("cmdMhzMinus")))
         down->setAccessibleName(QStringLiteral("1 MHz down"));
-    if (auto* memories = form1.findChild<QWidget*>(QStringLiteral("cboMemories"), Qt::FindDirectChildrenOnly))
+    if (auto* memories = control<QWidget>(form1, QStringLiteral("cboMemories")))
         memories->setAccessibleName(QStringLiteral("Preset frequency"));
     if (auto* decimals = control<QPushButton>(form1, QStringLiteral("cmdDecimals")))
         decimals->setAccessibleDescription(QStringLiteral("Shows or hides the last two digits of the frequency"));

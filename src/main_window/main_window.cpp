@@ -8,6 +8,7 @@
 #include "memory_file.h"
 #include "port_mapping.h"
 #include "sound_player.h"
+#include "window_accessibility.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -95,6 +96,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     speaker_ = new FrequencySpeaker(&parts_.player, QStringList{parts_.soundFallbackDir}, this);
     connect(speaker_, &FrequencySpeaker::finished, this, &MainWindow::speakingFinished);
     qApp->installEventFilter(this);
+    DescribeForAssistiveTech(*this);
 }
 
 MainWindow::~MainWindow() { qApp->removeEventFilter(this); }
@@ -166,6 +168,7 @@ void MainWindow::Initialise()
 void MainWindow::Form_Load()
 {
     Initialise();
+    ShowDecimalsState(cmdDecimals, showDecimals_);
     radio_.OpenPort(commPortNumber_, commSettings_, true);
     cmdTakeControl_Click();
     cmdExit->setFocus();
@@ -234,8 +237,7 @@ void MainWindow::finishUnload()
     } else {
         radio_.ClosePort(); // stops watching for a missing device
     }
-    if (parts_.player.isOpen())
-        parts_.player.close();
+    parts_.player.stop();
     unloaded_ = true;
     // From the event loop, never inside a close already under way.
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
@@ -289,7 +291,11 @@ void MainWindow::ShowMode(const QString& text)
     txtMode->setText(text);
 }
 
-void MainWindow::cmdDecimals_Click() { showDecimals_ = !showDecimals_; }
+void MainWindow::cmdDecimals_Click()
+{
+    showDecimals_ = !showDecimals_;
+    ShowDecimalsState(cmdDecimals, showDecimals_);
+}
 
 // --- Tuning -------------------------------------------------------------------
 

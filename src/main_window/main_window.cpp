@@ -345,9 +345,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     else if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease)
         lastInputWasKey_ = false;
     // Speaking holds the program: no handler runs until the last sound has
-    // played, though the window still repaints.
-    if (Speaking() && isUserInput(type))
+    // played, though the window still repaints. Escape is the way out.
+    if (Speaking() && isUserInput(type)) {
+        if (type == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+            speaker_->Stop();
         return true;
+    }
     if (auto* slider = qobject_cast<QSlider*>(watched))
         return sliderEvent(slider, event);
     return QWidget::eventFilter(watched, event);
@@ -485,11 +488,13 @@ void MainWindow::SpeakNumbers(const QString& spokenText)
     if (Speaking())
         return;
     timer1_.stop();
+    ShowBusy(*this, true);
     speaker_->SpeakNumbers(spokenText);
 }
 
 void MainWindow::speakingFinished()
 {
+    ShowBusy(*this, false);
     if (closeAfterSpeaking_) {
         closeAfterSpeaking_ = false;
         close();

@@ -21,6 +21,8 @@ namespace {
 constexpr const char* kNotExposed = "solvaneNotExposed";
 // The window marked so gets the frame interface below.
 constexpr const char* kFrame = "solvaneFrame";
+// Set while the window holds the user (speaking).
+constexpr const char* kBusy = "solvaneBusy";
 
 bool notExposed(const QAccessibleInterface* iface)
 {
@@ -33,6 +35,13 @@ bool notExposed(const QAccessibleInterface* iface)
 class FrameAccessible final : public QAccessibleWidget {
 public:
     explicit FrameAccessible(QWidget* window) : QAccessibleWidget(window, QAccessible::Window) {}
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.busy = widget()->property(kBusy).toBool();
+        return s;
+    }
 
     int childCount() const override { return int(exposedChildren().size()); }
 
@@ -176,4 +185,15 @@ void ShowDecimalsState(QPushButton* button, bool on)
 {
     if (button)
         button->setAccessibleName(on ? QStringLiteral("Decimals on") : QStringLiteral("Decimals off"));
+}
+
+void ShowBusy(QWidget& form1, bool busy)
+{
+    if (form1.property(kBusy).toBool() == busy)
+        return;
+    form1.setProperty(kBusy, busy);
+    QAccessible::State changed;
+    changed.busy = true;
+    QAccessibleStateChangeEvent event(&form1, changed);
+    QAccessible::updateAccessibility(&event);
 }

@@ -13,3 +13,6 @@ void DescribeForAssistiveTech(QWidget& form1);
 
 // The Decimals button speaks its state: "Decimals on" or "Decimals off".
 void ShowDecimalsState(QPushButton* button, bool on);
+
+// Tells assistive technology that the window is busy (speaking) or not.
+void ShowBusy(QWidget& form1, bool busy);

@@ -3,6 +3,8 @@
 
 #include "window_rig.h"
 
+#include <QAccessible>
+
 #include <QFileInfo>
 
 class TestWindowSpeech : public QObject {
@@ -53,6 +55,30 @@ private slots:
         QVERIFY(rig.player.opened.isEmpty());
         QVERIFY(rig.player.closes > closesBefore);
         QVERIFY(rig.window->Timer1().isActive());
+        QVERIFY(rig.shutDown());
+    }
+
+    void escapeStopsSpeakingAndTheWindowIsBusyMeanwhile()
+    {
+        WindowRig rig;
+        rig.player.holdMs = 60000; // a readout far longer than the test
+        QVERIFY(rig.start());
+        QVERIFY(rig.waitForReading());
+        QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(rig.window.get());
+        QVERIFY(frame);
+        QVERIFY(!frame->state().busy);
+        QTest::mouseClick(rig.window->cmdSpeak, Qt::LeftButton);
+        QVERIFY(rig.window->Speaking());
+        QVERIFY(!rig.window->Timer1().isActive());
+        QVERIFY(frame->state().busy);
+        // Other keys are still held; Escape ends the readout at once.
+        QTest::keyClick(rig.window.get(), Qt::Key_Space);
+        QVERIFY(rig.window->Speaking());
+        QTest::keyClick(rig.window.get(), Qt::Key_Escape);
+        QVERIFY(!rig.window->Speaking());
+        QVERIFY(!frame->state().busy);
+        QVERIFY(rig.window->Timer1().isActive());
+        QVERIFY(rig.waitForPolls(2));
         QVERIFY(rig.shutDown());
     }
 

@@ -5,6 +5,7 @@
 #include "qt_serial_port.h"
 #include "qt_sound_player.h"
 #include "qt_user_messages.h"
+#include "rig_sharing.h"
 #include "settings_store.h"
 #include "solvane_version.h"
 
@@ -26,8 +27,8 @@ int main(int argc, char* argv[])
         std::fputs(parsed.text.toLocal8Bit().constData(), parsed.exitCode == 0 ? stdout : stderr);
         return parsed.exitCode;
     }
-    // For the network server: --listen / --no-listen override [Network] for this run.
-    [[maybe_unused]] const CommandLine commandLine = parsed.options;
+    // --listen / --no-listen override [Network] for this run.
+    const CommandLine commandLine = parsed.options;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Solvane"));
@@ -46,5 +47,17 @@ int main(int argc, char* argv[])
     messages.setParentWindow(&window);
     window.show();
     window.Form_Load();
+
+    // Other programs share the radio through the same queue; the server
+    // closes its connections before the window hands the radio back.
+    RigSharing sharing(window.Radio());
+    QObject::connect(&sharing, &RigSharing::statusChanged, &window, &MainWindow::ShowSharing);
+    QObject::connect(&window, &MainWindow::unloadStarted, &sharing, &RigSharing::Stop);
+    const ListenPlan plan = PlanListening(store.LoadNetwork(), commandLine.noListen, commandLine.listenAddress,
+                                          commandLine.listenPort);
+    if (!sharing.Start(plan) && !sharing.Problem().isEmpty()) {
+        std::fprintf(stderr, "solvane: %s\n", qPrintable(sharing.Problem()));
+        messages.showNotice(sharing.Problem());
+    }
     return app.exec();
 }

@@ -25,6 +25,7 @@
 namespace {
 
 constexpr int kPollIntervalMs = 100;
+const QString kWindowTitle = QStringLiteral("Solvane - FT-847 control, written by the Solvane developers");
 
 // Input that counts as the user acting; swallowed while speaking.
 bool isUserInput(QEvent::Type type)
@@ -73,7 +74,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     , radio_(parts_.port, parts_.messages, [this](int n) { return deviceForPort(n); }, this)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("Solvane - FT-847 control, written by the Solvane developers"));
+    setWindowTitle(kWindowTitle);
     setFixedSize(TwipsToPixels(kClientWidthTwips), TwipsToPixels(kClientHeightTwips));
     BuildControls(*this);
     findControls();
@@ -289,6 +290,11 @@ void MainWindow::ShowMode(const QString& text)
     if (font != txtMode->font())
         txtMode->setFont(font);
     txtMode->setText(text);
+}
+
+void MainWindow::ShowSharing(const QString& status)
+{
+    setWindowTitle(status.isEmpty() ? kWindowTitle : kWindowTitle + QStringLiteral(" [") + status + QLatin1Char(']'));
 }
 
 void MainWindow::cmdDecimals_Click()

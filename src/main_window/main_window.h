@@ -77,6 +77,8 @@ public:
     void cmdSpeak_Click();
     void Form_DblClick();
     void SpeakNumbers(const QString& spokenText);
+    // Shows what the sharing server is doing in the title; empty: nothing.
+    void ShowSharing(const QString& status);
     // Puts a mode text in its box, in the layout's font or smaller when the
     // longest texts ("CW(N)-R") would not fit.
     void ShowMode(const QString& text);

@@ -25,3 +25,12 @@ void QtUserMessages::dismissPortNotAvailable()
     if (box_)
         box_->close();
 }
+
+void QtUserMessages::showNotice(const QString& text)
+{
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Solvane"), text, QMessageBox::Ok,
+                                parent_ ? parent_->window() : nullptr);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}

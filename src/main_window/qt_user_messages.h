@@ -14,6 +14,8 @@ public:
     void setParentWindow(QWidget* window) { parent_ = window; }
     void showPortNotAvailable(const QString& details) override;
     void dismissPortNotAvailable() override;
+    // A note that holds nobody: not modal, the program carries on.
+    void showNotice(const QString& text);
 
 private:
     QPointer<QWidget> parent_;

@@ -70,3 +70,23 @@ QString QtSettingsStore::Problem() const
                           "and speed and leaves the file as it is. Check it for a damaged line.")
         .arg(impl_->settings.fileName());
 }
+
+NetworkChoice QtSettingsStore::LoadNetwork()
+{
+    NetworkChoice choice;
+    QSettings& settings = impl_->settings;
+    const QString listen = StoredText(settings.value(QStringLiteral("Network/Listen"))).trimmed().toLower();
+    if (listen == QLatin1String("false") || listen == QLatin1String("0") || listen == QLatin1String("no")
+        || listen == QLatin1String("off"))
+        choice.Listen = false;
+    const QString address = StoredText(settings.value(QStringLiteral("Network/Address"))).trimmed();
+    if (!address.isEmpty())
+        choice.Address = address;
+    const QString port = StoredText(settings.value(QStringLiteral("Network/Port"))).trimmed();
+    if (!port.isEmpty()) {
+        bool ok = false;
+        const int number = port.toInt(&ok);
+        choice.Port = ok && number >= 0 && number <= 65535 ? number : -1; // -1: not a port
+    }
+    return choice;
+}

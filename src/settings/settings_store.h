@@ -16,6 +16,17 @@ struct PortChoice {
     QString CommSettings = kDefaultCommSettings;
 };
 
+// Section "Network": the sharing server. A non-loopback address is only
+// ever one the user wrote; Solvane never writes this section.
+inline constexpr quint16 kDefaultListenPort = 4532;
+inline const QString kDefaultListenAddress = QStringLiteral("127.0.0.1");
+
+struct NetworkChoice {
+    bool Listen = true;
+    QString Address = kDefaultListenAddress;
+    int Port = kDefaultListenPort; // 0..65535 when valid
+};
+
 class SettingsStore {
 public:
     virtual ~SettingsStore() = default;
@@ -26,6 +37,7 @@ public:
     // Why the stored values may not be the user's (a file that could not be
     // parsed); empty when all is well.
     virtual QString Problem() const { return {}; }
+    virtual NetworkChoice LoadNetwork() { return {}; }
 };
 
 // QSettings in the platform's native per-user place (on Linux
@@ -43,6 +55,7 @@ public:
     // read still name the user's devices.
     QString PortsEntry(int portNumber) override;
     QString Problem() const override;
+    NetworkChoice LoadNetwork() override;
 
     bool Readable() const;
 

@@ -1,0 +1,187 @@
+// Debian's own rig-control client (rigctl -m 2, "Hamlib NET rigctl") against
+// the real Solvane program, with the FT-847 simulator behind it: what the
+// client reads and sets, and what reaches the radio's line.
+
+#include "sim_process.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+quint16 FreePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// Solvane, offscreen, with port 2 mapped to the simulator and its server on
+// 127.0.0.1:port.
+struct Station {
+    SimProcess sim;
+    QTemporaryDir config;
+    QProcess solvane;
+    quint16 port = 0;
+
+    bool start(const QStringList& simArgs = {}, QStringList extraArgs = {})
+    {
+        if (!sim.start(simArgs))
+            return false;
+        QFile conf(config.filePath(QStringLiteral("Solvane.conf")));
+        if (!conf.open(QIODevice::WriteOnly))
+            return false;
+        conf.write("[Ports]\nCOM2=" + sim.device().toLocal8Bit() + "\n");
+        conf.close();
+        port = FreePort();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        solvane.setProcessEnvironment(env);
+        solvane.setWorkingDirectory(config.path());
+        if (extraArgs.isEmpty())
+            extraArgs = {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port)};
+        solvane.start(QStringLiteral(SOLVANE_PATH), extraArgs);
+        if (!solvane.waitForStarted(5000))
+            return false;
+        // Serving once the first reading is in: a poll shows in the log.
+        return QTest::qWaitFor([&] { return sim.loggedCommands().contains(QStringLiteral("00 00 00 00 03")); },
+                               10000);
+    }
+
+    ~Station()
+    {
+        solvane.terminate();
+        solvane.waitForFinished(5000);
+    }
+
+    // Runs `rigctl -m 2` with these commands; its standard output, one
+    // value a line (it exits 0 even when a request fails).
+    QStringList rigctl(const QStringList& commands, QString* errors = nullptr) const
+    {
+        QProcess client;
+        client.start(QStringLiteral("rigctl"),
+                     QStringList{QStringLiteral("-m"), QStringLiteral("2"), QStringLiteral("-r"),
+                                 QStringLiteral("127.0.0.1:%1").arg(port)}
+                         + commands);
+        if (!client.waitForFinished(30000))
+            return {QStringLiteral("rigctl did not finish")};
+        if (errors)
+            *errors = QString::fromLocal8Bit(client.readAllStandardError());
+        return QString::fromLocal8Bit(client.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+    QStringList userCommands() const
+    {
+        QStringList out;
+        for (const QString& line : sim.loggedCommands())
+            if (!line.endsWith(QLatin1String(" 03")) && !line.endsWith(QLatin1String(" E7"))
+                && line != QLatin1String("00 00 00 00 00"))
+                out << line;
+        return out;
+    }
+};
+
+QStringList words(const char* text) { return QString::fromLatin1(text).split(QLatin1Char(' ')); }
+
+} // namespace
+
+class TestRigctlClient : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("rigctl")).isEmpty())
+            QFAIL("rigctl is missing: scripts/setup.sh installs libhamlib-utils");
+    }
+
+    void opensAndReadsTheRadio()
+    {
+        Station station;
+        QVERIFY(station.start({QStringLiteral("--freq"), QStringLiteral("1407400"), QStringLiteral("--smeter"),
+                               QStringLiteral("9")}));
+        const QStringList out = station.rigctl(words("f m v s t get_powerstat l RAWSTR"));
+        QCOMPARE(out, (QStringList{"14074000", "USB", "2200", "VFOA", "0", "VFOA", "0", "1", "9"}));
+        QCOMPARE(station.userCommands(), QStringList()); // reads add nothing to the line
+    }
+
+    void setsReachTheLineAndReadBack()
+    {
+        Station station;
+        QVERIFY(station.start({QStringLiteral("--baud"), QStringLiteral("4800")}));
+        // Cut to the radio's 10 Hz step; read back at once, before a poll.
+        QCOMPARE(station.rigctl(words("F 14074055 f")), QStringList{"14074050"});
+        QVERIFY(QTest::qWaitFor([&] { return station.userCommands().contains("01 40 74 05 01"); }, 5000));
+        QTRY_COMPARE_WITH_TIMEOUT(station.rigctl(words("f")), QStringList{"14074050"}, 5000);
+        // CW with a 500 Hz passband is the narrow mode; USB goes back.
+        QCOMPARE(station.rigctl(words("M CW 500")), QStringList());
+        QVERIFY(QTest::qWaitFor([&] { return station.userCommands().contains("82 00 00 00 07"); }, 5000));
+        QCOMPARE(station.rigctl(words("M USB 0")), QStringList());
+        QVERIFY(QTest::qWaitFor([&] { return station.userCommands().contains("01 00 00 00 07"); }, 5000));
+        QTRY_COMPARE_WITH_TIMEOUT(station.rigctl(words("m")), (QStringList{"USB", "2200"}), 5000);
+        QCOMPARE(station.sim.loggedOverlaps(), 0);
+    }
+
+    void transmitIsRefusedAndNothingKeysTheRadio()
+    {
+        Station station;
+        QVERIFY(station.start());
+        QString errors;
+        const QString said = station.rigctl(words("T 1"), &errors).join(QLatin1Char('\n')) + errors;
+        QVERIFY2(said.contains(QStringLiteral("rig_set_ptt returning(-11)")), qPrintable(said.right(600)));
+        QCOMPARE(station.rigctl(words("t")), QStringList{"0"});
+        QCOMPARE(station.userCommands(), QStringList()); // no PTT opcode (08 or 88) went out
+    }
+
+    void fiveClientsAtOnce()
+    {
+        Station station;
+        QVERIFY(station.start({QStringLiteral("--freq"), QStringLiteral("705000"), QStringLiteral("--mode"),
+                               QStringLiteral("00")}));
+        QStringList commands;
+        for (int i = 0; i < 20; ++i)
+            commands << QStringLiteral("f") << QStringLiteral("m");
+        QList<QProcess*> clients;
+        for (int c = 0; c < 5; ++c) {
+            auto* client = new QProcess(this);
+            client->start(QStringLiteral("rigctl"), QStringList{QStringLiteral("-m"), QStringLiteral("2"),
+                                                                QStringLiteral("-r"),
+                                                                QStringLiteral("127.0.0.1:%1").arg(station.port)}
+                                                        + commands);
+            clients << client;
+        }
+        for (QProcess* client : clients) {
+            QVERIFY(client->waitForFinished(30000));
+            const QStringList out =
+                QString::fromLocal8Bit(client->readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            QCOMPARE(out.size(), 60);
+            for (int i = 0; i < 60; i += 3) {
+                QCOMPARE(out[i], QStringLiteral("7050000"));
+                QCOMPARE(out[i + 1], QStringLiteral("LSB"));
+            }
+            delete client;
+        }
+        QCOMPARE(station.userCommands(), QStringList()); // the line carried the poll alone
+        QCOMPARE(station.sim.loggedOverlaps(), 0);
+    }
+
+    void portTakenRunsOnWithoutTheServer()
+    {
+        QTcpServer squatter; // another daemon on the port
+        QVERIFY(squatter.listen(QHostAddress::LocalHost, 0));
+        Station station;
+        QVERIFY(station.start({}, {QStringLiteral("--listen"),
+                                   QStringLiteral("127.0.0.1:%1").arg(squatter.serverPort())}));
+        const QString said = QString::fromLocal8Bit(station.solvane.readAllStandardError());
+        QVERIFY2(said.contains(QString::number(squatter.serverPort())) && said.contains(QStringLiteral("--listen")),
+                 qPrintable(said));
+        QCOMPARE(said.count(QStringLiteral("cannot share")), 1);
+        QVERIFY(station.solvane.state() == QProcess::Running); // the radio is still served to the window
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRigctlClient)
+#include "test_rigctl_client.moc"

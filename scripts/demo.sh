@@ -2,7 +2,8 @@
 # Installs, builds and starts Solvane against the bundled FT-847 simulator.
 # The simulator's device is mapped to port 2 in a throw-away settings
 # directory, so your own stored settings are not touched. Quitting Solvane
-# ends the simulator.
+# ends the simulator. SOLVANE_SIM_ARGS adds simulator options, for example
+# "--baud 4800" for a radio at a real line rate, or "--log FILE".
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 "$ROOT/scripts/setup.sh"
@@ -18,7 +19,8 @@ cleanup() {
 trap cleanup EXIT
 
 # The simulator prints "DEVICE /dev/pts/N" when it is ready.
-"$BUILD_DIR/simulator/ft847-sim" --link "$WORK/ft847" </dev/null >"$WORK/sim.out" 2>&1 &
+# shellcheck disable=SC2086 # the extra options are words
+"$BUILD_DIR/simulator/ft847-sim" --link "$WORK/ft847" ${SOLVANE_SIM_ARGS:-} </dev/null >"$WORK/sim.out" 2>&1 &
 SIM_PID=$!
 for _ in $(seq 50); do
   grep -q '^DEVICE ' "$WORK/sim.out" 2>/dev/null && break

@@ -18,7 +18,7 @@ FUZZ_SECONDS="${FUZZ_SECONDS:-20}" "$ROOT/scripts/run-fuzzers.sh"
 BUILD_DIR="$ROOT/build-asan" BUILD_TYPE=Debug CMAKE_ARGS="-DSOLVANE_SANITIZE=ON" "$ROOT/scripts/build.sh"
 (cd "$ROOT/build-asan" && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-   "$ROOT/scripts/with-pulseaudio.sh" ctest --output-on-failure --no-label-summary -j2 -LE "soak|package")
+   "$ROOT/scripts/with-pulseaudio.sh" ctest --output-on-failure --no-label-summary -j2 -LE "soak|package|demo")
 
 # No display and no sound server in CI: tests run offscreen, and a private
 # PulseAudio server with a null sink is started around the suite. Among the

@@ -111,8 +111,11 @@ private slots:
         const int from = rig.sim.loggedCommands().size();
         rig.window->cboMemories->setFocus();
         pick(rig.window->cboMemories, 5);
-        QTest::qWait(200);
-        QVERIFY(rig.commandsSince(from).isEmpty());
+        // A marker after it: once it is on the line, anything the pick sent
+        // would be there before it.
+        rig.window->Radio().TakeControl();
+        QVERIFY(logged(rig, from, {"00 00 00 00 00"}));
+        QCOMPARE(rig.commandsSince(from), QStringList{"00 00 00 00 00"});
         // The window's focus stays in the list; a recall would move it to Exit.
         QWidget* focus = rig.window->focusWidget();
         QVERIFY(focus);
@@ -129,6 +132,14 @@ private slots:
         QTest::keyClick(rig.window->cboMemories, Qt::Key_Down);
         QCOMPARE(rig.window->cboMemories->currentIndex(), 0);
         QVERIFY(logged(rig, from, {"01 42 00 00 01", "01 00 00 00 07"}));
+        // A pick by key keeps the focus in the list: the next Down takes the
+        // next channel, and a Space goes nowhere near Exit.
+        QCOMPARE(QApplication::focusWidget(), rig.window->cboMemories);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QCOMPARE(rig.window->cboMemories->currentIndex(), 1);
+        QVERIFY(logged(rig, from, {"01 42 00 00 01", "01 00 00 00 07", "00 70 50 00 01", "00 00 00 00 07"}));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QVERIFY(!rig.window->Unloaded());
         QVERIFY(rig.shutDown());
     }
 

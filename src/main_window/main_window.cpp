@@ -5,7 +5,6 @@
 #include "control_layout.h"
 #include "frequency_display.h"
 #include "frequency_speaker.h"
-#include "memory_file.h"
 #include "port_mapping.h"
 #include "sound_player.h"
 #include "window_accessibility.h"
@@ -379,110 +378,6 @@ void MainWindow::Command2_Click(int Index)
     if (Index >= 0 && Index < int(kModeButtons.size()))
         radio_.SetMode(kModeButtons[Index].modeCode);
     timer1_.start();
-}
-
-// --- Memory channels ----------------------------------------------------------
-
-void MainWindow::LoadMemories()
-{
-    const QList<memories::MemoryChannel> channels = memories::LoadMemoryFile(parts_.memoryFile);
-    MemoryNames.clear();
-    MemoryFrequencies.clear();
-    MemoryModes.clear();
-    MemoryNames.reserve(channels.size());
-    for (const auto& channel : channels) {
-        MemoryNames.append(channel.name);
-        MemoryFrequencies.append(channel.frequencyText);
-        MemoryModes.append(channel.modeWord);
-    }
-    LastMemoryIndex = MemoryNames.size() - 1;
-    const QString caption = cboMemories->currentText();
-    cboMemories->clear();
-    cboMemories->addItems(MemoryNames);
-    // No entry chosen yet: the first pick or the first Down key takes entry 0.
-    cboMemories->setCurrentIndex(-1);
-    cboMemories->setEditText(caption);
-    // setEditText leaves the cursor at the end, scrolling the first letter off.
-    cboMemories->lineEdit()->setCursorPosition(0);
-}
-
-void MainWindow::cboMemories_Click()
-{
-    const QString name = cboMemories->currentText();
-    const qsizetype i = MemoryNames.indexOf(name);
-    if (i < 0 || i > LastMemoryIndex)
-        return;
-    const memories::KhzValue khz = memories::ParseKilohertz(MemoryFrequencies[i]);
-    if (!khz.fits)
-        return; // too large for the radio's arithmetic: out of range
-    if (!radio_.SetFrequencyKhz(khz.kilohertz))
-        return;
-    // An unknown word leaves 0: LSB.
-    radio_.SetMode(cat::ModeCodeForWord(MemoryModes[i]).value_or(0));
-    // A pick by mouse moves on to Exit; a pick by key stays in the list, so
-    // the next Down takes the next channel rather than pressing Exit.
-    if (!lastInputWasKey_)
-        cmdExit->setFocus();
-}
-
-// --- Settings -----------------------------------------------------------------
-
-void MainWindow::cmdSettings_Click()
-{
-    settingsRequested_ = true;
-    // Ends a wait on a silent radio at once; the tick then opens the dialog.
-    Link().BreakWait();
-}
-
-void MainWindow::mouseDoubleClickEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton && childAt(event->position().toPoint()) == nullptr)
-        Form_DblClick();
-}
-
-void MainWindow::Form_DblClick()
-{
-    if (form2_ || unloading_)
-        return;
-    timer1_.stop();
-    auto* dialog = new SettingsDialog(commPortNumber_, commSettings_, this);
-    form2_ = dialog;
-    settingsRequested_ = false;
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->onOk = [this](const QString& portText, const QString& settingsText) {
-        bool open = false;
-        applySettingsChoice(portText, settingsText, &open);
-        return open;
-    };
-    dialog->describeDevice = [this](const QString& portText) {
-        const auto number = ParsePortNumber(portText);
-        if (!number)
-            return QString();
-        return deviceForPort(*number);
-    };
-    dialog->updateDeviceTip();
-    connect(dialog, &QDialog::finished, this, [this] {
-        if (!unloading_)
-            timer1_.start();
-    });
-    // Window-modal and non-blocking: the dialog holds the user, not the code.
-    dialog->open();
-}
-
-void MainWindow::applySettingsChoice(const QString& portText, const QString& settingsText, bool* portOpen)
-{
-    commSettings_ = settingsText;
-    const auto number = ParsePortNumber(portText);
-    if (!number) {
-        // A number no port can have: handled like a port that cannot be opened.
-        radio_.ClosePort();
-        parts_.messages.showPortNotAvailable(QStringLiteral("\"%1\" is not a port number.").arg(portText));
-        *portOpen = false;
-        return;
-    }
-    commPortNumber_ = *number;
-    // A port chosen here is the user's choice now: nothing is waited for.
-    *portOpen = radio_.OpenPort(commPortNumber_, commSettings_, false);
 }
 
 // --- Speech -------------------------------------------------------------------

@@ -1,0 +1,68 @@
+// The main window's side of the settings dialog: the request, the dialog
+// itself, and applying the port the user chose.
+
+#include "main_window.h"
+
+#include "port_mapping.h"
+
+#include <QMouseEvent>
+
+// --- Settings -----------------------------------------------------------------
+
+void MainWindow::cmdSettings_Click()
+{
+    settingsRequested_ = true;
+    // Ends a wait on a silent radio at once; the tick then opens the dialog.
+    Link().BreakWait();
+}
+
+void MainWindow::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && childAt(event->position().toPoint()) == nullptr)
+        Form_DblClick();
+}
+
+void MainWindow::Form_DblClick()
+{
+    if (form2_ || unloading_)
+        return;
+    timer1_.stop();
+    auto* dialog = new SettingsDialog(commPortNumber_, commSettings_, this);
+    form2_ = dialog;
+    settingsRequested_ = false;
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->onOk = [this](const QString& portText, const QString& settingsText) {
+        bool open = false;
+        applySettingsChoice(portText, settingsText, &open);
+        return open;
+    };
+    dialog->describeDevice = [this](const QString& portText) {
+        const auto number = ParsePortNumber(portText);
+        if (!number)
+            return QString();
+        return deviceForPort(*number);
+    };
+    dialog->updateDeviceTip();
+    connect(dialog, &QDialog::finished, this, [this] {
+        if (!unloading_)
+            timer1_.start();
+    });
+    // Window-modal and non-blocking: the dialog holds the user, not the code.
+    dialog->open();
+}
+
+void MainWindow::applySettingsChoice(const QString& portText, const QString& settingsText, bool* portOpen)
+{
+    commSettings_ = settingsText;
+    const auto number = ParsePortNumber(portText);
+    if (!number) {
+        // A number no port can have: handled like a port that cannot be opened.
+        radio_.ClosePort();
+        parts_.messages.showPortNotAvailable(QStringLiteral("\"%1\" is not a port number.").arg(portText));
+        *portOpen = false;
+        return;
+    }
+    commPortNumber_ = *number;
+    // A port chosen here is the user's choice now: nothing is waited for.
+    *portOpen = radio_.OpenPort(commPortNumber_, commSettings_, false);
+}

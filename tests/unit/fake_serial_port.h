@@ -3,7 +3,7 @@
 // delivers whatever the test feeds it as received bytes.
 
 #include "serial_port.h"
-#include "user_messages.h"
+#include "counting_messages.h"
 
 #include <QList>
 #include <QMetaObject>
@@ -78,15 +78,3 @@ private:
     bool open_ = false;
 };
 
-class CountingMessages final : public UserMessages {
-public:
-    int portMessages = 0;
-    int dismissals = 0;
-    QString lastDetails;
-    void showPortNotAvailable(const QString& details) override
-    {
-        ++portMessages;
-        lastDetails = details;
-    }
-    void dismissPortNotAvailable() override { ++dismissals; }
-};

@@ -19,14 +19,12 @@ struct Watch {
     {
         const QString read = QStringLiteral("00 00 00 00 03");
         const qsizetype target = rig.sim.loggedCommands().count(read) + polls;
-        QElapsedTimer bound;
-        bound.start();
-        while (rig.sim.loggedCommands().count(read) < target && bound.elapsed() < 20000) {
+        QTest::qWaitFor([&] {
             frequencies.insert(rig.window->txtFreq->text());
             modes.insert(rig.window->txtMode->text());
             meters.insert(rig.window->pbarSmeter->value());
-            QTest::qWait(5);
-        }
+            return rig.sim.loggedCommands().count(read) >= target;
+        }, 20000);
     }
 };
 

@@ -15,18 +15,13 @@ class TestWindowMemories : public QObject {
 
     static bool logged(WindowRig& rig, int from, const QStringList& lines, int timeoutMs = 2000)
     {
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < timeoutMs) {
+        return QTest::qWaitFor([&] {
             QStringList user;
             for (const QString& l : rig.commandsSince(from))
                 if (!l.endsWith(QLatin1String(" 03")) && !l.endsWith(QLatin1String(" E7")))
                     user << l;
-            if (user == lines)
-                return true;
-            QTest::qWait(10);
-        }
-        return false;
+            return user == lines;
+        }, timeoutMs);
     }
 
     // Picks entry `index` from the drop-down list with the mouse.
@@ -45,11 +40,7 @@ class TestWindowMemories : public QObject {
         if (!rig.start({}, memoryFile) || !rig.waitForReading())
             return false;
         rig.window->Timer1().stop(); // a quiet line makes the recall's bytes easy to read
-        QElapsedTimer clock;
-        clock.start();
-        while (rig.window->Link().Busy() && clock.elapsed() < 2000)
-            QTest::qWait(5);
-        return true;
+        return QTest::qWaitFor([&] { return !rig.window->Link().Busy(); }, 2000);
     }
 
 private slots:
@@ -150,8 +141,8 @@ private slots:
         QVERIFY(rig.waitForReading());
         QTRY_VERIFY(rig.window->Link().AwaitingReply());
         pick(rig.window->cboMemories, 0);
-        QTest::qWait(400);
         QVERIFY(rig.window->Timer1().isActive()); // the poll is not stopped
+        QVERIFY(rig.waitForPolls(3));
         for (const QString& line : rig.sim.loggedCommands())
             QVERIFY2(!line.startsWith(QLatin1String("OVERLAP")), qPrintable(line));
         QVERIFY(rig.sim.loggedCommands().contains(QStringLiteral("01 42 00 00 01")));

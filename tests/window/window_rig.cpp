@@ -67,11 +67,7 @@ void WindowRig::load()
 
 bool WindowRig::waitForReading(int timeoutMs)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!window->HaveFrequency() && clock.elapsed() < timeoutMs)
-        QTest::qWait(10);
-    return window->HaveFrequency();
+    return QTest::qWaitFor([&] { return window->HaveFrequency(); }, timeoutMs);
 }
 
 QStringList WindowRig::commandsSince(int from) const { return sim.loggedCommands().mid(from); }
@@ -79,39 +75,24 @@ QStringList WindowRig::commandsSince(int from) const { return sim.loggedCommands
 bool WindowRig::waitForPolls(int n, int timeoutMs)
 {
     const QString read = QStringLiteral("00 00 00 00 03");
-    const int target = sim.loggedCommands().count(read) + n;
-    QElapsedTimer clock;
-    clock.start();
-    while (sim.loggedCommands().count(read) < target && clock.elapsed() < timeoutMs)
-        QTest::qWait(10);
-    return sim.loggedCommands().count(read) >= target;
+    const qsizetype target = sim.loggedCommands().count(read) + n;
+    return QTest::qWaitFor([&] { return sim.loggedCommands().count(read) >= target; }, timeoutMs);
 }
 
 bool WindowRig::waitForTicks(int n, int timeoutMs)
 {
     QSignalSpy ticks(&window->Timer1(), &QTimer::timeout);
-    QElapsedTimer clock;
-    clock.start();
-    while (ticks.count() < n && clock.elapsed() < timeoutMs)
-        QTest::qWait(10);
-    return ticks.count() >= n;
+    return QTest::qWaitFor([&] { return ticks.count() >= n; }, timeoutMs);
 }
 
 bool WindowRig::shutDown(int timeoutMs)
 {
     window->close();
-    QElapsedTimer clock;
-    clock.start();
-    while (!(window->Unloaded() && !window->isVisible()) && clock.elapsed() < timeoutMs)
-        QTest::qWait(10);
-    return window->Unloaded() && !window->isVisible();
+    return QTest::qWaitFor([&] { return window->Unloaded() && !window->isVisible(); }, timeoutMs);
 }
 
 SettingsDialog* waitForDialog(MainWindow& window, int timeoutMs)
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!(window.Form2() && window.Form2()->isVisible()) && clock.elapsed() < timeoutMs)
-        QTest::qWait(5);
+    QTest::qWaitFor([&] { return window.Form2() && window.Form2()->isVisible(); }, timeoutMs);
     return window.Form2();
 }

@@ -2,6 +2,7 @@
 // The real main window on a real QSerialPort, talking over a pty to the
 // project's FT-847 simulator, with the settings in a temporary directory.
 
+#include "counting_messages.h"
 #include "main_window.h"
 #include "qt_serial_port.h"
 #include "settings_store.h"
@@ -22,18 +23,6 @@
 
 #include <memory>
 
-class CountingMessages final : public UserMessages {
-public:
-    int portMessages = 0;
-    int dismissals = 0;
-    QString lastDetails;
-    void showPortNotAvailable(const QString& details) override
-    {
-        ++portMessages;
-        lastDetails = details;
-    }
-    void dismissPortNotAvailable() override { ++dismissals; }
-};
 
 // XDG_CONFIG_HOME must point at a temporary directory before the first
 // QSettings is made; each test's main() does that through this.

@@ -329,7 +329,7 @@ bool MainWindow::sliderEvent(QSlider* slider, QEvent* event)
         // Keys tune from the reading like a drag, and the thumb never
         // leaves the centre, so the next drag measures from there.
         const int key = static_cast<QKeyEvent*>(event)->key();
-        if (!isSliderKey(key) || static_cast<QKeyEvent*>(event)->modifiers() & ~Qt::KeypadModifier)
+        if (!isSliderKey(key))
             return false;
         if (const int units = keyUnits(key))
             radio_.SliderKeyStep(which, units);

@@ -352,6 +352,13 @@ void RunNetworkBench(const QString& solvaneProgram, int seconds)
                OpcodeList(rigctld.windowOpcodes, rigctld.windowSeconds), QString(), QString()});
     table.row({QStringLiteral("Beyond poll, sets, 00/80 (whole run)"), Extras(solvane), Extras(rigctld), QString(),
                QStringLiteral("none")});
+    auto setsOnLine = [](const Results& r) {
+        return QStringLiteral("%1 on the line, %2 answered RPRT 0")
+            .arg(r.runOpcodes.value(QStringLiteral("01")))
+            .arg(r.setF.size());
+    };
+    table.row({QStringLiteral("Frequency sets (%1 asked)").arg(FrequencySets), setsOnLine(solvane), setsOnLine(rigctld),
+               QString(), QStringLiteral("every set once")});
     table.row({QStringLiteral("Overlapping commands (whole run)"), QString::number(solvane.overlaps),
                QString::number(rigctld.overlaps), QString(), QStringLiteral("0")});
     table.row({QStringLiteral("Server CPU, %1 clients").arg(LoadClients),

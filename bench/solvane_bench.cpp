@@ -1,9 +1,19 @@
 // Solvane benchmark: how quickly the display follows the radio, what the
-// program costs in CPU and memory, and how the memory file scales. Prints a
-// table; it asserts nothing. BENCH_SECONDS sets each CPU window (default 60).
+// program costs in CPU and memory, how the memory file scales, and the
+// sharing server beside rigctld (network_bench.cpp). Prints tables; it
+// asserts nothing. BENCH_SECONDS sets each CPU window (default 60).
+//
+//   solvane-bench                  everything (the CPU rows also under Xvfb)
+//   solvane-bench --window-only    the window's table alone
+//   solvane-bench --network-only   the sharing table alone
+//   solvane-bench --xcb-cpu-only   the CPU polling rows alone, on the platform
+//                                  QT_QPA_PLATFORM names (run under xvfb-run)
 
+#include "bench_table.h"
+#include "line_settings.h"
 #include "main_window.h"
 #include "memory_file.h"
+#include "network_bench.h"
 #include "qt_serial_port.h"
 #include "settings_store.h"
 #include "sim_process.h"
@@ -13,6 +23,8 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -57,19 +69,13 @@ double residentMb()
     return fields.size() > 1 ? fields[1].toDouble() * sysconf(_SC_PAGESIZE) / (1024.0 * 1024.0) : 0;
 }
 
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(p * (v.size() - 1) + 0.5))];
-}
-
-void mapPort(const QString& device)
+// Port 2 on `device`, at the simulator's rate so the quiet gap matches it.
+void mapPort(const QString& device, int baud = 57600)
 {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Solvane"));
     settings.clear();
     settings.setValue(QStringLiteral("Ports/COM2"), device);
+    settings.setValue(QStringLiteral("Settings/CommSpeed"), QStringLiteral("%1,N,8,1").arg(baud));
     settings.sync();
 }
 
@@ -103,142 +109,197 @@ void runFor(int ms)
     loop.exec();
 }
 
-void row(const char* what, const QString& measured, const QString& reference)
+const Table& table()
 {
-    std::printf("| %-44s | %-30s | %-34s |\n", what, qPrintable(measured), qPrintable(reference));
+    static const Table t({{"Measure", 56}, {"Solvane", 36}, {"Limit or goal", 60}});
+    return t;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+void row(const QString& what, const QString& measured, const QString& reference)
 {
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const int seconds = qEnvironmentVariableIntValue("BENCH_SECONDS") > 0 ? qEnvironmentVariableIntValue("BENCH_SECONDS") : 60;
+    table().row({what, measured, reference});
+}
 
-    std::printf("| %-44s | %-30s | %-34s |\n", "Measure", "Solvane", "Limit or goal");
-    std::printf("|%s|%s|%s|\n", std::string(46, '-').c_str(), std::string(32, '-').c_str(), std::string(36, '-').c_str());
-
-    // Poll-round latency: tick start to the display holding the reply.
-    for (int baud : {4800, 9600, 57600}) {
-        SimProcess sim;
-        sim.start({QStringLiteral("--baud"), QString::number(baud), QStringLiteral("--smeter"), QStringLiteral("9")});
-        mapPort(sim.device());
-        Bench b;
-        b.start();
-        b.window->Timer1().stop();
-        b.waitIdle();
-        std::vector<double> ms;
-        QElapsedTimer clock;
-        bool shown = false;
-        QObject::connect(b.window.get(), &MainWindow::statusShown, [&] {
-            ms.push_back(clock.nsecsElapsed() / 1e6);
-            shown = true;
-        });
-        for (int i = 0; i < 200; ++i) {
-            shown = false;
-            clock.start();
-            b.window->Timer1_Timer();
-            while (!shown && clock.elapsed() < 1000)
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-            b.waitIdle();
-        }
-        // The five reply bytes of the frequency read at 10 bits a byte.
-        const double limit = 5 * 10.0 * 1000.0 / baud;
-        const double median = percentile(ms, 0.5), p95 = percentile(ms, 0.95);
-        row(qPrintable(QStringLiteral("Poll-round latency at %1 baud (median, p95)").arg(baud)),
-            QStringLiteral("%1 / %2 ms").arg(median, 0, 'f', 2).arg(p95, 0, 'f', 2),
-            QStringLiteral("line %1 ms; ratio %2 / %3").arg(limit, 0, 'f', 2).arg(median / limit, 0, 'f', 2).arg(p95 / limit, 0, 'f', 2));
-        b.window->close();
-        b.waitIdle();
-    }
-
-    {
-        // Polls per second at 4800 baud with the real 100 ms timer.
-        SimProcess sim;
-        sim.start({QStringLiteral("--baud"), QStringLiteral("4800")});
-        mapPort(sim.device());
-        Bench b;
-        int shown = 0;
-        b.start();
-        QObject::connect(b.window.get(), &MainWindow::statusShown, [&] { ++shown; });
-        QTest::qWait(1000);
-        const int before = shown;
-        QTest::qWait(5000);
-        row("Polls per second at 4800 baud", QStringLiteral("%1").arg((shown - before) / 5.0, 0, 'f', 2),
-            QStringLiteral("goal 10 (timer); 1.65 common"));
-
-        // Command throughput: 100 band presses in a burst.
-        b.window->Timer1().stop();
-        b.waitIdle();
-        const int from = sim.loggedCommands().size();
-        QElapsedTimer clock;
+// Poll-round latency against the bytes on the line, with and without the
+// quiet gap that ends each reply: tick start to the frequency shown (one
+// 5-byte reply, one gap) and to the round's end (5 + 1 bytes, two gaps).
+void latencyRows(int baud)
+{
+    SimProcess sim;
+    sim.start({QStringLiteral("--baud"), QString::number(baud), QStringLiteral("--smeter"), QStringLiteral("9")});
+    mapPort(sim.device(), baud);
+    Bench b;
+    b.start();
+    b.window->Timer1().stop();
+    b.waitIdle();
+    std::vector<double> shownMs, roundMs;
+    QElapsedTimer clock;
+    bool finished = false;
+    QObject::connect(b.window.get(), &MainWindow::statusShown, [&] { shownMs.push_back(clock.nsecsElapsed() / 1e6); });
+    QObject::connect(&b.window->Radio(), &Transceiver::roundFinished, [&] {
+        roundMs.push_back(clock.nsecsElapsed() / 1e6);
+        finished = true;
+    });
+    for (int i = 0; i < 200; ++i) {
+        finished = false;
         clock.start();
-        for (int i = 0; i < 100; ++i)
-            b.window->Command1_Click(i % 8);
-        b.window->Timer1().stop();
-        b.waitIdle();
-        const double elapsed = clock.nsecsElapsed() / 1e6;
-        sim.waitForLogLines(from + 200, 5000);
-        const QStringList log = sim.loggedCommands().mid(from);
-        int inOrder = 0;
-        for (int i = 0; i + 1 < log.size() && i / 2 < 100; i += 2)
-            if (log[i].endsWith(QLatin1String(" 01")) && log[i + 1].endsWith(QLatin1String(" 07")))
-                ++inOrder;
-        const bool overlap = std::any_of(log.begin(), log.end(), [](const QString& l) { return l.startsWith(QLatin1String("OVERLAP")); });
-        // Commands are not paced by the simulator: the limit is 200 x 5 bytes at 4800 baud.
-        row("100 band presses (200 commands), pty",
-            QStringLiteral("%1 ms, %2/100 in order%3").arg(elapsed, 0, 'f', 1).arg(inOrder).arg(overlap ? ", OVERLAP" : ""),
-            QStringLiteral("line %1 ms if paced at 4800").arg(200 * 5 * 10 * 1000.0 / 4800, 0, 'f', 0));
-        b.window->close();
-        b.waitIdle();
-    }
-
-    auto cpuRow = [&](const char* what, const QStringList& simArgs, bool openPort, const char* goal) {
-        SimProcess sim;
-        sim.start(simArgs);
-        mapPort(openPort ? sim.device() : QStringLiteral("/nonexistent/solvane-bench"));
-        Bench b;
-        b.start();
-        runFor(500);
-        const double cpu0 = cpuSeconds();
-        QElapsedTimer clock;
-        clock.start();
-        runFor(seconds * 1000);
-        const double percent = 100.0 * (cpuSeconds() - cpu0) / (clock.elapsed() / 1000.0);
-        row(what, QStringLiteral("%1 % of a core over %2 s").arg(percent, 0, 'f', 2).arg(seconds), QString::fromLatin1(goal));
-        if (openPort && simArgs.isEmpty())
-            row("Resident memory after polling", QStringLiteral("%1 MB").arg(residentMb(), 0, 'f', 1), QStringLiteral("goal < 40 MB"));
-        b.window->close();
-        b.waitIdle();
-    };
-    cpuRow("CPU polling at 10 Hz", {}, true, "goal < 1 %");
-    cpuRow("CPU waiting on a silent radio", {QStringLiteral("--silent")}, true, "goal < 1 %");
-    cpuRow("CPU idle, port closed", {}, false, "goal < 0.2 %");
-
-    {
-        // Start-up: building the window to the first frequency shown.
-        SimProcess sim;
-        sim.start({});
-        mapPort(sim.device());
-        QElapsedTimer clock;
-        clock.start();
-        Bench b;
-        bool shown = false;
-        b.window = std::make_unique<MainWindow>(MainWindowParts{b.port, b.store, b.messages, b.player, QString()});
-        QObject::connect(b.window.get(), &MainWindow::statusShown, [&] { shown = true; });
-        b.window->show();
-        b.window->Form_Load();
-        while (!shown && clock.elapsed() < 5000)
+        b.window->Timer1_Timer();
+        while (!finished && clock.elapsed() < 1000)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-        row("Start-up to first frequency shown", QStringLiteral("%1 ms").arg(clock.nsecsElapsed() / 1e6, 0, 'f', 1),
-            QStringLiteral("goal < 300 ms"));
-        b.window->close();
         b.waitIdle();
     }
+    const double byteMs = 10.0 * 1000.0 / baud, gap = QuietGapMs(baud);
+    auto line = [&](const char* what, const std::vector<double>& ms, int bytes, int gaps) {
+        const double wire = bytes * byteMs, withGap = wire + gaps * gap;
+        const double median = Percentile(ms, 0.5), p95 = Percentile(ms, 0.95);
+        row(QStringLiteral("%1 at %2 baud (median / p95)").arg(QLatin1String(what)).arg(baud),
+            QStringLiteral("%1 / %2 ms").arg(median, 0, 'f', 2).arg(p95, 0, 'f', 2),
+            QStringLiteral("line %1 ms: x%2 / x%3; +gap %4 ms: x%5 / x%6")
+                .arg(wire, 0, 'f', 2).arg(median / wire, 0, 'f', 2).arg(p95 / wire, 0, 'f', 2)
+                .arg(withGap, 0, 'f', 2).arg(median / withGap, 0, 'f', 2).arg(p95 / withGap, 0, 'f', 2));
+    };
+    line("Tick to frequency shown", shownMs, 5, 1);
+    line("Whole poll round (03 + E7)", roundMs, 6, 2);
+    b.window->close();
+    b.waitIdle();
+}
 
+void pollRateAndBurstRows()
+{
+    // Polls per second at 4800 baud with the real 100 ms timer.
+    SimProcess sim;
+    sim.start({QStringLiteral("--baud"), QStringLiteral("4800")});
+    mapPort(sim.device(), 4800);
+    Bench b;
+    int shown = 0;
+    b.start();
+    QObject::connect(b.window.get(), &MainWindow::statusShown, [&] { ++shown; });
+    QTest::qWait(1000);
+    const int before = shown;
+    QTest::qWait(5000);
+    row(QStringLiteral("Polls per second at 4800 baud"), QStringLiteral("%1").arg((shown - before) / 5.0, 0, 'f', 2),
+        QStringLiteral("goal 10 (timer); 1.65 common"));
+
+    // Command throughput: 100 band presses in a burst.
+    b.window->Timer1().stop();
+    b.waitIdle();
+    const int from = sim.loggedCommands().size();
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 100; ++i)
+        b.window->Command1_Click(i % 8);
+    b.window->Timer1().stop();
+    b.waitIdle();
+    const double elapsed = clock.nsecsElapsed() / 1e6;
+    sim.waitForLogLines(from + 200, 5000);
+    const QStringList log = sim.loggedCommands().mid(from);
+    int inOrder = 0;
+    for (int i = 0; i + 1 < log.size() && i / 2 < 100; i += 2)
+        if (log[i].endsWith(QLatin1String(" 01")) && log[i + 1].endsWith(QLatin1String(" 07")))
+            ++inOrder;
+    const bool overlap = std::any_of(log.begin(), log.end(), [](const QString& l) { return l.startsWith(QLatin1String("OVERLAP")); });
+    // Commands are not paced by the simulator: the limit is 200 x 5 bytes at 4800 baud.
+    row(QStringLiteral("100 band presses (200 commands), pty"),
+        QStringLiteral("%1 ms, %2/100 in order%3").arg(elapsed, 0, 'f', 1).arg(inOrder).arg(overlap ? ", OVERLAP" : ""),
+        QStringLiteral("line %1 ms if paced at 4800").arg(200 * 5 * 10 * 1000.0 / 4800, 0, 'f', 0));
+    b.window->close();
+    b.waitIdle();
+}
+
+// CPU of this process over `seconds` with the window shown and polling.
+void cpuRow(const QString& what, const QStringList& simArgs, bool openPort, const char* goal, int seconds,
+            bool withMemory = false)
+{
+    SimProcess sim;
+    sim.start(simArgs);
+    mapPort(openPort ? sim.device() : QStringLiteral("/nonexistent/solvane-bench"));
+    Bench b;
+    b.start();
+    b.window->show();
+    runFor(1000);
+    const double cpu0 = cpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    runFor(seconds * 1000);
+    const double percent = 100.0 * (cpuSeconds() - cpu0) / (clock.elapsed() / 1000.0);
+    row(what, QStringLiteral("%1 % of a core over %2 s").arg(percent, 0, 'f', 2).arg(seconds), QString::fromLatin1(goal));
+    if (withMemory)
+        row(QStringLiteral("Resident memory after polling"), QStringLiteral("%1 MB").arg(residentMb(), 0, 'f', 1),
+            QStringLiteral("goal < 40 MB"));
+    b.window->close();
+    b.waitIdle();
+}
+
+// The polling rows on the platform this process runs on.
+void pollingCpuRows(const QString& platform, int seconds, bool withMemory)
+{
+    cpuRow(QStringLiteral("CPU polling at 10 Hz, steady radio, %1").arg(platform),
+           {QStringLiteral("--smeter"), QStringLiteral("9")}, true, "goal < 0.5 %", seconds, withMemory);
+    cpuRow(QStringLiteral("CPU polling at 10 Hz, drifting S-meter, %1").arg(platform), {}, true, "goal < 0.5 %",
+           seconds);
+}
+
+// The same rows from a second run of this program under Xvfb, printed here.
+void xvfbCpuRows(int seconds)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("xvfb-run")).isEmpty()) {
+        row(QStringLiteral("CPU polling at 10 Hz, Xvfb"), QStringLiteral("not measured: no xvfb-run"), QString());
+        return;
+    }
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QStringLiteral("xvfb-run"), {QStringLiteral("-a"), QStringLiteral("-s"),
+                                             QStringLiteral("-screen 0 1280x1024x24"),
+                                             QCoreApplication::applicationFilePath(),
+                                             QStringLiteral("--xcb-cpu-only")});
+    if (!child.waitForFinished((2 * seconds + 60) * 1000)) {
+        child.terminate();
+        if (!child.waitForFinished(5000))
+            child.kill();
+        child.waitForFinished(3000);
+        row(QStringLiteral("CPU polling at 10 Hz, Xvfb"), QStringLiteral("not measured: timed out"), QString());
+        return;
+    }
+    const QStringList lines = QString::fromLocal8Bit(child.readAllStandardOutput()).split(QLatin1Char('\n'));
+    int rows = 0;
+    for (const QString& line : lines)
+        if (line.startsWith(QLatin1String("| CPU"))) {
+            std::printf("%s\n", qPrintable(line));
+            ++rows;
+        }
+    if (rows == 0)
+        row(QStringLiteral("CPU polling at 10 Hz, Xvfb"), QStringLiteral("not measured: exit %1").arg(child.exitCode()),
+            QString());
+    std::fflush(stdout);
+}
+
+void startUpRow()
+{
+    // Start-up: building the window to the first frequency shown.
+    SimProcess sim;
+    sim.start({});
+    mapPort(sim.device());
+    QElapsedTimer clock;
+    clock.start();
+    Bench b;
+    bool shown = false;
+    b.window = std::make_unique<MainWindow>(MainWindowParts{b.port, b.store, b.messages, b.player, QString()});
+    QObject::connect(b.window.get(), &MainWindow::statusShown, [&] { shown = true; });
+    b.window->show();
+    b.window->Form_Load();
+    while (!shown && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    row(QStringLiteral("Start-up to first frequency shown"), QStringLiteral("%1 ms").arg(clock.nsecsElapsed() / 1e6, 0, 'f', 1),
+        QStringLiteral("goal < 300 ms"));
+    b.window->close();
+    b.waitIdle();
+}
+
+void memoryFileRows()
+{
     // Memory file: read and fill the list.
     QTemporaryDir dir;
     double previous = 0;
@@ -259,11 +320,54 @@ int main(int argc, char** argv)
             names << c.name;
         combo.addItems(names);
         const double ms = clock.nsecsElapsed() / 1e6;
-        row(qPrintable(QStringLiteral("Memory file, %1 records").arg(records)),
+        row(QStringLiteral("Memory file, %1 records").arg(records),
             QStringLiteral("%1 ms, %2 listed%3").arg(ms, 0, 'f', 1).arg(combo.count())
                 .arg(previous > 0 ? QStringLiteral(", x%1 for x10").arg(ms / previous, 0, 'f', 1) : QString()),
             records == 100000 ? QStringLiteral("goal < 200 ms") : QString());
         previous = ms;
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const QStringList args = [&] {
+        QStringList list;
+        for (int i = 1; i < argc; ++i)
+            list << QString::fromLocal8Bit(argv[i]);
+        return list;
+    }();
+    const bool xcbCpuOnly = args.contains(QStringLiteral("--xcb-cpu-only"));
+    const bool windowTable = !args.contains(QStringLiteral("--network-only")) && !xcbCpuOnly;
+    const bool networkTable = !args.contains(QStringLiteral("--window-only")) && !xcbCpuOnly;
+
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    if (!xcbCpuOnly)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int seconds = qEnvironmentVariableIntValue("BENCH_SECONDS") > 0 ? qEnvironmentVariableIntValue("BENCH_SECONDS") : 60;
+
+    if (xcbCpuOnly) {
+        pollingCpuRows(QGuiApplication::platformName() == QLatin1String("xcb") ? QStringLiteral("Xvfb")
+                                                                               : QGuiApplication::platformName(),
+                       seconds, false);
+        return 0;
+    }
+    if (windowTable) {
+        table().header();
+        for (int baud : {4800, 9600, 57600})
+            latencyRows(baud);
+        pollRateAndBurstRows();
+        pollingCpuRows(QStringLiteral("offscreen"), seconds, true);
+        xvfbCpuRows(seconds);
+        cpuRow(QStringLiteral("CPU waiting on a silent radio"), {QStringLiteral("--silent")}, true, "goal < 1 %", seconds);
+        cpuRow(QStringLiteral("CPU idle, port closed"), {}, false, "goal < 0.2 %", seconds);
+        startUpRow();
+        memoryFileRows();
+    }
+    if (networkTable)
+        RunNetworkBench(QStringLiteral(SOLVANE_PATH), seconds);
     return 0;
 }

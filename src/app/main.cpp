@@ -8,6 +8,7 @@
 #include "rig_sharing.h"
 #include "settings_store.h"
 #include "solvane_version.h"
+#include "termination_signals.h"
 
 #include <QApplication>
 #include <QDir>
@@ -47,6 +48,7 @@ int main(int argc, char* argv[])
     messages.setParentWindow(&window);
     window.show();
     window.Form_Load();
+    CloseOnTerminationSignals(&window, [&window] { window.close(); });
 
     // Other programs share the radio through the same queue; the server
     // closes its connections before the window hands the radio back.

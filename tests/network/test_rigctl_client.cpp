@@ -168,6 +168,21 @@ private slots:
         QCOMPARE(station.sim.loggedOverlaps(), 0);
     }
 
+    void terminationHandsTheRadioBackAndStores()
+    {
+        // A logout sends SIGTERM: the program ends as by its close box.
+        Station station;
+        QVERIFY(station.start());
+        station.solvane.terminate();
+        QVERIFY(station.solvane.waitForFinished(10000));
+        QCOMPARE(station.solvane.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(station.solvane.exitCode(), 0);
+        QTRY_COMPARE(station.sim.loggedCommands().last(), QStringLiteral("00 00 00 00 80"));
+        QFile conf(station.config.filePath(QStringLiteral("Solvane.conf")));
+        QVERIFY(conf.open(QIODevice::ReadOnly));
+        QVERIFY(conf.readAll().contains("Commport=2"));
+    }
+
     void portTakenRunsOnWithoutTheServer()
     {
         QTcpServer squatter; // another daemon on the port

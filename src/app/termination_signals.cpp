@@ -1,0 +1,53 @@
+#include "termination_signals.h"
+
+#include <QObject>
+
+#ifdef Q_OS_UNIX
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalSocket[2] = {-1, -1};
+
+// Only async-signal-safe work here: one byte to the event loop.
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto n = ::write(signalSocket[0], &byte, 1);
+}
+
+} // namespace
+
+void CloseOnTerminationSignals(QObject* owner, std::function<void()> close)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalSocket) != 0)
+        return;
+    for (int fd : signalSocket) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    auto* notifier = new QSocketNotifier(signalSocket[1], QSocketNotifier::Read, owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, owner, [close = std::move(close)] {
+        char buffer[16];
+        while (::read(signalSocket[1], buffer, sizeof buffer) > 0) {
+        }
+        close();
+    });
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int s : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(s, &action, nullptr);
+}
+
+#else
+
+void CloseOnTerminationSignals(QObject*, std::function<void()>) {}
+
+#endif

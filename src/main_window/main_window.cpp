@@ -83,7 +83,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     connect(&timer1_, &QTimer::timeout, this, &MainWindow::Timer1_Timer);
     unloadGuard_.setSingleShot(true);
     connect(&unloadGuard_, &QTimer::timeout, this, &MainWindow::finishUnload);
-    Link().SetWaitBreaker([this] { return settingsRequested_; });
+    radio_.HoldReadsWhile([this] { return settingsRequested_; });
     connect(&radio_, &Transceiver::frequencyRead, this, &MainWindow::showReading);
     connect(&radio_, &Transceiver::sMeterRead, this, &MainWindow::showSMeter);
     connect(&radio_, &Transceiver::roundFinished, this, &MainWindow::endOfTick);
@@ -161,7 +161,7 @@ void MainWindow::Initialise()
     const PortChoice stored = parts_.store.Load();
     commPortNumber_ = stored.CommPortNumber;
     commSettings_ = stored.CommSettings;
-    Link().SetPortNote(parts_.store.Problem());
+    radio_.SetPortNote(parts_.store.Problem());
     LoadMemories();
 }
 
@@ -214,13 +214,9 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     // The window closes once the release command is on the wire; until then
-    // the close is held back, never cancelled. Whatever the poll still had
-    // queued is of no use now; a wait in progress ends and the line settles.
+    // the close is held back, never cancelled.
     event->ignore();
-    Link().AbandonQueued();
-    Link().BreakWait();
-    radio_.ReleaseControl();
-    Link().Then([this] { finishUnload(); });
+    radio_.ReleaseAndThen([this] { finishUnload(); });
     // However the line ends (the port failing mid-write drops the step
     // above), the program ends within this bound.
     unloadGuard_.start(UnloadLimitMs);

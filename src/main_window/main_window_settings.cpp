@@ -13,7 +13,7 @@ void MainWindow::cmdSettings_Click()
 {
     settingsRequested_ = true;
     // Ends a wait on a silent radio at once; the tick then opens the dialog.
-    Link().BreakWait();
+    radio_.BreakWait();
 }
 
 void MainWindow::mouseDoubleClickEvent(QMouseEvent* event)

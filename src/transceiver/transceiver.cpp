@@ -85,6 +85,15 @@ void Transceiver::ReleaseControl()
     send(cat::CatOff);
 }
 
+void Transceiver::ReleaseAndThen(std::function<void()> then)
+{
+    // Whatever the poll still had queued is of no use now.
+    link_.AbandonQueued();
+    link_.BreakWait();
+    ReleaseControl();
+    link_.Then(std::move(then));
+}
+
 void Transceiver::send(std::uint8_t opcode)
 {
     ++serial_;

@@ -36,6 +36,16 @@ public:
 
     void TakeControl();
     void ReleaseControl();
+    // The shutdown: drops what is queued, ends a wait in progress, sends the
+    // release once the line has settled, then runs `then`.
+    void ReleaseAndThen(std::function<void()> then);
+
+    // While `held` says so (the Settings request), queued reads are skipped
+    // and a wait in progress ends at once.
+    void HoldReadsWhile(std::function<bool()> held) { link_.SetWaitBreaker(std::move(held)); }
+    void BreakWait() { link_.BreakWait(); }
+    // Added to the port message's details.
+    void SetPortNote(const QString& note) { link_.SetPortNote(note); }
 
     // --- Poll -----------------------------------------------------------------
     // One round: frequency and mode, the S-meter, then pending tuning; then

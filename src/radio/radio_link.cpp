@@ -147,10 +147,9 @@ bool RadioLink::Busy() const { return state_ != LineState::Idle || !queue_.empty
 
 void RadioLink::BreakWait()
 {
+    // A settle in progress is not cut short: the radio may still be talking.
     if (state_ == LineState::Waiting || state_ == LineState::Gap)
         finishExchange(port_.read(current_.replyCount), true, SettleQuiet);
-    else if (state_ == LineState::Settling)
-        settleQuietMs_ = SettleQuiet; // still bounded; nothing to hurry
 }
 
 void RadioLink::AbandonQueued()

@@ -95,7 +95,7 @@ struct Bench {
     {
         QElapsedTimer clock;
         clock.start();
-        while (window->Link().Busy() && clock.elapsed() < 5000)
+        while (window->Radio().Busy() && clock.elapsed() < 5000)
             QTest::qWait(1);
     }
 };
@@ -143,7 +143,7 @@ void latencyRows(int baud)
     for (int i = 0; i < 200; ++i) {
         finished = false;
         clock.start();
-        b.window->Timer1_Timer();
+        b.window->Radio().PollNow();
         while (!finished && clock.elapsed() < 1000)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         b.waitIdle();

@@ -65,8 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
     link.OpenPort(2, QStringLiteral("57600,N,8,1"));
 
     int replies = 0;
-    link.SendCommand(cat::ReadFrequencyMode);
-    link.ReadReply(5, [&](const QByteArray& reply) {
+    link.SendCommand(RadioLink::Make(cat::MakeCommand(cat::ReadFrequencyMode), [&](const QByteArray& reply) {
         ++replies;
         if (reply.size() > 5)
             std::abort();
@@ -76,15 +75,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
                 std::abort();
             (void)cat::ModeText(reading->modeCode);
         }
-    });
-    link.SendCommand(cat::ReadRxStatus);
-    link.ReadReply(1, [&](const QByteArray& reply) {
+    }));
+    link.SendCommand(RadioLink::Make(cat::MakeCommand(cat::ReadRxStatus), [&](const QByteArray& reply) {
         ++replies;
         if (reply.size() > 1)
             std::abort();
         if (reply.size() == 1 && SMeterLevel(std::uint8_t(reply[0])) > 31)
             std::abort();
-    });
+    }));
 
     // First byte: where to cut the input into deliveries. Waits are short
     // and bounded so the quiet gap (3 ms at this rate) can run out.

@@ -54,7 +54,9 @@ int main(int argc, char* argv[])
     // closes its connections before the window hands the radio back.
     RigSharing sharing(window.Radio());
     QObject::connect(&sharing, &RigSharing::statusChanged, &window, &MainWindow::ShowSharing);
-    QObject::connect(&window, &MainWindow::unloadStarted, &sharing, &RigSharing::Stop);
+    // Exit answers the clients' queued sets, then closes their connections,
+    // then hands the radio back.
+    QObject::connect(&window.Radio(), &Transceiver::shutdownStarted, &sharing, &RigSharing::Stop);
     const ListenPlan plan = PlanListening(store.LoadNetwork(), commandLine.noListen, commandLine.listenAddress,
                                           commandLine.listenPort);
     if (!sharing.Start(plan) && !sharing.Problem().isEmpty()) {

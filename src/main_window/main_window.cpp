@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr int kPollIntervalMs = 100;
 const QString kWindowTitle = QStringLiteral("Solvane - FT-847 control, written by the Solvane developers");
 
 // Input that counts as the user acting; swallowed while speaking.
@@ -79,19 +78,9 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     findControls();
     connectControls();
 
-    timer1_.setObjectName(QStringLiteral("Timer1"));
-    connect(&timer1_, &QTimer::timeout, this, &MainWindow::Timer1_Timer);
-    unloadGuard_.setSingleShot(true);
-    connect(&unloadGuard_, &QTimer::timeout, this, &MainWindow::finishUnload);
-    radio_.HoldReadsWhile([this] { return settingsRequested_; });
     connect(&radio_, &Transceiver::frequencyRead, this, &MainWindow::showReading);
     connect(&radio_, &Transceiver::sMeterRead, this, &MainWindow::showSMeter);
-    connect(&radio_, &Transceiver::roundFinished, this, &MainWindow::endOfTick);
-    connect(&radio_, &Transceiver::portLost, this, [this] {
-        // The release can no longer go out: the shutdown ends here.
-        if (unloading_)
-            finishUnload();
-    });
+    connect(&radio_, &Transceiver::roundFinished, this, &MainWindow::Timer1_Timer);
 
     speaker_ = new FrequencySpeaker(&parts_.player, QStringList{parts_.soundFallbackDir}, this);
     connect(speaker_, &FrequencySpeaker::finished, this, &MainWindow::speakingFinished);
@@ -156,7 +145,6 @@ void MainWindow::connectControls()
 void MainWindow::Initialise()
 {
     showDecimals_ = true;
-    timer1_.setInterval(kPollIntervalMs);
     settingsRequested_ = false;
     const PortChoice stored = parts_.store.Load();
     commPortNumber_ = stored.CommPortNumber;
@@ -177,14 +165,10 @@ void MainWindow::Form_Load()
 void MainWindow::cmdTakeControl_Click()
 {
     radio_.TakeControl();
-    timer1_.start();
+    radio_.StartPolling();
 }
 
-void MainWindow::cmdExit_Click()
-{
-    timer1_.stop();
-    close();
-}
+void MainWindow::cmdExit_Click() { close(); }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
@@ -203,36 +187,27 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     unloading_ = true;
-    timer1_.stop();
     if (form2_)
         form2_->reject();
     emit unloadStarted();
-    if (!radio_.PortOpen()) {
-        // Nothing to hand back: end now, in this close, not a nested one.
-        finishUnload();
+    // The Transceiver answers what is queued, lets the clients go, and hands
+    // the radio back last. The window closes once that is done; until then
+    // the close is held back, never cancelled. With no port open it is done
+    // at once, in this close rather than a nested one.
+    radio_.ShutDown([this](bool released) { finishUnload(released); });
+    if (unloaded_)
         event->accept();
-        return;
-    }
-    // The window closes once the release command is on the wire; until then
-    // the close is held back, never cancelled.
-    event->ignore();
-    radio_.ReleaseAndThen([this] { finishUnload(); });
-    // However the line ends (the port failing mid-write drops the step
-    // above), the program ends within this bound.
-    unloadGuard_.start(UnloadLimitMs);
+    else
+        event->ignore();
 }
 
-void MainWindow::finishUnload()
+void MainWindow::finishUnload(bool released)
 {
     if (unloaded_)
         return;
-    unloadGuard_.stop();
-    if (radio_.PortOpen()) {
-        radio_.ClosePort();
+    // Stored only when the port was open to the end, as at every exit.
+    if (released)
         parts_.store.Save({commPortNumber_, commSettings_});
-    } else {
-        radio_.ClosePort(); // stops watching for a missing device
-    }
     parts_.player.stop();
     unloaded_ = true;
     // From the event loop, never inside a close already under way.
@@ -243,19 +218,18 @@ void MainWindow::finishUnload()
 
 void MainWindow::Timer1_Timer()
 {
-    // A raised Settings request skips the reads: the dialog opens at the end
-    // of this tick without putting anything on the line.
-    radio_.PollRound(!settingsRequested_);
-}
-
-void MainWindow::endOfTick()
-{
+    // A raised Settings request held the reads back: the dialog opens at the
+    // end of this tick.
     if (settingsRequested_)
         Form_DblClick();
 }
 
+bool MainWindow::displayFrozen() const { return form2_ || Speaking(); }
+
 void MainWindow::showReading(bool)
 {
+    if (displayFrozen())
+        return;
     // Each box is written only when what it shows changes: a steady radio
     // costs no repaint and tells a screen reader nothing new.
     frequencyText_ = FormatFrequencyText(radio_.FrequencyDigits(), showDecimals_);
@@ -269,6 +243,8 @@ void MainWindow::showReading(bool)
 
 void MainWindow::showSMeter(int level)
 {
+    if (displayFrozen())
+        return;
     if (pbarSmeter->value() != level)
         pbarSmeter->setValue(level);
 }
@@ -357,23 +333,21 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+// The person's commands go out together, before any client's and with no
+// read between them.
 void MainWindow::Command1_Click(int Index)
 {
-    timer1_.stop();
     if (Index >= 0 && Index < int(kBandButtons.size())) {
         const BandButton& band = kBandButtons[Index];
         radio_.SetFrequencyKhz(band.kilohertz); // every band spot is in range
         radio_.SetMode(band.modeCode);
     }
-    timer1_.start();
 }
 
 void MainWindow::Command2_Click(int Index)
 {
-    timer1_.stop();
     if (Index >= 0 && Index < int(kModeButtons.size()))
         radio_.SetMode(kModeButtons[Index].modeCode);
-    timer1_.start();
 }
 
 // --- Speech -------------------------------------------------------------------
@@ -384,7 +358,7 @@ void MainWindow::SpeakNumbers(const QString& spokenText)
 {
     if (Speaking())
         return;
-    timer1_.stop();
+    radio_.PausePolling(true);
     ShowBusy(*this, true);
     speaker_->SpeakNumbers(spokenText);
 }
@@ -398,5 +372,5 @@ void MainWindow::speakingFinished()
         return;
     }
     if (!unloading_)
-        timer1_.start();
+        radio_.PausePolling(false);
 }

@@ -1,7 +1,8 @@
 #pragma once
-// Form1: the one main window, a view of the radio. It owns the poll timer,
-// the controls, the settings dialog and the speaking; the radio's state and
-// commands belong to the Transceiver, which it calls and listens to.
+// Form1: the one main window, a view of the radio and one client of it. It
+// owns the controls, the settings dialog and the speaking; the radio's state,
+// its commands and the line's schedule (the poll timer, the holds, the
+// shutdown order) belong to the Transceiver, which it calls and listens to.
 
 #include "cat_protocol.h"
 #include "settings_dialog.h"
@@ -9,7 +10,6 @@
 #include "transceiver.h"
 
 #include <QPointer>
-#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -36,9 +36,6 @@ struct MainWindowParts {
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    // The longest the shutdown waits for the release command to go out.
-    static constexpr int UnloadLimitMs = 3000;
-
     explicit MainWindow(MainWindowParts parts, QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -47,7 +44,7 @@ public:
 
     Transceiver& Radio() { return radio_; }
     RadioLink& Link() { return radio_.Link(); }
-    QTimer& Timer1() { return timer1_; }
+    QTimer& Timer1() { return radio_.PollTimer(); }
     const TuningRequests& Tuning() const { return radio_.Tuning(); }
     cat::Frequency10Hz CurrentFrequency() const { return radio_.CurrentFrequency(); }
     bool HaveFrequency() const { return radio_.HaveFrequency(); }
@@ -64,6 +61,7 @@ public:
     bool Unloaded() const { return unloaded_; }
 
     // Handlers, public so that tests and the benchmark can drive them too.
+    // Timer1_Timer runs at the end of each poll tick.
     void Timer1_Timer();
     void cmdDecimals_Click();
     void cmdSettings_Click();
@@ -86,7 +84,7 @@ public:
 signals:
     // The display now holds a new frequency and mode.
     void statusShown();
-    // Exit was pressed: the release command is about to go out.
+    // Exit was pressed: the shutdown has begun.
     void unloadStarted();
 
 protected:
@@ -101,8 +99,10 @@ private:
     void LoadMemories();
     void showReading(bool changed);
     void showSMeter(int level);
-    void endOfTick();
-    void finishUnload();
+    // While the dialog is open or the window speaks, the display stays as it
+    // was, and with no client connected the poll stops.
+    bool displayFrozen() const;
+    void finishUnload(bool released);
     void speakingFinished();
     bool sliderEvent(QSlider* slider, QEvent* event);
     void applySettingsChoice(const QString& portText, const QString& settingsText, bool* portOpen);
@@ -110,8 +110,6 @@ private:
 
     MainWindowParts parts_;
     Transceiver radio_;
-    QTimer timer1_;
-    QTimer unloadGuard_;
     FrequencySpeaker* speaker_ = nullptr;
     QPointer<SettingsDialog> form2_;
 

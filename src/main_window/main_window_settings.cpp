@@ -12,8 +12,9 @@
 void MainWindow::cmdSettings_Click()
 {
     settingsRequested_ = true;
-    // Ends a wait on a silent radio at once; the tick then opens the dialog.
-    radio_.BreakWait();
+    // Reads are held (with no client connected) and a wait on a silent radio
+    // ends at once; the tick then opens the dialog.
+    radio_.HoldReads(true);
 }
 
 void MainWindow::mouseDoubleClickEvent(QMouseEvent* event)
@@ -26,10 +27,11 @@ void MainWindow::Form_DblClick()
 {
     if (form2_ || unloading_)
         return;
-    timer1_.stop();
     auto* dialog = new SettingsDialog(commPortNumber_, commSettings_, this);
     form2_ = dialog;
+    radio_.PausePolling(true);
     settingsRequested_ = false;
+    radio_.HoldReads(false);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->onOk = [this](const QString& portText, const QString& settingsText) {
         bool open = false;
@@ -45,7 +47,7 @@ void MainWindow::Form_DblClick()
     dialog->updateDeviceTip();
     connect(dialog, &QDialog::finished, this, [this] {
         if (!unloading_)
-            timer1_.start();
+            radio_.PausePolling(false);
     });
     // Window-modal and non-blocking: the dialog holds the user, not the code.
     dialog->open();

@@ -1,6 +1,7 @@
 #pragma once
-// What the network server needs of the radio: a snapshot of the last reading
-// and the two sets. The radio's state owner implements it.
+// What the network server needs of the radio: a snapshot of the last reading,
+// a place in the line's turns for each client, and the two sets. The radio's
+// state owner implements it.
 #include <cstdint>
 #include <functional>
 
@@ -17,9 +18,16 @@ class RigBackend {
 public:
     virtual ~RigBackend() = default;
     virtual RigSnapshot Snapshot() const = 0;
-    // Queue a set in the radio's one command queue. `done(true)` once the
-    // command is on the wire, `done(false)` when it could not be sent (port
-    // closed or lost). `done` may run synchronously inside the call or later.
-    virtual void SetFrequency(std::int32_t frequency10Hz, std::function<void(bool sent)> done) = 0;
-    virtual void SetMode(std::uint8_t modeCode, std::function<void(bool sent)> done) = 0;
+    // A connection takes its place in the turns on the line; closing it
+    // drops what it still has queued (reported as not sent).
+    virtual int OpenClient() { return 0; }
+    virtual void CloseClient(int /*client*/) {}
+    // Queue a set for the client's turn. `done(true)` once the command is
+    // on the wire, `done(false)` when it could not be sent (port closed or
+    // lost, or the program ending). `done` may run inside the call or later.
+    virtual void SetFrequency(int client, std::int32_t frequency10Hz, std::function<void(bool sent)> done) = 0;
+    virtual void SetMode(int client, std::uint8_t modeCode, std::function<void(bool sent)> done) = 0;
+    // Calls `ready` once a fresh reading is in, or the radio did not give
+    // one within a bounded wait; may run inside the call.
+    virtual void AwaitReading(std::function<void()> ready) { ready(); }
 };

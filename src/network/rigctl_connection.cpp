@@ -3,27 +3,61 @@
 #include <QPointer>
 #include <QTcpSocket>
 
+#ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
 namespace {
 // Bytes taken from the socket at a time; with the line limit this bounds
 // what one connection holds in memory.
 constexpr qint64 kReadChunkBytes = 4096;
+
+// A read answered from the radio's reading finds it stale (a server that
+// polls only for its clients has been idle, or a round is late): the next
+// round is worth a short wait rather than an error.
+bool WantsFreshReading(const rigctl::Request& request, const RigSnapshot& radio)
+{
+    if (!request.command || request.error != rigctl::kOk || !radio.portOpen)
+        return false;
+    switch (request.command->action) {
+    case rigctl::Action::GetFrequency:
+    case rigctl::Action::GetMode:
+    case rigctl::Action::GetLevel:
+    case rigctl::Action::GetPowerStatus:
+        return !radio.haveReading || radio.readingAgeMs < 0 || radio.readingAgeMs > rigctl::kFreshReadingMs;
+    default:
+        return false;
+    }
+}
 } // namespace
 
 RigctlConnection::RigctlConnection(QTcpSocket* socket, RigBackend& backend, QObject* parent)
-    : QObject(parent), socket_(socket), backend_(backend)
+    : QObject(parent), socket_(socket), backend_(backend), client_(backend.OpenClient())
 {
     socket_->setParent(this);
     // Unread requests stay in the kernel while a set waits, instead of in
     // an ever-growing buffer here.
     socket_->setReadBufferSize(kReadChunkBytes * 4);
+#ifdef Q_OS_UNIX
+    // Qt closes its descriptor when the client closes its sending side; this
+    // one keeps the connection open until every request has its reply.
+    keepAlive_ = ::dup(int(socket_->socketDescriptor()));
+#endif
     connect(socket_, &QTcpSocket::readyRead, this, &RigctlConnection::AnswerRequests);
-    connect(socket_, &QTcpSocket::disconnected, this, &RigctlConnection::End);
+    connect(socket_, &QTcpSocket::disconnected, this, &RigctlConnection::OnDisconnected);
     // A client that has only closed its sending side still gets its
-    // replies; `disconnected` follows once they are written.
+    // replies; `disconnected` follows once Qt has written what it holds.
     connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
         if (error != QAbstractSocket::RemoteHostClosedError)
             End();
     });
+}
+
+RigctlConnection::~RigctlConnection()
+{
+    if (keepAlive_ >= 0)
+        ::close(keepAlive_);
 }
 
 void RigctlConnection::Abort()
@@ -34,39 +68,87 @@ void RigctlConnection::Abort()
     End();
 }
 
+void RigctlConnection::Close()
+{
+    if (ended_)
+        return;
+    // What the client sent but we will not answer is dropped first: a close
+    // with unread bytes would reset the connection and lose the replies.
+    socket_->readAll();
+    Flush();
+    socket_->disconnectFromHost();
+    End();
+}
+
 void RigctlConnection::End()
 {
     if (ended_)
         return;
     ended_ = true;
+    if (keepAlive_ >= 0) {
+        ::close(keepAlive_);
+        keepAlive_ = -1;
+    }
+    backend_.CloseClient(client_);
     emit finished(this);
+}
+
+bool RigctlConnection::WorkPending() const
+{
+    return waiting_ || !requests_.empty() || socket_->bytesAvailable() > 0;
+}
+
+void RigctlConnection::OnDisconnected()
+{
+    peerClosed_ = true;
+    // Replies still owed go out through the second descriptor.
+    if (quitting_ || keepAlive_ < 0 || !WorkPending())
+        End();
+    else
+        AnswerRequests();
 }
 
 void RigctlConnection::AnswerRequests()
 {
-    if (answering_ || quitting_)
-        return; // a set finished inside the queue's call; the loop below goes on
+    if (answering_ || quitting_ || ended_)
+        return; // a wait finished inside the backend's call; the loop below goes on
     answering_ = true;
-    while (!ended_ && !waitingSet_ && TakeNextRequest()) {
+    while (!ended_ && !waiting_ && TakeNextRequest()) {
         rigctl::Request request = std::move(requests_.front());
         requests_.pop_front();
-        const rigctl::Answer answer = rigctl::Respond(request, backend_.Snapshot());
+        const RigSnapshot radio = backend_.Snapshot();
+        if (!waitedForReading_ && WantsFreshReading(request, radio)) {
+            waiting_ = std::move(request);
+            waitedForReading_ = true;
+            QPointer<RigctlConnection> self(this);
+            backend_.AwaitReading([self, wait = ++waitsStarted_] {
+                if (self)
+                    self->FinishReadingWait(wait);
+            });
+            continue;
+        }
+        waitedForReading_ = false;
+        const rigctl::Answer answer = rigctl::Respond(request, radio);
         if (answer.close) {
             // "RPRT 0" first: the client reads it before it closes its end.
             Send(answer.reply);
             requests_.clear();
             quitting_ = true;
+            Flush();
             socket_->disconnectFromHost(); // once the replies are written
             break;
         }
         if (answer.set) {
-            waitingSet_ = std::move(request);
+            waiting_ = std::move(request);
             StartSet(*answer.set);
         } else {
             Send(answer.reply);
         }
     }
     answering_ = false;
+    Flush();
+    if (peerClosed_ && !WorkPending())
+        End();
 }
 
 // Next request into requests_, reading more of the socket when needed.
@@ -92,33 +174,60 @@ bool RigctlConnection::TakeNextRequest()
 
 void RigctlConnection::StartSet(const rigctl::SetAction& set)
 {
-    // The queue may answer after this connection is gone.
+    // The radio may answer after this connection is gone.
     QPointer<RigctlConnection> self(this);
-    auto done = [self, serial = ++setsStarted_](bool sent) {
+    auto done = [self, wait = ++waitsStarted_](bool sent) {
         if (self)
-            self->FinishSet(serial, sent);
+            self->FinishSet(wait, sent);
     };
     if (set.kind == rigctl::SetAction::Kind::Frequency)
-        backend_.SetFrequency(set.frequency10Hz, done);
+        backend_.SetFrequency(client_, set.frequency10Hz, done);
     else
-        backend_.SetMode(set.modeCode, done);
+        backend_.SetMode(client_, set.modeCode, done);
 }
 
 void RigctlConnection::FinishSet(quint64 set, bool sent)
 {
-    if (!waitingSet_ || set != setsStarted_)
+    if (!waiting_ || set != waitsStarted_ || ended_)
         return;
-    const rigctl::Request request = std::move(*waitingSet_);
-    waitingSet_.reset();
+    const rigctl::Request request = std::move(*waiting_);
+    waiting_.reset();
     Send(rigctl::SetReply(request, sent));
+    AnswerRequests();
+}
+
+void RigctlConnection::FinishReadingWait(quint64 wait)
+{
+    if (!waiting_ || wait != waitsStarted_ || ended_)
+        return;
+    // Answered now from whatever the radio gave, fresh or not.
+    requests_.push_front(std::move(*waiting_));
+    waiting_.reset();
     AnswerRequests();
 }
 
 void RigctlConnection::Send(const std::string& reply)
 {
-    if (ended_ || reply.empty())
+    if (!ended_)
+        outbox_ += reply;
+}
+
+void RigctlConnection::Flush()
+{
+    if (ended_ || outbox_.empty())
         return;
-    socket_->write(reply.data(), qint64(reply.size()));
+    const std::string bytes = std::move(outbox_);
+    outbox_.clear();
+    if (socket_->state() == QAbstractSocket::UnconnectedState) {
+#ifdef Q_OS_UNIX
+        // The client closed its sending side and Qt let go of the socket;
+        // the replies it still waits for go out on the second descriptor.
+        if (keepAlive_ >= 0)
+            ::send(keepAlive_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+#endif
+        return;
+    }
+    socket_->write(bytes.data(), qint64(bytes.size()));
     // Hand what the kernel takes to it now; what stays is what the client
     // has not read.
     socket_->flush();

@@ -75,8 +75,9 @@ void RigctlServer::Forget(RigctlConnection* connection)
 void RigctlServer::closeAll()
 {
     server_.close();
-    // Each one leaves the list through Forget as it ends.
+    // Each one leaves the list through Forget as it ends, after the replies
+    // it was given (its dropped sets' errors among them) have gone out.
     const std::vector<RigctlConnection*> open = connections_;
     for (RigctlConnection* connection : open)
-        connection->Abort();
+        connection->Close();
 }

@@ -32,7 +32,8 @@ public:
 
     int clientCount() const;
 
-    // Stops listening and closes every connection at once (used at exit).
+    // Stops listening and closes every connection at once (used at exit);
+    // replies already given still go out.
     void closeAll();
 
 signals:

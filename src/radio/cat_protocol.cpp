@@ -42,6 +42,14 @@ std::optional<std::array<std::uint8_t, 4>> PackFrequency(Frequency10Hz value)
     return bytes;
 }
 
+std::optional<CommandBytes> SetFrequencyCommand(Frequency10Hz value)
+{
+    const auto packed = PackFrequency(value);
+    if (!packed)
+        return std::nullopt;
+    return CommandBytes{(*packed)[0], (*packed)[1], (*packed)[2], (*packed)[3], SetFrequency};
+}
+
 std::optional<Frequency10Hz> KilohertzTo10Hz(std::int64_t kilohertz)
 {
     constexpr std::int64_t limit = std::numeric_limits<Frequency10Hz>::max() / 100;

@@ -100,6 +100,17 @@ DigitArray FrequencyDigitsOf(Frequency10Hz value);
 // The four parameter bytes for a frequency, or nothing when it is out of range.
 std::optional<std::array<std::uint8_t, 4>> PackFrequency(Frequency10Hz value);
 
+// One whole command as it goes on the line: parameters P1..P4, then the opcode.
+using CommandBytes = std::array<std::uint8_t, 5>;
+
+constexpr CommandBytes MakeCommand(Opcode opcode, std::uint8_t p1 = 0)
+{
+    return CommandBytes{p1, 0, 0, 0, opcode};
+}
+
+// Set frequency with its BCD digits; nothing when the value is out of range.
+std::optional<CommandBytes> SetFrequencyCommand(Frequency10Hz value);
+
 // kHz to 10 Hz units; nothing when the product does not fit 32 bits.
 std::optional<Frequency10Hz> KilohertzTo10Hz(std::int64_t kilohertz);
 

@@ -5,6 +5,24 @@
 #include <cmath>
 #include <limits>
 
+qint64 LineTimeUs(qint64 bytes, const LineSettings& settings)
+{
+    if (bytes <= 0 || settings.baudRate <= 0)
+        return 0;
+    // Counted in half bits so that 1.5 stop bits stay exact.
+    qint64 halfBits = 2 * (1 + qint64(settings.dataBits));
+    if (settings.parity != QSerialPort::NoParity)
+        halfBits += 2;
+    switch (settings.stopBits) {
+    case QSerialPort::OneAndHalfStop: halfBits += 3; break;
+    case QSerialPort::TwoStop: halfBits += 4; break;
+    default: halfBits += 2; break;
+    }
+    const qint64 numerator = bytes * halfBits * 1'000'000;
+    const qint64 denominator = 2 * qint64(settings.baudRate);
+    return (numerator + denominator - 1) / denominator;
+}
+
 std::optional<LineSettings> ParseLineSettings(const QString& text)
 {
     const QStringList fields = text.split(QLatin1Char(','));

@@ -29,6 +29,11 @@ constexpr int QuietGapMs(qint32 baudRate)
     return ms < kMinQuietGapMs ? kMinQuietGapMs : int(ms);
 }
 
+// How long `bytes` take to leave the line, in microseconds rounded up: each
+// byte is a start bit, its data bits, a parity bit unless N, and its stop
+// bits (1.5 counts as such). Five bytes at 4800,N,8,1 take 10417 us.
+qint64 LineTimeUs(qint64 bytes, const LineSettings& settings);
+
 // Parity N, E, O, M or S (either case); data bits 5 to 8; stop bits 1, 1.5
 // or 2; a positive baud rate. Blanks around the fields are allowed.
 std::optional<LineSettings> ParseLineSettings(const QString& text);

@@ -2,6 +2,8 @@
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #endif
 
 namespace {
@@ -67,6 +69,16 @@ void QtSerialPort::write(const QByteArray& bytes)
 }
 
 qint64 QtSerialPort::bytesToWrite() const { return port_.isOpen() ? port_.bytesToWrite() : 0; }
+
+qint64 QtSerialPort::driverBytesToWrite() const
+{
+#if defined(Q_OS_UNIX) && defined(TIOCOUTQ)
+    int queued = 0;
+    if (port_.isOpen() && ::ioctl(int(port_.handle()), TIOCOUTQ, &queued) == 0 && queued > 0)
+        return queued;
+#endif
+    return 0;
+}
 
 qint64 QtSerialPort::bytesAvailable() const { return port_.isOpen() ? port_.bytesAvailable() : 0; }
 

@@ -13,6 +13,7 @@ public:
     bool isOpen() const override;
     void write(const QByteArray& bytes) override;
     qint64 bytesToWrite() const override;
+    qint64 driverBytesToWrite() const override;
     qint64 bytesAvailable() const override;
     QByteArray read(qint64 maxBytes) override;
     void discardInput() override;

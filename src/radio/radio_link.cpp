@@ -1,5 +1,7 @@
 #include "radio_link.h"
 
+#include <algorithm>
+
 RadioLink::RadioLink(SerialPort& port, UserMessages& messages, DeviceResolver resolveDevice,
                      QObject* parent)
     : QObject(parent)
@@ -9,6 +11,9 @@ RadioLink::RadioLink(SerialPort& port, UserMessages& messages, DeviceResolver re
 {
     deadline_.setSingleShot(true);
     connect(&deadline_, &QTimer::timeout, this, &RadioLink::onDeadline);
+    lineTimer_.setSingleShot(true);
+    lineTimer_.setTimerType(Qt::PreciseTimer); // about 10 ms: coarse timers would be off by half
+    connect(&lineTimer_, &QTimer::timeout, this, &RadioLink::checkSent);
     gapTimer_.setSingleShot(true);
     gapTimer_.setTimerType(Qt::PreciseTimer); // a few ms: coarse timers would double it
     connect(&gapTimer_, &QTimer::timeout, this, &RadioLink::onGapOver);
@@ -21,12 +26,25 @@ RadioLink::RadioLink(SerialPort& port, UserMessages& messages, DeviceResolver re
 
 // --- Port -------------------------------------------------------------------
 
-bool RadioLink::OpenPort(int portNumber, const QString& settingsText)
+namespace {
+
+int CeilMs(qint64 us) { return int((us + 999) / 1000); }
+
+} // namespace
+
+RadioLink::Command RadioLink::Make(const cat::CommandBytes& bytes, ReplyHandler onReply, SentHandler onSent)
+{
+    return Command{bytes, std::max(0, cat::ReplyLength(bytes[4])), std::move(onReply), std::move(onSent)};
+}
+
+bool RadioLink::OpenPort(int portNumber, const QString& settingsText, bool quiet)
 {
     ClosePort();
     const std::optional<LineSettings> settings = ParseLineSettings(settingsText);
     device_ = resolveDevice_ ? resolveDevice_(portNumber) : QString();
     if (!settings || device_.isEmpty() || !port_.open(device_, *settings)) {
+        if (quiet)
+            return false;
         QString details = device_.isEmpty() ? QStringLiteral("Port %1 names no device.").arg(portNumber)
                                             : QStringLiteral("Port %1 is %2.").arg(portNumber).arg(device_);
         if (!settings)
@@ -37,6 +55,7 @@ bool RadioLink::OpenPort(int portNumber, const QString& settingsText)
         return false;
     }
     quietGapMs_ = ::QuietGapMs(settings->baudRate);
+    lineSettings_ = *settings;
     return true;
 }
 
@@ -44,101 +63,29 @@ bool RadioLink::PortOpen() const { return port_.isOpen(); }
 
 void RadioLink::ClosePort() { dropAll(true); }
 
-// --- Command buffer ---------------------------------------------------------
-
-void RadioLink::ClearParameters()
-{
-    for (int i = 0; i < 4; ++i)
-        commandBuffer_[i] = 0;
-}
-
-void RadioLink::SetParameter(int index, std::uint8_t value)
-{
-    if (index >= 0 && index < 4)
-        commandBuffer_[index] = value;
-}
-
-void RadioLink::EncodeFrequency(cat::Frequency10Hz value)
-{
-    const auto packed = cat::PackFrequency(value);
-    outOfRange_ = !packed;
-    if (!packed)
-        return;
-    digitBuffer_ = cat::FrequencyDigitsOf(value);
-    for (int k = 0; k < 4; ++k)
-        commandBuffer_[k] = (*packed)[k];
-}
-
-void RadioLink::EncodeFrequencyKhz(std::int64_t kilohertz)
-{
-    const auto value = cat::KilohertzTo10Hz(kilohertz);
-    if (!value) {
-        outOfRange_ = true; // the product would not fit 32 bits
-        return;
-    }
-    EncodeFrequency(*value);
-}
-
 // --- Exchanges --------------------------------------------------------------
 
-void RadioLink::SendCommand(std::uint8_t opcode)
+void RadioLink::SendCommand(Command command)
 {
-    lastSentId_ = 0;
     if (!port_.isOpen()) {
         port_.discardInput();
+        if (command.onSent)
+            command.onSent(false);
         return;
     }
-    commandBuffer_[4] = opcode;
     Exchange exchange;
-    exchange.command = QByteArray(reinterpret_cast<const char*>(commandBuffer_.data()), 5);
-    exchange.id = nextId_++;
-    lastSentId_ = exchange.id;
+    exchange.command = QByteArray(reinterpret_cast<const char*>(command.bytes.data()), 5);
+    exchange.replyCount = std::max(0, command.replyLength);
+    exchange.handler = std::move(command.onReply);
+    exchange.sent = std::move(command.onSent);
     queue_.push_back(std::move(exchange));
     pump();
-}
-
-RadioLink::Exchange* RadioLink::lastQueued()
-{
-    if (lastSentId_ == 0)
-        return nullptr;
-    for (auto& queued : queue_)
-        if (queued.id == lastSentId_)
-            return &queued;
-    // SendCommand found the line idle and put it out at once.
-    if (state_ != LineState::Idle && current_.id == lastSentId_)
-        return &current_;
-    return nullptr;
-}
-
-void RadioLink::ReadReply(int count, ReplyHandler handler)
-{
-    Exchange* target = count >= 0 ? lastQueued() : nullptr;
-    if (!target)
-        return;
-    target->replyCount = count;
-    target->handler = std::move(handler);
-}
-
-void RadioLink::WhenSent(SentHandler handler)
-{
-    Exchange* target = lastQueued();
-    if (!target) {
-        if (handler)
-            handler(false);
-        return;
-    }
-    if (target == &current_ && state_ != LineState::Sending) {
-        handler(true); // already on the wire
-        return;
-    }
-    target->sent = std::move(handler);
 }
 
 void RadioLink::Then(std::function<void()> step)
 {
     Exchange exchange;
     exchange.step = std::move(step);
-    exchange.id = nextId_++;
     queue_.push_back(std::move(exchange));
     pump();
 }
@@ -156,7 +103,6 @@ void RadioLink::AbandonQueued()
 {
     std::deque<Exchange> dropped;
     dropped.swap(queue_);
-    lastSentId_ = 0;
     for (auto& exchange : dropped)
         if (exchange.sent)
             exchange.sent(false);
@@ -198,20 +144,36 @@ void RadioLink::startExchange(Exchange exchange)
         return;
     }
     current_ = std::move(exchange);
+    std::copy_n(reinterpret_cast<const std::uint8_t*>(current_.command.constData()), 5, commandBuffer_.begin());
     // The line is quiet (the gap or the settle saw to it); anything left in
     // the buffer is old and must not be read as the start of this reply.
     port_.discardInput();
     state_ = LineState::Sending;
+    // The line was free: the bits take this long to leave from now on.
+    lineTimeUs_ = LineTimeUs(current_.command.size(), lineSettings_);
+    sendClock_.start();
     port_.write(current_.command);
-    deadline_.start(SendTimeout);
-    // Some ports finish the write at once and never signal it.
-    QMetaObject::invokeMethod(this, &RadioLink::checkSent, Qt::QueuedConnection);
+    deadline_.start(SendTimeout + CeilMs(lineTimeUs_));
+    lineTimer_.start(CeilMs(lineTimeUs_));
 }
 
 void RadioLink::checkSent()
 {
     if (state_ != LineState::Sending || port_.bytesToWrite() > 0)
         return;
+    // The kernel taking the bytes is not the line carrying them. Until the
+    // bits have had time to leave, the command could still be behind an
+    // earlier one and nobody may be told it went out.
+    const qint64 leftUs = lineTimeUs_ - sendClock_.nsecsElapsed() / 1000;
+    if (leftUs > 0) {
+        lineTimer_.start(CeilMs(leftUs));
+        return;
+    }
+    // A native UART reports what its driver still holds; wait that out too.
+    if (const qint64 queued = port_.driverBytesToWrite(); queued > 0) {
+        lineTimer_.start(CeilMs(LineTimeUs(queued, lineSettings_)));
+        return;
+    }
     if (current_.sent) {
         auto sent = std::move(current_.sent);
         current_.sent = nullptr;
@@ -291,6 +253,7 @@ void RadioLink::finishExchange(QByteArray reply, bool settleAfter, int settleQui
     // The link's own state is settled before any handler runs, so a handler
     // that sends at once queues behind the settle and reads no stale bytes.
     deadline_.stop();
+    lineTimer_.stop();
     gapTimer_.stop();
     Exchange done = std::move(current_);
     current_ = {};
@@ -330,6 +293,7 @@ void RadioLink::endSettling()
 void RadioLink::dropAll(bool closePort)
 {
     deadline_.stop();
+    lineTimer_.stop();
     gapTimer_.stop();
     settleTimer_.stop();
     Exchange current = std::move(current_);
@@ -339,7 +303,6 @@ void RadioLink::dropAll(bool closePort)
     state_ = LineState::Idle;
     std::deque<Exchange> dropped;
     dropped.swap(queue_);
-    lastSentId_ = 0;
     if (closePort)
         port_.close();
 

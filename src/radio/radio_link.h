@@ -1,13 +1,15 @@
 #pragma once
-// The radio link: one command buffer, one queue of exchanges, one serial port.
+// The radio link: one queue of exchanges, one serial port.
 //
-// An exchange is the five bytes of CommandBuffer as they stood when
-// SendCommand was called, plus the number of reply bytes to wait for. The
-// queue puts one exchange at a time on the line, driven by readyRead,
-// bytesWritten and timers, so the window never blocks. No command starts
-// while bytes from the radio are still arriving or expected: a reply counts
-// as whole only after the line has stayed quiet for a short gap, and after a
-// broken or timed-out wait the line must fall silent before the next command.
+// An exchange is one whole command (its five bytes, the number of reply
+// bytes to wait for, and its handlers). The queue puts one exchange at a time
+// on the line, driven by readyRead, bytesWritten and timers, so the window
+// never blocks. A command counts as sent only once its bits have had time to
+// leave the line at the port's rate, so the kernel never holds two. No
+// command starts while bytes from the radio are still arriving or expected:
+// a reply counts as whole only after the line has stayed quiet for a short
+// gap, and after a broken or timed-out wait the line must fall silent before
+// the next command.
 
 #include "cat_protocol.h"
 #include "line_settings.h"
@@ -28,7 +30,8 @@ class RadioLink : public QObject {
 public:
     // A silent radio, a lost byte or a short reply ends the wait after this.
     static constexpr int ReplyTimeout = 500; // ms
-    // Five bytes take 10 ms at 4800 baud; anything near this is a stuck line.
+    // Beyond the command's own line time (10 ms for five bytes at 4800
+    // baud), a send taking this long means a stuck line.
     static constexpr int SendTimeout = 500; // ms
     // After a reply wait ran out or was broken, a late answer may still be on
     // its way. The line must stay quiet this long (bytes arriving meanwhile
@@ -40,7 +43,19 @@ public:
     using ReplyHandler = std::function<void(const QByteArray& reply)>;
     using SentHandler = std::function<void(bool sent)>;
     using DeviceResolver = std::function<QString(int portNumber)>;
-    using CommandBytes = std::array<std::uint8_t, 5>;
+
+    // One whole exchange. `onReply` gets exactly `replyLength` bytes of a
+    // whole reply; fewer after a time-out or a broken wait; none for a reply
+    // garbled by surplus bytes. `onSent` learns whether the command left the
+    // line (true) or was dropped (false: port closed, lost or stuck).
+    struct Command {
+        cat::CommandBytes bytes{};
+        int replyLength = 0;
+        ReplyHandler onReply;
+        SentHandler onSent;
+    };
+    // A command with the reply length its opcode has.
+    static Command Make(const cat::CommandBytes& bytes, ReplyHandler onReply = {}, SentHandler onSent = {});
 
     RadioLink(SerialPort& port, UserMessages& messages, DeviceResolver resolveDevice,
               QObject* parent = nullptr);
@@ -48,9 +63,10 @@ public:
     // --- Port ---------------------------------------------------------------
     // Closes, reconfigures and reopens. A missing device, a port number that
     // names none or settings text the line cannot take all show the port
-    // message once and leave the port closed. Drops exchanges still queued.
+    // message once (nothing with `quiet`, for a retry of a device already
+    // reported) and leave the port closed. Drops exchanges still queued.
     // True when the port is open afterwards.
-    bool OpenPort(int portNumber, const QString& settingsText);
+    bool OpenPort(int portNumber, const QString& settingsText, bool quiet = false);
     bool PortOpen() const;
     void ClosePort();
     // The device the last OpenPort chose; empty when the number named none.
@@ -60,31 +76,13 @@ public:
     // The quiet gap that ends a reply on the open line.
     int QuietGapMs() const { return quietGapMs_; }
 
-    // --- Command buffer -----------------------------------------------------
-    const CommandBytes& CommandBuffer() const { return commandBuffer_; }
-    void ClearParameters();
-    void SetParameter(int index, std::uint8_t value); // index 0..3
-
-    // Out-of-range values leave the parameters alone and raise OutOfRange.
-    void EncodeFrequency(cat::Frequency10Hz value);
-    void EncodeFrequencyKhz(std::int64_t kilohertz);
-    bool OutOfRange() const { return outOfRange_; }
-    const cat::DigitArray& DigitBuffer() const { return digitBuffer_; }
+    // The bytes of the command last put on the line.
+    const cat::CommandBytes& CommandBuffer() const { return commandBuffer_; }
 
     // --- Exchanges ----------------------------------------------------------
-    // Queues the buffer with this opcode. With the port closed nothing is
-    // queued and nothing happens.
-    void SendCommand(std::uint8_t opcode);
-    // Makes the exchange just queued by SendCommand wait for `count` reply
-    // bytes and hand them to `handler`: exactly the `count` bytes of a whole
-    // reply; fewer after a time-out or a broken wait; none for a reply
-    // garbled by surplus bytes. Does nothing when that SendCommand queued
-    // nothing (port closed).
-    void ReadReply(int count, ReplyHandler handler);
-    // Tells `handler` whether the exchange just queued by SendCommand reached
-    // the wire (true) or was dropped (false: port closed, lost or stuck).
-    // With nothing queued it is told false at once.
-    void WhenSent(SentHandler handler);
+    // Queues a whole command. With the port closed nothing is queued, and
+    // `onSent` is told false at once.
+    void SendCommand(Command command);
     // The last reply read on an open port.
     const QByteArray& ReplyBytes() const { return replyBytes_; }
     // Runs `step` once every exchange queued before it has finished.
@@ -115,11 +113,9 @@ private:
         ReplyHandler handler;
         SentHandler sent;
         std::function<void()> step;
-        quint64 id = 0;
     };
     enum class LineState { Idle, Sending, Waiting, Gap, Settling };
 
-    Exchange* lastQueued();
     void pump();
     void startExchange(Exchange exchange);
     void checkSent();
@@ -141,22 +137,22 @@ private:
     QString device_;
     QString portNote_;
     int quietGapMs_ = 3;
+    LineSettings lineSettings_;
 
-    CommandBytes commandBuffer_{};
-    cat::DigitArray digitBuffer_{};
-    bool outOfRange_ = false;
+    cat::CommandBytes commandBuffer_{};
     QByteArray replyBytes_;
 
     std::deque<Exchange> queue_;
     Exchange current_;
     LineState state_ = LineState::Idle;
     QTimer deadline_;
+    QTimer lineTimer_; // until the command's bits have left the line
+    QElapsedTimer sendClock_;
+    qint64 lineTimeUs_ = 0;
     QTimer gapTimer_;
     QTimer settleTimer_;
     QElapsedTimer settleClock_;
     int settleQuietMs_ = SettleQuiet;
-    quint64 nextId_ = 1;
-    quint64 lastSentId_ = 0; // exchange that ReadReply may still extend
     bool pumping_ = false;
     std::function<bool()> waitBreaker_;
 };

@@ -21,7 +21,12 @@ public:
     virtual bool isOpen() const = 0;
 
     virtual void write(const QByteArray& bytes) = 0;
+    // Bytes still in the program's own write buffer.
     virtual qint64 bytesToWrite() const = 0;
+    // Bytes the driver has taken but not yet put on the wire (TIOCOUTQ);
+    // 0 where it cannot tell. A pty always says 0, and a USB adapter's own
+    // FIFO is never counted, so this only ever adds to the computed line time.
+    virtual qint64 driverBytesToWrite() const { return 0; }
     virtual qint64 bytesAvailable() const = 0;
     virtual QByteArray read(qint64 maxBytes) = 0;
     // Drops every received byte still waiting; harmless on a closed port.

@@ -12,9 +12,27 @@ Transceiver::Transceiver(SerialPort& port, UserMessages& messages, RadioLink::De
 {
     watchTimer_.setInterval(WatchIntervalMs);
     connect(&watchTimer_, &QTimer::timeout, this, &Transceiver::onWatchTick);
+    pollTimer_.setObjectName(QStringLiteral("Timer1"));
+    pollTimer_.setInterval(PollIntervalMs);
+    connect(&pollTimer_, &QTimer::timeout, this, &Transceiver::onPollTick);
+    readingWaitTimer_.setSingleShot(true);
+    connect(&readingWaitTimer_, &QTimer::timeout, this, &Transceiver::readingArrived);
+    shutdownGuard_.setSingleShot(true);
+    connect(&shutdownGuard_, &QTimer::timeout, this, &Transceiver::finishShutdown);
+    // Reads the window holds back never reach the line, and a wait in
+    // progress ends at once; with clients connected nothing is held.
+    link_.SetWaitBreaker([this] { return ReadsHeld(); });
+    connect(&link_, &RadioLink::idle, this, &Transceiver::schedule);
     connect(&link_, &RadioLink::portLost, this, [this] {
         // The reading no longer describes a radio we can reach.
         haveFrequency_ = false;
+        resetRound();
+        dropQueued();
+        readingArrived(); // waiting clients hear that there is nothing to read
+        if (shuttingDown_) {
+            finishShutdown();
+            return;
+        }
         // A replugged adapter comes back at the same path: watch for it.
         watchFor(link_.Device(), !QFileInfo::exists(link_.Device()));
         emit portLost();
@@ -29,6 +47,8 @@ bool Transceiver::OpenPort(int portNumber, const QString& settingsText, bool wat
     portNumber_ = portNumber;
     settingsText_ = settingsText;
     haveFrequency_ = false;
+    resetRound();
+    dropQueued();
     const bool open = link_.OpenPort(portNumber, settingsText);
     // Only a device that is not there is waited for; one that is there but
     // refuses (busy, not permitted, settings) is left to the user.
@@ -40,6 +60,8 @@ bool Transceiver::OpenPort(int portNumber, const QString& settingsText, bool wat
 void Transceiver::ClosePort()
 {
     watchTimer_.stop();
+    resetRound();
+    dropQueued();
     link_.ClosePort();
 }
 
@@ -61,74 +83,62 @@ void Transceiver::onWatchTick()
     // Still the node that failed: not yet a new device.
     if (!watchedSeenMissing_)
         return;
-    watchTimer_.stop();
-    if (!link_.OpenPort(portNumber_, settingsText_)) {
-        // Back but not yet usable (permissions still being set): try again.
-        watchTimer_.start();
+    // Back but not yet usable (permissions still being set, held by another
+    // program): try again quietly; the message already shown stays the one.
+    if (!link_.OpenPort(portNumber_, settingsText_, true))
         return;
-    }
+    watchTimer_.stop();
     haveFrequency_ = false;
     messages_.dismissPortNotAvailable(); // the loss it told of is over
     TakeControl();
     emit portReopened();
 }
 
-void Transceiver::TakeControl()
-{
-    link_.ClearParameters();
-    send(cat::CatOn);
-}
+void Transceiver::TakeControl() { queue(RadioLink::Make(cat::MakeCommand(cat::CatOn)), kWindow); }
 
-void Transceiver::ReleaseControl()
+void Transceiver::ShutDown(std::function<void(bool released)> done)
 {
-    link_.ClearParameters();
-    send(cat::CatOff);
-}
-
-void Transceiver::ReleaseAndThen(std::function<void()> then)
-{
-    // Whatever the poll still had queued is of no use now.
+    if (shuttingDown_)
+        return;
+    shuttingDown_ = true;
+    shutdownDone_ = std::move(done);
+    watchTimer_.stop();
+    updateTimer();
+    resetRound();
+    // Nothing queued will go out now; its senders hear so before they go.
+    dropQueued();
+    emit shutdownStarted();
+    if (!link_.PortOpen()) {
+        finishShutdown();
+        return;
+    }
     link_.AbandonQueued();
     link_.BreakWait();
-    ReleaseControl();
-    link_.Then(std::move(then));
+    link_.SendCommand(RadioLink::Make(cat::MakeCommand(cat::CatOff)));
+    link_.Then([this] { finishShutdown(); });
+    // However the line ends (the port failing mid-write drops the step
+    // above), the shutdown ends within this bound.
+    shutdownGuard_.start(ShutdownLimitMs);
 }
 
-void Transceiver::send(std::uint8_t opcode)
+void Transceiver::finishShutdown()
 {
-    ++serial_;
-    if (opcode == cat::SetFrequency || opcode == cat::SetMode)
-        lastSetSerial_ = serial_;
-    link_.SendCommand(opcode);
+    if (!shutdownDone_)
+        return;
+    shutdownGuard_.stop();
+    const bool released = link_.PortOpen();
+    link_.ClosePort();
+    auto done = std::move(shutdownDone_);
+    shutdownDone_ = nullptr;
+    done(released);
 }
 
-// --- Poll ---------------------------------------------------------------------------
-
-bool Transceiver::PollRound(bool readRadio)
-{
-    // One round at a time: a tick that finds the line busy starts nothing.
-    if (link_.Busy())
-        return false;
-    if (!readRadio || !link_.PortOpen()) {
-        emit roundFinished();
-        return true;
-    }
-    ReadFrequencyAndMode();
-    ReadSMeter();
-    link_.Then([this] {
-        if (link_.PortOpen())
-            ApplyPendingTuning();
-        emit roundFinished();
-    });
-    return true;
-}
+// --- Reads --------------------------------------------------------------------------
 
 void Transceiver::ReadFrequencyAndMode()
 {
-    link_.ClearParameters();
-    send(cat::ReadFrequencyMode);
-    const quint64 serial = serial_;
-    link_.ReadReply(cat::ReplyLength(cat::ReadFrequencyMode), [this, serial](const QByteArray& reply) {
+    // serial_ + 1 is the number dispatch gives this read.
+    dispatch(RadioLink::Make(cat::MakeCommand(cat::ReadFrequencyMode), [this, serial = serial_ + 1](const QByteArray& reply) {
         const auto reading = DecodeFrequencyReply(reply);
         if (!reading)
             return; // short, long or garbled: the last reading stands
@@ -141,19 +151,17 @@ void Transceiver::ReadFrequencyAndMode()
         readingSerial_ = serial;
         readingClock_.start();
         emit frequencyRead(changed);
-    });
+    }));
 }
 
 void Transceiver::ReadSMeter()
 {
-    link_.ClearParameters();
-    send(cat::ReadRxStatus);
-    link_.ReadReply(cat::ReplyLength(cat::ReadRxStatus), [this](const QByteArray& reply) {
+    dispatch(RadioLink::Make(cat::MakeCommand(cat::ReadRxStatus), [this](const QByteArray& reply) {
         if (reply.size() != 1)
             return;
         sMeterLevel_ = ::SMeterLevel(static_cast<std::uint8_t>(reply[0]));
         emit sMeterRead(sMeterLevel_);
-    });
+    }));
 }
 
 qint64 Transceiver::ReadingAgeMs() const
@@ -201,18 +209,12 @@ void Transceiver::ApplyPendingTuning()
 
 // --- Commands -------------------------------------------------------------------------
 
-bool Transceiver::SetFrequency(cat::Frequency10Hz frequency, RadioLink::SentHandler sent)
+bool Transceiver::SetFrequency(cat::Frequency10Hz frequency, RadioLink::SentHandler sent, ClientId from)
 {
-    link_.EncodeFrequency(frequency);
-    if (link_.OutOfRange())
+    const auto command = cat::SetFrequencyCommand(frequency);
+    if (!command)
         return false;
-    send(cat::SetFrequency);
-    if (link_.PortOpen()) {
-        setFrequency_ = frequency;
-        setFrequencySerial_ = serial_;
-    }
-    if (sent)
-        link_.WhenSent(std::move(sent));
+    queue(RadioLink::Make(*command, {}, std::move(sent)), from);
     return true;
 }
 
@@ -222,15 +224,7 @@ bool Transceiver::SetFrequencyKhz(std::int64_t kilohertz)
     return value && SetFrequency(*value);
 }
 
-void Transceiver::SetMode(std::uint8_t modeCode, RadioLink::SentHandler sent)
+void Transceiver::SetMode(std::uint8_t modeCode, RadioLink::SentHandler sent, ClientId from)
 {
-    link_.ClearParameters();
-    link_.SetParameter(0, modeCode);
-    send(cat::SetMode);
-    if (link_.PortOpen()) {
-        setModeCode_ = modeCode;
-        setModeSerial_ = serial_;
-    }
-    if (sent)
-        link_.WhenSent(std::move(sent));
+    queue(RadioLink::Make(cat::MakeCommand(cat::SetMode, modeCode), {}, std::move(sent)), from);
 }

@@ -1,8 +1,8 @@
 #pragma once
-// The radio's one owner: the link, the poll round, the last reading, the
-// tuning requests and the commands. Widget-free: the window and the network
-// server are its clients; both call its commands and listen to its signals,
-// and nothing else writes its state.
+// The radio's one owner: the link, the line's schedule, the poll, the last
+// reading, the tuning requests and the commands. Widget-free: the window and
+// the network clients are its clients; they queue commands and listen to its
+// signals, and nothing else writes its state or decides what goes on the line.
 
 #include "band_table.h"
 #include "cat_protocol.h"
@@ -13,11 +13,24 @@
 #include <QObject>
 #include <QTimer>
 
+#include <deque>
+#include <vector>
+
 class Transceiver : public QObject {
     Q_OBJECT
 public:
     // How often a missing device is looked for.
     static constexpr int WatchIntervalMs = 1000;
+    // The poll: ten rounds a second.
+    static constexpr int PollIntervalMs = 100;
+    // The shutdown ends within this, whatever the line does.
+    static constexpr int ShutdownLimitMs = 3000;
+    // A client read that finds no fresh reading waits at most this long for one.
+    static constexpr int FreshReadingWaitMs = 1500;
+
+    // Who queued a command: the person at the radio, or a network client.
+    using ClientId = int;
+    static constexpr ClientId kWindow = 0;
 
     Transceiver(SerialPort& port, UserMessages& messages, RadioLink::DeviceResolver resolveDevice,
                 QObject* parent = nullptr);
@@ -29,29 +42,55 @@ public:
     // Opens the port (the message is shown when it cannot be). With
     // `watchIfMissing`, a device that is not there is watched for and opened
     // once it appears. Any OpenPort stops watching for an earlier device.
+    // Commands still queued are dropped: their senders are told so.
     bool OpenPort(int portNumber, const QString& settingsText, bool watchIfMissing);
     bool PortOpen() const { return link_.PortOpen(); }
     void ClosePort();
     bool WatchingForDevice() const { return watchTimer_.isActive(); }
-
-    void TakeControl();
-    void ReleaseControl();
-    // The shutdown: drops what is queued, ends a wait in progress, sends the
-    // release once the line has settled, then runs `then`.
-    void ReleaseAndThen(std::function<void()> then);
-
-    // While `held` says so (the Settings request), queued reads are skipped
-    // and a wait in progress ends at once.
-    void HoldReadsWhile(std::function<bool()> held) { link_.SetWaitBreaker(std::move(held)); }
-    void BreakWait() { link_.BreakWait(); }
     // Added to the port message's details.
     void SetPortNote(const QString& note) { link_.SetPortNote(note); }
 
+    // Queues CAT on (0x00) as the window's command.
+    void TakeControl();
+    // The shutdown, in this order: the poll stops; queued commands are
+    // dropped and their senders told; shutdownStarted lets the clients go;
+    // a wait in progress ends; the release (0x80) goes out last and the port
+    // closes. Then `done(released)`, within ShutdownLimitMs whatever happens;
+    // `released` is false when the port was closed or lost before the end.
+    void ShutDown(std::function<void(bool released)> done);
+    bool ShuttingDown() const { return shuttingDown_; }
+
     // --- Poll -----------------------------------------------------------------
-    // One round: frequency and mode, the S-meter, then pending tuning; then
-    // roundFinished. With `readRadio` false the reads are skipped and the
-    // round ends at once. False, and nothing started, while the line is busy.
-    bool PollRound(bool readRadio);
+    // The 10 Hz timer. Each tick makes a round due: frequency and mode, the
+    // S-meter, then pending tuning; roundFinished follows. A tick whose reads
+    // are held, or with the port closed, finishes at once with no reads.
+    QTimer& PollTimer() { return pollTimer_; }
+    void StartPolling();
+    void StopPolling();
+    // Poll only while a network client is connected (no window to feed).
+    void PollOnlyForClients(bool onDemand);
+    // A round as soon as the line allows, timer or not.
+    void PollNow();
+    // The window's say over the poll, honoured while no network client is
+    // connected; with clients the poll goes on at its cadence through both.
+    // HoldReads: rounds skip their reads and a wait in progress ends at once
+    // (the Settings request). PausePolling: the timer stops (the dialog,
+    // speaking); ending the pause restarts it.
+    void HoldReads(bool held);
+    void PausePolling(bool paused);
+    bool ReadsHeld() const { return readsHeld_ && clients_.empty(); }
+    // Anything queued here or in the link, or on the line.
+    bool Busy() const;
+
+    // --- Clients --------------------------------------------------------------
+    // A network client joins the circle of turns; CloseClient drops what it
+    // still has queued (told false).
+    ClientId OpenClient();
+    void CloseClient(ClientId client);
+    int ClientCount() const { return int(clients_.size()); }
+    // Calls `ready` once a round ends with a reading, the port is lost, or
+    // FreshReadingWaitMs has passed, whichever comes first; asks for a round.
+    void AwaitReading(std::function<void()> ready);
 
     // --- The last reading -------------------------------------------------------
     bool HaveFrequency() const { return haveFrequency_; }
@@ -61,8 +100,9 @@ public:
     int SMeterLevel() const { return sMeterLevel_; }
     // Milliseconds since the last whole frequency reply; -1 when there is none.
     qint64 ReadingAgeMs() const;
-    // The reading unless a set has gone out since: then the value set, until
-    // a reading taken after it arrives. What a client that just set reads back.
+    // The reading unless a set has gone on the line since: then the value
+    // set, until a reading taken after it arrives. What a client that just
+    // set reads back.
     cat::Frequency10Hz ReportedFrequency() const;
     std::uint8_t ReportedModeCode() const;
 
@@ -75,12 +115,13 @@ public:
     void MhzUp() { tuning_.MhzUp(); }
     void MhzDown() { tuning_.MhzDown(); }
 
-    // --- Commands, queued behind whatever is on the line --------------------------
-    // False, and nothing sent, for a frequency outside the tuning ranges.
-    // `sent` learns whether the command reached the wire.
-    bool SetFrequency(cat::Frequency10Hz frequency, RadioLink::SentHandler sent = {});
+    // --- Commands, queued for their sender's turn on the line ---------------------
+    // False, and nothing queued, for a frequency outside the tuning ranges.
+    // `sent` learns whether the command left the line: true only once its
+    // bits are out, false when it was dropped or the port is closed.
+    bool SetFrequency(cat::Frequency10Hz frequency, RadioLink::SentHandler sent = {}, ClientId from = kWindow);
     bool SetFrequencyKhz(std::int64_t kilohertz);
-    void SetMode(std::uint8_t modeCode, RadioLink::SentHandler sent = {});
+    void SetMode(std::uint8_t modeCode, RadioLink::SentHandler sent = {}, ClientId from = kWindow);
 
 signals:
     // A whole frequency reply came in; `changed` when it differs from the last.
@@ -90,14 +131,35 @@ signals:
     // The watched device came back and the port is open again.
     void portReopened();
     void portLost();
+    // The shutdown has begun: queued client commands were answered; the
+    // clients should be let go now, before the release goes out.
+    void shutdownStarted();
 
 private:
-    void send(std::uint8_t opcode);
+    struct ClientQueue {
+        ClientId id;
+        std::deque<RadioLink::Command> commands;
+    };
+
+    // --- The schedule (transceiver_schedule.cpp) ---
+    void queue(RadioLink::Command command, ClientId from);
+    bool setsQueued() const;
+    void schedule();
+    void startRound();
+    void dispatch(RadioLink::Command command);
+    void onPollTick();
+    void updateTimer();
+    void dropQueued();
+    void resetRound();
+    void readingArrived();
+
+    void finishShutdown();
     void ReadFrequencyAndMode();
     void ReadSMeter();
     void ApplyPendingTuning();
-    // The reading was taken after the last command that changes the radio.
-    bool readingCurrent() const { return haveFrequency_ && readingSerial_ > lastSetSerial_; }
+    // The reading was taken after the last command that changes the radio,
+    // and none is waiting for its turn.
+    bool readingCurrent() const { return haveFrequency_ && readingSerial_ > lastSetSerial_ && !setsQueued(); }
     void watchFor(const QString& device, bool seenMissing);
     void onWatchTick();
 
@@ -112,7 +174,26 @@ private:
     QString watchedDevice_;
     bool watchedSeenMissing_ = false;
 
-    // Commands are numbered in queue order, which is wire order.
+    // The schedule.
+    QTimer pollTimer_;
+    bool polling_ = false;
+    bool onDemand_ = false;
+    bool paused_ = false;
+    bool readsHeld_ = false;
+    bool pollDue_ = false;
+    bool roundRunning_ = false;
+    std::deque<RadioLink::Command> windowQueue_;
+    std::vector<ClientQueue> clients_; // the circle of turns
+    std::size_t nextClient_ = 0;
+    ClientId lastClientId_ = kWindow;
+    std::vector<std::function<void()>> readingWaiters_;
+    QTimer readingWaitTimer_;
+
+    bool shuttingDown_ = false;
+    std::function<void(bool)> shutdownDone_;
+    QTimer shutdownGuard_;
+
+    // Commands are numbered as they go to the line, which is wire order.
     quint64 serial_ = 0;
     quint64 lastSetSerial_ = 0;
     quint64 readingSerial_ = 0;

@@ -27,12 +27,12 @@ public:
 
     RigSnapshot Snapshot() const override { return snapshot; }
 
-    void SetFrequency(std::int32_t frequency10Hz, std::function<void(bool)> done) override
+    void SetFrequency(int, std::int32_t frequency10Hz, std::function<void(bool)> done) override
     {
         sets << QStringLiteral("F%1").arg(frequency10Hz);
         Queue([this, frequency10Hz] { snapshot.frequency10Hz = frequency10Hz; }, std::move(done));
     }
-    void SetMode(std::uint8_t modeCode, std::function<void(bool)> done) override
+    void SetMode(int, std::uint8_t modeCode, std::function<void(bool)> done) override
     {
         sets << QStringLiteral("M%1").arg(modeCode, 2, 16, QLatin1Char('0'));
         Queue([this, modeCode] { snapshot.modeCode = modeCode; }, std::move(done));

@@ -10,6 +10,12 @@
 
 namespace {
 
+RadioLink::Command Cmd(std::uint8_t opcode, RadioLink::ReplyHandler reply = {}, RadioLink::SentHandler sent = {},
+                       std::uint8_t p1 = 0)
+{
+    return RadioLink::Make(cat::CommandBytes{p1, 0, 0, 0, opcode}, std::move(reply), std::move(sent));
+}
+
 struct Rig {
     FakeSerialPort port;
     CountingMessages messages;
@@ -26,55 +32,39 @@ private slots:
     void commandBytes()
     {
         Rig rig;
-        rig.link.ClearParameters();
-        rig.link.SetParameter(0, 0x08);
-        rig.link.SendCommand(cat::SetMode);
-        rig.link.EncodeFrequency(1420000);
-        QVERIFY(!rig.link.OutOfRange());
-        rig.link.SendCommand(cat::SetFrequency);
+        rig.link.SendCommand(Cmd(cat::SetMode, {}, {}, 0x08));
+        rig.link.SendCommand(RadioLink::Make(*cat::SetFrequencyCommand(1420000)));
         QTRY_COMPARE(rig.port.writtenHex(), (QStringList{"08 00 00 00 07", "01 42 00 00 01"}));
-        QCOMPARE(rig.link.DigitBuffer(), (cat::DigitArray{0, 1, 4, 2, 0, 0, 0, 0}));
+        QCOMPARE(rig.link.CommandBuffer(), (cat::CommandBytes{0x01, 0x42, 0x00, 0x00, 0x01}));
     }
 
-    void outOfRangeLeavesParameters()
+    void frequencyCommandsOnlyInRange()
     {
-        Rig rig;
-        rig.link.EncodeFrequencyKhz(433425);
-        QVERIFY(!rig.link.OutOfRange());
-        QCOMPARE(rig.link.CommandBuffer()[0], 0x43);
-        QCOMPARE(rig.link.CommandBuffer()[1], 0x34);
-        QCOMPARE(rig.link.CommandBuffer()[2], 0x25);
-        QCOMPARE(rig.link.CommandBuffer()[3], 0x00);
-        for (std::int64_t khz : {std::int64_t(0), std::int64_t(99), std::int64_t(80000), std::int64_t(21474837), std::int64_t(-5)}) {
-            rig.link.EncodeFrequencyKhz(khz);
-            QVERIFY(rig.link.OutOfRange());
-            QCOMPARE(rig.link.CommandBuffer()[0], 0x43);
-            QCOMPARE(rig.link.CommandBuffer()[2], 0x25);
-        }
-        rig.link.EncodeFrequency(9999);
-        QVERIFY(rig.link.OutOfRange());
-        rig.link.EncodeFrequency(10000);
-        QVERIFY(!rig.link.OutOfRange());
+        const auto inBand = cat::KilohertzTo10Hz(433425);
+        QVERIFY(inBand);
+        QCOMPARE(cat::SetFrequencyCommand(*inBand), (cat::CommandBytes{0x43, 0x34, 0x25, 0x00, 0x01}));
+        for (std::int64_t khz : {std::int64_t(0), std::int64_t(99), std::int64_t(80000), std::int64_t(-5)})
+            QVERIFY(!cat::SetFrequencyCommand(khz * 100));
+        QVERIFY(!cat::KilohertzTo10Hz(21474837)); // would not fit 32 bits
+        QVERIFY(!cat::SetFrequencyCommand(9999));
+        QVERIFY(cat::SetFrequencyCommand(10000));
     }
 
-    void parametersStayAfterSend()
+    void eachCommandCarriesItsOwnParameters()
     {
+        // Nothing one caller queued shows up in the next one's bytes.
         Rig rig;
-        rig.link.SetParameter(0, 0x01);
-        rig.link.SendCommand(cat::SetMode);
-        rig.link.SendCommand(cat::CatOn); // no ClearParameters: P1 is still 1
-        QTRY_COMPARE(rig.port.writtenHex(), (QStringList{"01 00 00 00 07", "01 00 00 00 00"}));
+        rig.link.SendCommand(Cmd(cat::SetMode, {}, {}, 0x01));
+        rig.link.SendCommand(Cmd(cat::CatOn));
+        QTRY_COMPARE(rig.port.writtenHex(), (QStringList{"01 00 00 00 07", "00 00 00 00 00"}));
     }
 
     void exchangesNeverOverlap()
     {
         Rig rig;
         QByteArray got;
-        rig.link.SendCommand(cat::ReadFrequencyMode);
-        rig.link.ReadReply(5, [&](const QByteArray& r) { got = r; });
-        rig.link.ClearParameters();
-        rig.link.SetParameter(0, 0x02);
-        rig.link.SendCommand(cat::SetMode);
+        rig.link.SendCommand(Cmd(cat::ReadFrequencyMode, [&](const QByteArray& r) { got = r; }));
+        rig.link.SendCommand(Cmd(cat::SetMode, {}, {}, 0x02));
         // The mode command waits behind the read until its reply is in.
         QTest::qWait(50);
         QCOMPARE(rig.port.written.size(), 1);
@@ -91,8 +81,7 @@ private slots:
     {
         Rig rig;
         QList<QByteArray> replies;
-        rig.link.SendCommand(cat::ReadFrequencyMode);
-        rig.link.ReadReply(5, [&](const QByteArray& r) { replies << r; });
+        rig.link.SendCommand(Cmd(cat::ReadFrequencyMode, [&](const QByteArray& r) { replies << r; }));
         QTRY_VERIFY(rig.link.AwaitingReply());
         rig.port.receive(QByteArray::fromHex("0142"));
         QVERIFY(replies.isEmpty());
@@ -114,10 +103,8 @@ private slots:
         QFETCH(QByteArray, late);
         Rig rig;
         QList<QByteArray> replies;
-        rig.link.SendCommand(cat::ReadRxStatus);
-        rig.link.ReadReply(1, [&](const QByteArray& r) { replies << r; });
-        rig.link.SendCommand(cat::ReadRxStatus);
-        rig.link.ReadReply(1, [&](const QByteArray& r) { replies << r; });
+        rig.link.SendCommand(Cmd(cat::ReadRxStatus, [&](const QByteArray& r) { replies << r; }));
+        rig.link.SendCommand(Cmd(cat::ReadRxStatus, [&](const QByteArray& r) { replies << r; }));
         QTRY_VERIFY(rig.link.AwaitingReply());
         rig.port.receive(first);
         if (!late.isEmpty())
@@ -139,9 +126,8 @@ private slots:
         rig.link.OpenPort(2, QStringLiteral("4800,N,8,1"));
         QCOMPARE(rig.link.QuietGapMs(), 5); // two byte-times at 4800 baud, rounded up
         QList<QByteArray> replies;
-        rig.link.SendCommand(cat::ReadRxStatus);
-        rig.link.ReadReply(1, [&](const QByteArray& r) { replies << r; });
-        rig.link.SendCommand(cat::CatOn);
+        rig.link.SendCommand(Cmd(cat::ReadRxStatus, [&](const QByteArray& r) { replies << r; }));
+        rig.link.SendCommand(Cmd(cat::CatOn));
         QTRY_VERIFY(rig.link.AwaitingReply());
         rig.port.receive(QByteArray::fromHex("0A"));
         // Counted only once the line stayed quiet; nothing goes out before.
@@ -166,12 +152,11 @@ private slots:
         // wait out the settle, not go out on top of a late answer.
         Rig rig;
         bool timedOut = false;
-        rig.link.SendCommand(cat::ReadRxStatus);
-        rig.link.ReadReply(1, [&](const QByteArray&) {
+        rig.link.SendCommand(Cmd(cat::ReadRxStatus, [&](const QByteArray&) {
             timedOut = true;
             QVERIFY(rig.link.Busy()); // already settling when the handler runs
-            rig.link.SendCommand(cat::CatOn);
-        });
+            rig.link.SendCommand(Cmd(cat::CatOn));
+        }));
         QTRY_VERIFY_WITH_TIMEOUT(timedOut, 3000);
         QCOMPARE(rig.port.written.size(), 1);
         QTRY_COMPARE_WITH_TIMEOUT(rig.port.written.size(), 2, 3000);
@@ -179,12 +164,11 @@ private slots:
         // Reopening during a wait: the handler runs with the old port closed,
         // and what it sends goes to the new one.
         QString deviceSeen;
-        rig.link.SendCommand(cat::ReadRxStatus);
-        rig.link.ReadReply(1, [&](const QByteArray& r) {
+        rig.link.SendCommand(Cmd(cat::ReadRxStatus, [&](const QByteArray& r) {
             QVERIFY(r.isEmpty());
             deviceSeen = rig.port.isOpen() ? rig.port.openedDevice : QStringLiteral("closed");
-            rig.link.SendCommand(cat::CatOn);
-        });
+            rig.link.SendCommand(Cmd(cat::CatOn));
+        }));
         QTRY_VERIFY(rig.link.AwaitingReply());
         const qsizetype before = rig.port.written.size();
         rig.link.OpenPort(5, QStringLiteral("9600,N,8,1"));
@@ -198,27 +182,21 @@ private slots:
     {
         Rig rig;
         QList<bool> outcomes;
-        rig.link.SendCommand(cat::ReadRxStatus);
-        rig.link.ReadReply(1, [](const QByteArray&) {});
-        rig.link.SendCommand(cat::SetFrequency);
-        rig.link.WhenSent([&](bool sent) { outcomes << sent; });
-        rig.link.SendCommand(cat::SetMode);
-        rig.link.WhenSent([&](bool sent) { outcomes << sent; });
+        rig.link.SendCommand(Cmd(cat::ReadRxStatus, [](const QByteArray&) {}));
+        rig.link.SendCommand(Cmd(cat::SetFrequency, {}, [&](bool sent) { outcomes << sent; }));
+        rig.link.SendCommand(Cmd(cat::SetMode, {}, [&](bool sent) { outcomes << sent; }));
         QTRY_VERIFY(rig.link.AwaitingReply());
         QVERIFY(outcomes.isEmpty()); // still queued behind the read
         rig.port.receive(QByteArray::fromHex("05"));
         QTRY_COMPARE(outcomes, (QList<bool>{true, true}));
 
         // Dropped by a lost port, or never queued on a closed one: false.
-        rig.link.SendCommand(cat::ReadRxStatus);
-        rig.link.ReadReply(1, [](const QByteArray&) {});
-        rig.link.SendCommand(cat::SetFrequency);
-        rig.link.WhenSent([&](bool sent) { outcomes << sent; });
+        rig.link.SendCommand(Cmd(cat::ReadRxStatus, [](const QByteArray&) {}));
+        rig.link.SendCommand(Cmd(cat::SetFrequency, {}, [&](bool sent) { outcomes << sent; }));
         QTRY_VERIFY(rig.link.AwaitingReply());
         rig.port.fail();
         QCOMPARE(outcomes, (QList<bool>{true, true, false}));
-        rig.link.SendCommand(cat::SetFrequency);
-        rig.link.WhenSent([&](bool sent) { outcomes << sent; });
+        rig.link.SendCommand(Cmd(cat::SetFrequency, {}, [&](bool sent) { outcomes << sent; }));
         QCOMPARE(outcomes, (QList<bool>{true, true, false, false}));
     }
 
@@ -229,8 +207,7 @@ private slots:
         QByteArray got("unset");
         QElapsedTimer clock;
         clock.start();
-        rig.link.SendCommand(cat::ReadFrequencyMode);
-        rig.link.ReadReply(5, [&](const QByteArray& r) { got = r; done = true; });
+        rig.link.SendCommand(Cmd(cat::ReadFrequencyMode, [&](const QByteArray& r) { got = r; done = true; }));
         QTRY_COMPARE(rig.port.written.size(), 1);
         rig.port.receive(QByteArray::fromHex("01420000")); // one byte short
         QTRY_VERIFY_WITH_TIMEOUT(done, 3000);
@@ -238,8 +215,7 @@ private slots:
         QCOMPARE(got, QByteArray::fromHex("01420000"));
         // A late answer is let die away before the next command.
         QVERIFY(rig.link.Busy());
-        rig.link.SendCommand(cat::ReadRxStatus);
-        rig.link.ReadReply(1, [](const QByteArray&) {});
+        rig.link.SendCommand(Cmd(cat::ReadRxStatus, [](const QByteArray&) {}));
         rig.port.receive(QByteArray::fromHex("01")); // the late fifth byte
         QTest::qWait(RadioLink::SettleQuiet / 2);
         QCOMPARE(rig.port.written.size(), 1);
@@ -252,8 +228,7 @@ private slots:
         Rig rig;
         rig.port.pendingWrite = 5; // the bytes never leave
         bool called = false;
-        rig.link.SendCommand(cat::ReadRxStatus);
-        rig.link.ReadReply(1, [&](const QByteArray& r) { called = r.isEmpty(); });
+        rig.link.SendCommand(Cmd(cat::ReadRxStatus, [&](const QByteArray& r) { called = r.isEmpty(); }));
         QTRY_VERIFY_WITH_TIMEOUT(called, 3000);
         QVERIFY(!rig.link.Busy());
     }
@@ -264,11 +239,9 @@ private slots:
         bool requested = false;
         rig.link.SetWaitBreaker([&] { return requested; });
         QList<QByteArray> replies;
-        rig.link.SendCommand(cat::ReadFrequencyMode);
-        rig.link.ReadReply(5, [&](const QByteArray& r) { replies << r; });
-        rig.link.SendCommand(cat::ReadRxStatus);
-        rig.link.ReadReply(1, [&](const QByteArray& r) { replies << r; });
-        rig.link.SendCommand(cat::SetMode);
+        rig.link.SendCommand(Cmd(cat::ReadFrequencyMode, [&](const QByteArray& r) { replies << r; }));
+        rig.link.SendCommand(Cmd(cat::ReadRxStatus, [&](const QByteArray& r) { replies << r; }));
+        rig.link.SendCommand(Cmd(cat::SetMode));
         QTRY_VERIFY(rig.link.AwaitingReply());
         requested = true;
         rig.link.BreakWait();
@@ -287,17 +260,15 @@ private slots:
     void closedPortDropsEverything()
     {
         Rig rig;
-        rig.link.SendCommand(cat::ReadRxStatus);
-        rig.link.ReadReply(1, [](const QByteArray&) {});
+        rig.link.SendCommand(Cmd(cat::ReadRxStatus, [](const QByteArray&) {}));
         QTRY_VERIFY(rig.link.AwaitingReply());
         rig.port.receive(QByteArray::fromHex("0A"));
         QTRY_COMPARE(rig.link.ReplyBytes(), QByteArray::fromHex("0A"));
 
         rig.link.ClosePort();
         bool called = false;
-        rig.link.SendCommand(cat::CatOn);
-        rig.link.SendCommand(cat::ReadFrequencyMode);
-        rig.link.ReadReply(5, [&](const QByteArray&) { called = true; });
+        rig.link.SendCommand(Cmd(cat::CatOn));
+        rig.link.SendCommand(Cmd(cat::ReadFrequencyMode, [&](const QByteArray&) { called = true; }));
         QTest::qWait(20);
         QCOMPARE(rig.port.written.size(), 1);
         QVERIFY(!called);
@@ -309,8 +280,7 @@ private slots:
     {
         Rig rig;
         QStringList order;
-        rig.link.SendCommand(cat::ReadRxStatus);
-        rig.link.ReadReply(1, [&](const QByteArray&) { order << "reply"; });
+        rig.link.SendCommand(Cmd(cat::ReadRxStatus, [&](const QByteArray&) { order << "reply"; }));
         rig.link.Then([&] { order << "step"; });
         QCOMPARE(order, QStringList{});
         QTRY_VERIFY(rig.link.AwaitingReply());
@@ -351,9 +321,8 @@ private slots:
     {
         Rig rig;
         bool called = false;
-        rig.link.SendCommand(cat::ReadFrequencyMode);
-        rig.link.ReadReply(5, [](const QByteArray&) {});
-        rig.link.SendCommand(cat::SetMode);
+        rig.link.SendCommand(Cmd(cat::ReadFrequencyMode, [](const QByteArray&) {}));
+        rig.link.SendCommand(Cmd(cat::SetMode));
         rig.link.Then([&] { called = true; });
         QTRY_COMPARE(rig.port.written.size(), 1);
         rig.link.OpenPort(3, QStringLiteral("9600,N,8,1"));
@@ -369,9 +338,8 @@ private slots:
         Rig rig;
         QSignalSpy lost(&rig.link, &RadioLink::portLost);
         bool called = false;
-        rig.link.SendCommand(cat::ReadFrequencyMode);
-        rig.link.ReadReply(5, [&](const QByteArray& r) { called = r.isEmpty(); });
-        rig.link.SendCommand(cat::ReadRxStatus);
+        rig.link.SendCommand(Cmd(cat::ReadFrequencyMode, [&](const QByteArray& r) { called = r.isEmpty(); }));
+        rig.link.SendCommand(Cmd(cat::ReadRxStatus));
         QTRY_COMPARE(rig.port.written.size(), 1);
         rig.port.fail();
         QCOMPARE(lost.count(), 1);

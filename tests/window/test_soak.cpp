@@ -56,7 +56,7 @@ private slots:
         double rssAt1000 = 0;
         int presses = 0;
         for (int i = 0; i < rounds; ++i) {
-            rig.window->Timer1_Timer();
+            rig.window->Radio().PollNow();
             if (random.bounded(50) == 0) {
                 ++presses;
                 if (random.bounded(2))
@@ -65,7 +65,7 @@ private slots:
                     rig.window->Command2_Click(random.bounded(6));
                 rig.window->Timer1().stop();
             }
-            while (rig.window->Link().Busy())
+            while (rig.window->Radio().Busy())
                 QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
             if (i == 1000)
                 rssAt1000 = residentKb();

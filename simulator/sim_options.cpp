@@ -30,7 +30,13 @@ stdout is "DEVICE <path>" once the port is ready.
                        00 01); a one-byte reply goes out twice; not together
                        with --lose-inside
   --delay-ms N         start each reply N ms after its command
-  --baud B             pace reply bytes at B baud, 10 bits a byte (default unpaced)
+  --baud B             pace both directions at B baud, 10 bits a byte (default
+                       unpaced): replies go out at that rate, and the host's
+                       bytes are taken from the pty only as fast as the line
+                       carries them, so its writes back up in the kernel's
+                       buffer as on a real port
+  --fast-input         with --baud, take the host's bytes as fast as they come
+                       (replies stay paced)
   --garbage-every N    send one random byte after every N-th reply
   --fault-rate P       spoil a fraction P (0..1) of replies, each one way picked
                        at random: short, one stray byte added, missing, a byte
@@ -149,6 +155,8 @@ SimOptions ParseOptions(int argc, char** argv)
             o.delayMs = static_cast<int>(number(0, MaxMs));
         } else if (name == "--baud") {
             o.baud = number(1, 10000000);
+        } else if (name == "--fast-input") {
+            o.fastInput = true;
         } else if (name == "--garbage-every") {
             o.faults.garbageEvery = static_cast<int>(number(1, 1000000));
         } else if (name == "--fault-rate") {

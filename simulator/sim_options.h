@@ -17,6 +17,7 @@ struct SimOptions {
     FaultOptions faults;
     int delayMs = 0;
     long baud = 0;
+    bool fastInput = false; // with baud: take the host's bytes unpaced
     unsigned seed = std::random_device{}();
     long exitAfterMs = -1;
 };

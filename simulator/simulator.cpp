@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -17,6 +18,8 @@ constexpr auto DriftPeriod = 200ms;
 Simulator::Simulator(SimOptions options, int quitFd)
     : o_(std::move(options)), quitFd_(quitFd), rng_(o_.seed), shaper_(o_.faults)
 {
+    if (o_.baud > 0)
+        byteTime_ = std::chrono::nanoseconds(10'000'000'000LL / o_.baud);
 }
 
 Simulator::~Simulator()
@@ -76,6 +79,7 @@ void Simulator::unplugDevice()
     output_.clear();
     framer_.clear();
     overlapped_ = false;
+    inputDue_.reset();
 }
 
 std::string Simulator::makeLink()
@@ -118,6 +122,8 @@ void Simulator::step()
     auto consider = [&](Clock::time_point t) { due = due ? std::min(*due, t) : t; };
     if (!output_.empty())
         consider(output_.front().due);
+    if (inputDue_)
+        consider(*inputDue_);
     if (!framer_.empty() && o_.resyncMs > 0)
         consider(lastByteAt_ + std::chrono::milliseconds(o_.resyncMs));
     if (!o_.smeterFixed)
@@ -132,8 +138,10 @@ void Simulator::step()
         timeout = static_cast<int>(std::clamp<long long>(wait, 0, 60000));
     }
 
-    // While unplugged the master is -1, which poll() skips.
-    pollfd fds[3] = {{pty_.master, POLLIN, 0}, {quitFd_, POLLIN, 0}, {stdinOpen_ ? 0 : -1, POLLIN, 0}};
+    // While unplugged the master is -1, which poll() skips. While the host's
+    // bytes are on the line, their arrival times wake us, not their presence.
+    const short input = inputDue_ ? 0 : POLLIN;
+    pollfd fds[3] = {{pty_.master, input, 0}, {quitFd_, POLLIN, 0}, {stdinOpen_ ? 0 : -1, POLLIN, 0}};
     const int ready = poll(fds, 3, timeout);
     if (ready < 0 && errno != EINTR) {
         std::perror("ft847-sim: poll");
@@ -143,9 +151,14 @@ void Simulator::step()
     if (ready > 0) {
         if (fds[1].revents)
             quit_ = true;
-        if (fds[0].revents & POLLIN)
-            readLine();
-        else if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
+        if (fds[0].revents & POLLIN) {
+            // On an idle line the first byte's start bit goes out now; the
+            // bytes stay in the pty, backing the host's writes up, until due.
+            if (byteTime_.count() > 0 && !o_.fastInput)
+                inputDue_ = Clock::now() + byteTime_;
+            else
+                readLine();
+        } else if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
             std::fprintf(stderr, "ft847-sim: device error\n");
             quit_ = true;
         }
@@ -157,12 +170,9 @@ void Simulator::step()
 
 void Simulator::runTimers(Clock::time_point now)
 {
+    receiveDue(now);
     flushDueOutput(now);
-    if (!framer_.empty() && o_.resyncMs > 0 && now >= lastByteAt_ + std::chrono::milliseconds(o_.resyncMs)) {
-        const Bytes partial = framer_.partial();
-        logLine("PARTIAL " + HexBytes(partial.data(), partial.size()));
-        framer_.clear();
-    }
+    dropStaleFrame(now);
     if (!o_.smeterFixed && now >= nextDrift_) {
         o_.radio.driftSMeter(rng_);
         nextDrift_ = now + DriftPeriod;
@@ -183,15 +193,61 @@ void Simulator::readLine()
         return;
     }
     const auto now = Clock::now();
-    for (ssize_t i = 0; i < n; ++i) {
-        // Bytes already due count as sent before this one arrived.
-        flushDueOutput(now);
-        if (framer_.empty())
-            overlapped_ = !output_.empty();
-        lastByteAt_ = now;
-        if (const auto command = framer_.push(buffer[i]))
-            handle(*command, now);
+    for (ssize_t i = 0; i < n; ++i)
+        takeByte(buffer[i], now);
+}
+
+void Simulator::receiveDue(Clock::time_point now)
+{
+    while (inputDue_ && *inputDue_ <= now) {
+        int waiting = 0;
+        if (ioctl(pty_.master, FIONREAD, &waiting) != 0 || waiting <= 0) {
+            inputDue_.reset(); // the host has stopped sending: the line is idle
+            return;
+        }
+        // Woken late, every byte due by now is taken at once, each at its own arrival time.
+        std::uint8_t buffer[512];
+        const long long due = (now - *inputDue_) / byteTime_ + 1;
+        const auto want = static_cast<std::size_t>(std::min<long long>({due, waiting, static_cast<long long>(sizeof buffer)}));
+        const ssize_t n = read(pty_.master, buffer, want);
+        if (n <= 0) {
+            if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                std::perror("ft847-sim: read");
+                quit_ = true;
+            }
+            inputDue_.reset();
+            return;
+        }
+        for (ssize_t i = 0; i < n; ++i) {
+            takeByte(buffer[i], *inputDue_);
+            *inputDue_ += byteTime_;
+        }
+        // Nothing more waiting: the line goes idle until the host writes again.
+        if (n >= waiting)
+            inputDue_.reset();
     }
+}
+
+void Simulator::takeByte(std::uint8_t byte, Clock::time_point at)
+{
+    // Reply bytes due by then went out before this one arrived, and a
+    // fragment gone stale by then was dropped.
+    flushDueOutput(at);
+    dropStaleFrame(at);
+    if (framer_.empty())
+        overlapped_ = !output_.empty();
+    lastByteAt_ = at;
+    if (const auto command = framer_.push(byte))
+        handle(*command, at);
+}
+
+void Simulator::dropStaleFrame(Clock::time_point now)
+{
+    if (framer_.empty() || o_.resyncMs <= 0 || now < lastByteAt_ + std::chrono::milliseconds(o_.resyncMs))
+        return;
+    const Bytes partial = framer_.partial();
+    logLine("PARTIAL " + HexBytes(partial.data(), partial.size()));
+    framer_.clear();
 }
 
 void Simulator::handle(const Command& command, Clock::time_point now)
@@ -213,9 +269,8 @@ void Simulator::queue(const Bytes& bytes, Clock::time_point now)
     if (!output_.empty())
         t = std::max(t, output_.back().due);
     // Paced, each byte arrives once its ten bits have been on the line.
-    const std::chrono::nanoseconds byteTime(o_.baud > 0 ? 10'000'000'000LL / o_.baud : 0);
     for (const auto b : bytes) {
-        t += byteTime;
+        t += byteTime_;
         output_.push_back({b, t});
     }
     flushDueOutput(now);

@@ -1,8 +1,9 @@
 #pragma once
-// The simulator's main loop: frames commands arriving on the pty, answers
-// them as the radio would (paced and spoilt as the options say), logs them,
-// and obeys the control lines on stdin. It can lose its pty and get a new one,
-// as a USB adapter that is unplugged and plugged back in.
+// The simulator's main loop: takes the host's bytes from the pty (at the line
+// rate, as a UART receives them, when paced), frames them into commands,
+// answers them as the radio would (paced and spoilt as the options say), logs
+// them, and obeys the control lines on stdin. It can lose its pty and get a
+// new one, as a USB adapter that is unplugged and plugged back in.
 
 #include "pty.h"
 #include "radio_state.h"
@@ -44,6 +45,11 @@ private:
     void step();
     void runTimers(Clock::time_point now);
     void readLine();
+    // Takes the host's bytes whose ten bits have been on the line by `now`.
+    void receiveDue(Clock::time_point now);
+    // One byte of the host's that arrived at `at`: framed, and answered once a command is whole.
+    void takeByte(std::uint8_t byte, Clock::time_point at);
+    void dropStaleFrame(Clock::time_point now);
     void handle(const Command& command, Clock::time_point now);
     void queue(const Bytes& bytes, Clock::time_point now);
     void flushDueOutput(Clock::time_point now);
@@ -66,6 +72,10 @@ private:
     Framer framer_;
     bool overlapped_ = false;
     Clock::time_point lastByteAt_{};
+    // Ten bits at --baud; zero unpaced.
+    std::chrono::nanoseconds byteTime_{0};
+    // While the host's bytes are on the line: when the next one has arrived whole.
+    std::optional<Clock::time_point> inputDue_;
     Clock::time_point nextDrift_{};
     std::optional<Clock::time_point> exitAt_;
     std::deque<Pending> output_;

@@ -203,6 +203,50 @@ private slots:
         QCOMPARE(rig.sim.loggedCommands().mid(1), QStringList({"PARTIAL 01 42", "00 00 00 00 03"}));
         QCOMPARE(rig.sim.loggedPartials(), 1);
         QCOMPARE(rig.sim.loggedOverlaps(), 0);
+
+        // Paced at 300 baud, a command's bytes arrive 33 ms apart and make one
+        // command; a fragment left alone still goes stale.
+        QVERIFY(rig.start({"--baud", "300", "--resync-ms", "50"}));
+        rig.client.write(Bytes::fromHex("0142"));
+        QTest::qWait(200);
+        QCOMPARE(rig.client.exchange(ReadFreqMode, 400), Bytes::fromHex("0142000001"));
+        QVERIFY(rig.sim.waitForLogLines(2, 1000));
+        QCOMPARE(rig.sim.loggedCommands(), QStringList({"PARTIAL 01 42", "00 00 00 00 03"}));
+    }
+
+    void hostBytesTakenAtLineRate_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("paced");
+        // 200 bytes are about 417 ms of line at 4800 baud, and 100 s at 20 baud.
+        QTest::newRow("4800 baud") << QStringList{"--baud", "4800"} << true;
+        QTest::newRow("20 baud, fast input") << QStringList{"--baud", "20", "--fast-input"} << false;
+    }
+
+    void hostBytesTakenAtLineRate()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(bool, paced);
+        Rig rig;
+        QVERIFY(rig.start(args));
+        // Forty frequency settings, which get no reply, in one write.
+        Bytes commands;
+        QStringList expected;
+        for (int i = 0; i < 40; ++i) {
+            const Bytes command = Cmd(0x07, 0x00, 0x00, (i / 10) << 4 | i % 10, 0x01);
+            commands += command;
+            expected << QString::fromLatin1(command.toHex(' ').toUpper());
+        }
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(rig.client.write(commands));
+        if (paced) // the line has carried a few bytes at most
+            QVERIFY(rig.sim.loggedCommands().size() < 40);
+        QVERIFY(rig.sim.waitForLogLines(40, 10000));
+        const qint64 elapsed = clock.elapsed();
+        QCOMPARE(rig.sim.loggedCommands(), expected);
+        if (paced) // the last command is taken no sooner than its last byte could arrive
+            QVERIFY2(elapsed >= 416, qPrintable(QString::number(elapsed)));
     }
 
     void pacingAndDelay()
@@ -213,7 +257,7 @@ private slots:
         clock.start();
         rig.client.write(ReadFreqMode);
         QCOMPARE(rig.client.read(5), Bytes::fromHex("0142000001"));
-        QVERIFY2(clock.elapsed() >= 9, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() >= 20, qPrintable(QString::number(clock.elapsed()))); // five bytes each way at 4800 baud
 
         QVERIFY(rig.start({"--delay-ms", "80"}));
         clock.restart();
@@ -227,10 +271,10 @@ private slots:
         Rig rig;
         QVERIFY(rig.start({"--baud", "300", "--smeter", "8"})); // 5 bytes take about 167 ms
         rig.client.write(ReadFreqMode);
-        QTest::qWait(20);
-        rig.client.write(ReadStatus); // while the first reply is still going out
-        QCOMPARE(rig.client.read(6, 2000), Bytes::fromHex("014200000108"));
-        QCOMPARE(rig.client.exchange(ReadStatus), Bytes::fromHex("08"));
+        QCOMPARE(rig.client.read(1, 2000), Bytes::fromHex("01"));
+        rig.client.write(ReadStatus); // while the rest of the first reply is still going out
+        QCOMPARE(rig.client.read(5, 2000), Bytes::fromHex("4200000108"));
+        QCOMPARE(rig.client.exchange(ReadStatus, 400), Bytes::fromHex("08"));
         QVERIFY(rig.sim.waitForLogLines(3, 1000));
         QCOMPARE(rig.sim.loggedCommands(),
                  QStringList({"00 00 00 00 03", "OVERLAP 00 00 00 00 E7", "00 00 00 00 E7"}));
@@ -315,7 +359,7 @@ private slots:
         QCOMPARE(help.exitCode(), 0);
         const QString text = QString::fromLocal8Bit(help.readAllStandardOutput());
         for (const char* option : {"--link", "--log", "--freq", "--mode", "--smeter", "--status-high", "--resync-ms",
-                                   "--silent", "--short", "--extra", "--lose-inside", "--dup-inside", "--delay-ms", "--baud", "--garbage-every",
+                                   "--silent", "--short", "--extra", "--lose-inside", "--dup-inside", "--delay-ms", "--baud", "--fast-input", "--garbage-every",
                                    "--fault-rate", "--seed", "--freeze-after", "--exit-after-ms"})
             QVERIFY2(text.contains(QLatin1String(option)), option);
 

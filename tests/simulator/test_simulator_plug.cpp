@@ -104,7 +104,7 @@ private slots:
         QVERIFY(rig.client.open(rig.sim.device()));
         // Neither the rest of the old reply nor the stray fragment comes back.
         QCOMPARE(rig.client.read(5, 300), Bytes());
-        QCOMPARE(rig.client.exchange(ReadStatus), Bytes::fromHex("08"));
+        QCOMPARE(rig.client.exchange(ReadStatus, 400), Bytes::fromHex("08")); // 5 + 1 bytes at 300 baud
         QVERIFY(rig.sim.waitForLogLines(2, 2000));
         QCOMPARE(rig.sim.loggedCommands(), QStringList({"00 00 00 00 03", "00 00 00 00 E7"}));
     }

@@ -1,10 +1,11 @@
 // The Debian package, built here with cpack: its files, control fields,
-// lintian, the desktop and AppStream validators, the manual page, and the
-// packaged program's command line with no display.
+// lintian, the desktop and AppStream validators, the systemd user unit, the
+// manual page, and the packaged program's command line with no display.
 #include "solvane_version.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -111,6 +112,7 @@ private slots:
             "./usr/share/applications/solvane.desktop",
             "./usr/share/icons/hicolor/scalable/apps/solvane.svg",
             "./usr/share/metainfo/io.github.solvane.Solvane.metainfo.xml",
+            "./usr/lib/systemd/user/solvane.service",
             "./usr/share/man/man1/solvane.1.gz",
             "./usr/share/man/man1/ft847-sim.1.gz",
             "./usr/share/doc/solvane/copyright",
@@ -216,6 +218,35 @@ private slots:
         QVERIFY(screenshots.first().endsWith(QStringLiteral("/docs/screenshot.png")));
         QVERIFY(contentRating);
         QVERIFY(description);
+    }
+
+    // systemd-analyze checks the unit offline against the package's tree: its
+    // keys and values, that ExecStart's program is there and executable, and
+    // that Documentation's man page is the packaged one. --root needs the
+    // system manager's scope, whose targets the tree lacks, so dependencies
+    // are not followed; a unit file's keys are the same in both scopes.
+    void userUnitVerifiesAndEnables()
+    {
+        const QString unit = QStringLiteral("usr/lib/systemd/user/solvane.service");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        // The user unit directory below --root first, then the defaults.
+        environment.insert(QStringLiteral("SYSTEMD_UNIT_PATH"), QStringLiteral("/usr/lib/systemd/user:"));
+        environment.insert(QStringLiteral("MANPATH"), root_.filePath(QStringLiteral("usr/share/man")));
+        const Run verify = RunTool(QStringLiteral("systemd-analyze"), {QStringLiteral("verify"), QStringLiteral("--recursive-errors=no"),
+                                   QStringLiteral("--root=") + root_.path(), QStringLiteral("solvane.service")}, environment);
+        QVERIFY2(verify.exitCode == 0 && verify.err.isEmpty(), qPrintable(verify.out + verify.err));
+        QCOMPARE(FieldOf(readPackaged(unit), QStringLiteral("ExecStart")), QStringLiteral("/usr/bin/solvane --headless"));
+
+        // `systemctl --user enable` hooks it into the user's default target.
+        QTemporaryDir system;
+        QVERIFY(QDir(system.path()).mkpath(QStringLiteral("usr/lib/systemd/user")));
+        QVERIFY(QFile::copy(root_.filePath(unit), system.filePath(unit)));
+        const Run enable = RunTool(QStringLiteral("systemctl"), {QStringLiteral("--global"), QStringLiteral("--root=") + system.path(),
+                                   QStringLiteral("enable"), QStringLiteral("solvane.service")});
+        QVERIFY2(enable.exitCode == 0, qPrintable(enable.out + enable.err));
+        const QFileInfo link(system.filePath(QStringLiteral("etc/systemd/user/default.target.wants/solvane.service")));
+        QVERIFY2(link.isSymLink(), qPrintable(enable.out + enable.err));
+        QCOMPARE(link.symLinkTarget(), QStringLiteral("/") + unit);
     }
 
     void manPagesRenderWithoutWarnings_data()

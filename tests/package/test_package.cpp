@@ -257,7 +257,8 @@ private slots:
             << QStringList{"--help", "--version", "--listen", "--no-listen", "Solvane.conf", "[Settings]",
                            "Commport", "CommSpeed", "[Ports]", "/dev/ttyS", "[Network]", "Listen", "Address",
                            "4532", "Memories.txt", "Point.wav", "/usr/share/solvane/sounds", "dialout",
-                           "ls -l /dev/serial/by-id/", "rigctl(1)"};
+                           "ls -l /dev/serial/by-id/", "rigctl(1)", "--headless", "-platform", "Allow",
+                           "systemctl --user enable --now solvane", "/usr/lib/systemd/user/solvane.service"};
         QTest::newRow("ft847-sim(1)") << "usr/share/man/man1/ft847-sim.1.gz"
             << QStringList{"--log", "--baud", "--fault-rate", "DEVICE", "solvane(1)"};
     }

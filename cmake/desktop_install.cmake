@@ -1,5 +1,6 @@
 # Desktop integration and documentation: the menu entry, its icon, the
-# AppStream metainfo, the manual pages and the Debian copyright file.
+# AppStream metainfo, the systemd user unit, the manual pages and the Debian
+# copyright file.
 
 set(SOLVANE_APPSTREAM_ID io.github.solvane.Solvane)
 set(SOLVANE_METAINFO ${PROJECT_BINARY_DIR}/data/${SOLVANE_APPSTREAM_ID}.metainfo.xml)
@@ -10,6 +11,10 @@ install(FILES data/solvane.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolo
 install(FILES ${SOLVANE_METAINFO} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 if(UNIX AND NOT APPLE)
+  # `solvane --headless` as a service of the user's own systemd instance. Its
+  # ExecStart names /usr/bin/solvane, where the package puts the program.
+  install(FILES data/solvane.service DESTINATION lib/systemd/user)
+
   # Manual pages and Debian's changelog are installed gzipped (-n: no name or
   # time stamp, so the package is reproducible).
   set(SOLVANE_GZIPPED_DOCS)

@@ -12,7 +12,7 @@ PACKAGES=(
   xvfb xauth imagemagick
   fonts-liberation fonts-dejavu-core
   libhamlib-utils
-  desktop-file-utils appstream lintian man-db file dpkg-dev
+  desktop-file-utils appstream lintian man-db file dpkg-dev systemd
   at-spi2-core python3-pyatspi gir1.2-atspi-2.0 dbus-x11 openbox
 )
 

@@ -151,6 +151,7 @@ void RadioLink::startExchange(Exchange exchange)
     state_ = LineState::Sending;
     // The line was free: the bits take this long to leave from now on.
     lineTimeUs_ = LineTimeUs(current_.command.size(), lineSettings_);
+    driverQueued_ = -1;
     sendClock_.start();
     port_.write(current_.command);
     deadline_.start(SendTimeout + CeilMs(lineTimeUs_));
@@ -169,9 +170,14 @@ void RadioLink::checkSent()
         lineTimer_.start(CeilMs(leftUs));
         return;
     }
-    // A native UART reports what its driver still holds; wait that out too.
+    // A native UART reports what its driver still holds; wait that out too,
+    // for as long as it keeps going down.
     if (const qint64 queued = port_.driverBytesToWrite(); queued > 0) {
-        lineTimer_.start(CeilMs(LineTimeUs(queued, lineSettings_)));
+        const int drainMs = CeilMs(LineTimeUs(queued, lineSettings_));
+        if (driverQueued_ < 0 || queued < driverQueued_)
+            deadline_.start(SendTimeout + drainMs);
+        driverQueued_ = queued;
+        lineTimer_.start(drainMs);
         return;
     }
     if (current_.sent) {

@@ -149,6 +149,7 @@ private:
     QTimer lineTimer_; // until the command's bits have left the line
     QElapsedTimer sendClock_;
     qint64 lineTimeUs_ = 0;
+    qint64 driverQueued_ = -1; // last seen, while the send waits on the driver
     QTimer gapTimer_;
     QTimer settleTimer_;
     QElapsedTimer settleClock_;

@@ -18,6 +18,7 @@ public:
     QByteArray input;
     int discards = 0;
     qint64 pendingWrite = 0; // bytes "still on the way" after a write
+    qint64 driverQueued = 0; // bytes the driver says it still holds
 
     bool open(const QString& deviceName, const LineSettings& settings) override
     {
@@ -38,6 +39,7 @@ public:
             QMetaObject::invokeMethod(this, [this] { emit bytesWritten(); }, Qt::QueuedConnection);
     }
     qint64 bytesToWrite() const override { return pendingWrite; }
+    qint64 driverBytesToWrite() const override { return driverQueued; }
     qint64 bytesAvailable() const override { return input.size(); }
     QByteArray read(qint64 maxBytes) override
     {

@@ -15,12 +15,16 @@ private slots:
         QTest::addColumn<int>("parity");
         QTest::addColumn<int>("data");
         QTest::addColumn<int>("stop");
-        QTest::newRow("default") << "57600,N,8,1" << 57600 << int(QSerialPort::NoParity) << 8 << int(QSerialPort::OneStop);
-        QTest::newRow("4800 two stop") << "4800,N,8,2" << 4800 << int(QSerialPort::NoParity) << 8 << int(QSerialPort::TwoStop);
-        QTest::newRow("even 7") << "9600,E,7,1" << 9600 << int(QSerialPort::EvenParity) << 7 << int(QSerialPort::OneStop);
-        QTest::newRow("odd lower case") << "9600,o,8,1" << 9600 << int(QSerialPort::OddParity) << 8 << int(QSerialPort::OneStop);
-        QTest::newRow("mark 1.5") << "1200,M,5,1.5" << 1200 << int(QSerialPort::MarkParity) << 5 << int(QSerialPort::OneAndHalfStop);
-        QTest::newRow("space, blanks") << " 19200 , S , 6 , 1 " << 19200 << int(QSerialPort::SpaceParity) << 6 << int(QSerialPort::OneStop);
+        // How long a five-byte command takes to leave: start, data, parity
+        // and stop bits over the rate, rounded up to the microsecond.
+        QTest::addColumn<qint64>("commandUs");
+        QTest::newRow("default") << "57600,N,8,1" << 57600 << int(QSerialPort::NoParity) << 8 << int(QSerialPort::OneStop) << qint64(869);
+        QTest::newRow("4800 two stop") << "4800,N,8,2" << 4800 << int(QSerialPort::NoParity) << 8 << int(QSerialPort::TwoStop) << qint64(11459);
+        QTest::newRow("even 7") << "9600,E,7,1" << 9600 << int(QSerialPort::EvenParity) << 7 << int(QSerialPort::OneStop) << qint64(5209);
+        QTest::newRow("odd lower case") << "9600,o,8,1" << 9600 << int(QSerialPort::OddParity) << 8 << int(QSerialPort::OneStop) << qint64(5730);
+        QTest::newRow("mark 1.5") << "1200,M,5,1.5" << 1200 << int(QSerialPort::MarkParity) << 5 << int(QSerialPort::OneAndHalfStop) << qint64(35417);
+        QTest::newRow("space, blanks") << " 19200 , S , 6 , 1 " << 19200 << int(QSerialPort::SpaceParity) << 6 << int(QSerialPort::OneStop) << qint64(2344);
+        QTest::newRow("4800 one stop") << "4800,N,8,1" << 4800 << int(QSerialPort::NoParity) << 8 << int(QSerialPort::OneStop) << qint64(10417);
     }
     void accepted()
     {
@@ -29,12 +33,14 @@ private slots:
         QFETCH(int, parity);
         QFETCH(int, data);
         QFETCH(int, stop);
+        QFETCH(qint64, commandUs);
         const auto settings = ParseLineSettings(text);
         QVERIFY(settings);
         QCOMPARE(settings->baudRate, baud);
         QCOMPARE(int(settings->parity), parity);
         QCOMPARE(int(settings->dataBits), data);
         QCOMPARE(int(settings->stopBits), stop);
+        QCOMPARE(LineTimeUs(5, *settings), commandUs);
     }
 
     void refused_data()

@@ -223,6 +223,40 @@ private slots:
         QVERIFY(rig.port.input.isEmpty()); // the late byte was dropped, not read as the S-meter
     }
 
+    void sentOnlyOnceTheBitsHaveLeft_data()
+    {
+        QTest::addColumn<qint64>("driverQueued");
+        QTest::newRow("the kernel took it at once") << qint64(0);
+        QTest::newRow("the driver still holds it") << qint64(5);
+    }
+    void sentOnlyOnceTheBitsHaveLeft()
+    {
+        // At 50 baud five bytes take a second to leave, whenever the port
+        // reports the write done: nobody is told "sent" before that.
+        QFETCH(qint64, driverQueued);
+        Rig rig;
+        rig.link.OpenPort(2, QStringLiteral("50,N,8,1"));
+        rig.port.driverQueued = driverQueued;
+        QList<bool> outcomes;
+        QElapsedTimer clock;
+        clock.start();
+        rig.link.SendCommand(Cmd(cat::SetMode, {}, [&](bool sent) { outcomes << sent; }));
+        rig.link.SendCommand(Cmd(cat::CatOn));
+        QTRY_COMPARE(rig.port.written.size(), 1);
+        QCoreApplication::processEvents(); // the port's bytesWritten has come
+        QVERIFY(outcomes.isEmpty());
+        QCOMPARE(rig.port.written.size(), 1); // the next command is not handed over either
+        if (driverQueued) {
+            // Past the line time, the driver's queue is still waited out.
+            QTRY_VERIFY_WITH_TIMEOUT(clock.elapsed() > 1200, 5000);
+            QVERIFY(outcomes.isEmpty());
+            rig.port.driverQueued = 0;
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(outcomes, QList<bool>{true}, 5000);
+        QVERIFY(clock.elapsed() >= 1000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.port.written.size(), 2, 5000);
+    }
+
     void stuckSendIsBounded()
     {
         Rig rig;

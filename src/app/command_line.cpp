@@ -1,7 +1,8 @@
 #include "command_line.h"
 
+#include "listen_address.h"
+
 #include <QCommandLineParser>
-#include <QHostAddress>
 #include <QRegularExpression>
 
 namespace {
@@ -17,14 +18,6 @@ CommandLineOutcome Failure(const QString& message)
     outcome.exitCode = kUsageErrorExit;
     outcome.text = QStringLiteral("%1: %2\nTry '%1 --help' for more information.\n").arg(kProgram, message);
     return outcome;
-}
-
-bool IsDottedQuad(const QString& text)
-{
-    // QHostAddress also takes shorthands such as "127.1"; a listening
-    // address should be written out in full.
-    static const QRegularExpression dottedQuad(QStringLiteral("^\\d{1,3}(\\.\\d{1,3}){3}$"));
-    return dottedQuad.match(text).hasMatch();
 }
 
 } // namespace
@@ -59,10 +52,9 @@ bool ParseListenEndpoint(const QString& text, QString* address, quint16* port, Q
     if (hostText.isEmpty())
         return fail(expected);
 
-    QHostAddress host;
-    const bool hostOk = host.setAddress(hostText)
-        && (bracketed ? host.protocol() == QAbstractSocket::IPv6Protocol : IsDottedQuad(hostText));
-    if (!hostOk)
+    // Unbracketed, it has no ':' and can only be IPv4.
+    const auto host = ParseListenAddress(hostText);
+    if (!host || (bracketed && host->protocol() != QAbstractSocket::IPv6Protocol))
         return fail(QStringLiteral("'%1' is not an IP%2 address").arg(hostText, bracketed ? QStringLiteral("v6") : QString()));
 
     static const QRegularExpression digits(QStringLiteral("^\\d{1,5}$"));
@@ -70,7 +62,7 @@ bool ParseListenEndpoint(const QString& text, QString* address, quint16* port, Q
     if (portNumber < 1 || portNumber > 65535)
         return fail(QStringLiteral("the port must be a number from 1 to 65535"));
 
-    *address = host.toString();
+    *address = host->toString();
     *port = static_cast<quint16>(portNumber);
     return true;
 }

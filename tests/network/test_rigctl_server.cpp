@@ -388,8 +388,36 @@ private slots:
         FakeRigBackend radio;
         RigctlServer second(radio);
         QVERIFY(!second.listen(QHostAddress::LocalHost, port_));
+        QCOMPARE(second.serverError(), QAbstractSocket::AddressInUseError);
         QVERIFY(!second.errorString().isEmpty());
         QVERIFY(!second.isListening());
+    }
+
+    // A client the admission rule refuses (here 127.0.0.2, standing in for
+    // an address outside [Network] Allow) is closed at once, reported once
+    // per address, and takes no place from the clients allowed in.
+    void refusedClientIsClosedAndReportedOnce()
+    {
+        const QHostAddress outside(QStringLiteral("127.0.0.2"));
+        server_->setAdmission([outside](const QHostAddress& source) { return source != outside; });
+        QSignalSpy refused(server_.get(), &RigctlServer::connectionRefused);
+        for (int i = 0; i < 3; ++i) {
+            QTcpSocket outsider;
+            QVERIFY(outsider.bind(outside, 0));
+            outsider.connectToHost(QHostAddress::LocalHost, port_);
+            QTRY_VERIFY_WITH_TIMEOUT(refused.size() == 1 && outsider.state() == QAbstractSocket::UnconnectedState,
+                                     kWaitMs);
+        }
+        QCOMPARE(refused.size(), 1);
+        QCOMPARE(refused.first().first().value<QHostAddress>(), outside);
+        QCOMPARE(server_->clientCount(), 0);
+
+        std::vector<std::unique_ptr<Client>> clients;
+        for (int i = 0; i < RigctlServer::kMaxClients; ++i) {
+            clients.push_back(Connect());
+            QVERIFY(clients.back());
+        }
+        ASK(*clients.back(), "v\n", 1, QStringList{"VFOA"});
     }
 };
 

@@ -130,6 +130,7 @@ private slots:
         QTest::newRow("host name") << "localhost:4532" << "not an IP address";
         QTest::newRow("shorthand IPv4") << "127.1:4532" << "not an IP address";
         QTest::newRow("octet too big") << "256.0.0.1:4532" << "not an IP address";
+        QTest::newRow("leading zero, read as octal") << "10.0.0.010:4532" << "not an IP address";
     }
     void malformedEndpointsAreRefused()
     {

@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include "listen_address.h"
+#include "qt_options.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -82,9 +83,15 @@ CommandLineOutcome ParseCommandLine(const QStringList& arguments, const QString&
                                     QStringLiteral("ADDRESS:PORT"));
     const QCommandLineOption noListen(QStringLiteral("no-listen"),
                                       QStringLiteral("Run without the network server this time."));
-    parser.addOptions({help, showVersion, listen, noListen});
+    const QCommandLineOption headless(QStringLiteral("headless"),
+                                      QStringLiteral("Run the radio and the network server without a window "
+                                                     "(for a shack computer with no screen)."));
+    parser.addOptions({help, showVersion, listen, noListen, headless});
 
-    if (!parser.parse(arguments))
+    const QtOptionSplit split = SplitQtOptions(arguments);
+    if (!split.error.isEmpty())
+        return Failure(split.error);
+    if (!parser.parse(split.own))
         return Failure(parser.errorText());
     if (parser.isSet(help)) {
         CommandLineOutcome outcome;
@@ -92,7 +99,8 @@ CommandLineOutcome ParseCommandLine(const QStringList& arguments, const QString&
         outcome.text = parser.helpText().replace(QStringLiteral("<executable_name>"), kProgram)
             + QStringLiteral("\nSettings are read from $XDG_CONFIG_HOME/Solvane.conf (usually\n"
                              "~/.config/Solvane.conf); --listen and --no-listen override its\n"
-                             "[Network] section for one run. See solvane(1).\n");
+                             "[Network] section for one run. Qt's own options (-style,\n"
+                             "-platform, -display, ...) are passed on to Qt. See solvane(1).\n");
         return outcome;
     }
     if (parser.isSet(showVersion)) {
@@ -105,9 +113,14 @@ CommandLineOutcome ParseCommandLine(const QStringList& arguments, const QString&
         return Failure(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().constFirst()));
     if (parser.isSet(listen) && parser.isSet(noListen))
         return Failure(QStringLiteral("--listen and --no-listen cannot be used together"));
+    if (parser.isSet(headless) && parser.isSet(noListen))
+        return Failure(QStringLiteral("--headless and --no-listen cannot be used together: without a window or "
+                                      "the network server there would be nothing to serve"));
 
     CommandLineOutcome outcome;
     outcome.options.noListen = parser.isSet(noListen);
+    outcome.options.headless = parser.isSet(headless);
+    outcome.options.qtOptions = split.qt;
     if (parser.isSet(listen)) {
         QString address;
         quint16 port = 0;

@@ -1,4 +1,5 @@
-// The command-line parser: outcomes, exit codes and --listen values.
+// The command-line parser: outcomes, exit codes, --listen values, and Qt's
+// own options left for QApplication.
 #include "command_line.h"
 
 #include <QTest>
@@ -21,6 +22,64 @@ private slots:
         QVERIFY(!outcome.options.noListen);
         QVERIFY(!outcome.options.listenAddress.has_value());
         QVERIFY(!outcome.options.listenPort.has_value());
+    }
+
+    // Qt's options are let through whole, in order, with their values;
+    // Solvane's own among them still count.
+    void qtOptionsAreLeftForQt_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("qtOptions");
+        QTest::addColumn<bool>("noListen");
+        const auto row = [](const char* name, QStringList arguments, QStringList qt, bool noListen = false) {
+            QTest::newRow(name) << arguments << qt << noListen;
+        };
+        row("-style fusion", {"-style", "fusion"}, {"-style", "fusion"});
+        row("-style=fusion", {"-style=fusion"}, {"-style=fusion"});
+        row("--style=fusion", {"--style=fusion"}, {"--style=fusion"});
+        row("--style fusion", {"--style", "fusion"}, {"--style", "fusion"});
+        row("-platform offscreen", {"-platform", "offscreen"}, {"-platform", "offscreen"});
+        row("-platform with options", {"-platform", "xcb:nograb"}, {"-platform", "xcb:nograb"});
+        row("-display :1", {"-display", ":1"}, {"-display", ":1"});
+        row("-session", {"-session", "1234_5678"}, {"-session", "1234_5678"});
+        row("-stylesheet=", {"-stylesheet=look.qss"}, {"-stylesheet=look.qss"});
+        row("-qwindowgeometry", {"-qwindowgeometry", "640x480+0+0"}, {"-qwindowgeometry", "640x480+0+0"});
+        row("-qwindowtitle", {"-qwindowtitle", "Shack"}, {"-qwindowtitle", "Shack"});
+        row("-qmljsdebugger=", {"-qmljsdebugger=port:1234"}, {"-qmljsdebugger=port:1234"});
+        row("X11 -fn -bg -name", {"-fn", "fixed", "-bg", "black", "-name", "rig"},
+            {"-fn", "fixed", "-bg", "black", "-name", "rig"});
+        row("flags", {"-reverse", "-widgetcount", "-nograb", "-sync"}, {"-reverse", "-widgetcount", "-nograb", "-sync"});
+        row("mixed with Solvane's", {"-platform", "offscreen", "--no-listen", "-reverse"},
+            {"-platform", "offscreen", "-reverse"}, true);
+        row("a value that looks like an option", {"-qwindowtitle", "--no-listen"}, {"-qwindowtitle", "--no-listen"});
+    }
+    void qtOptionsAreLeftForQt()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, qtOptions);
+        QFETCH(bool, noListen);
+        const CommandLineOutcome outcome = parse(arguments);
+        QCOMPARE(outcome.action, CommandLineOutcome::Action::Run);
+        QCOMPARE(outcome.options.qtOptions, qtOptions);
+        QCOMPARE(outcome.options.noListen, noListen);
+    }
+
+    void headlessRunsWithoutAWindow_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("headless");
+        QTest::newRow("not asked") << QStringList{} << false;
+        QTest::newRow("--headless") << QStringList{"--headless"} << true;
+        QTest::newRow("with --listen") << QStringList{"--headless", "--listen", "0.0.0.0:4532"} << true;
+        QTest::newRow("with a Qt option") << QStringList{"-platform", "offscreen", "--headless"} << true;
+    }
+    void headlessRunsWithoutAWindow()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, headless);
+        const CommandLineOutcome outcome = parse(arguments);
+        QCOMPARE(outcome.action, CommandLineOutcome::Action::Run);
+        QCOMPARE(outcome.options.headless, headless);
     }
 
     void noListenTurnsTheServerOff()
@@ -63,6 +122,7 @@ private slots:
         QTest::newRow("--help") << QStringList{"--help"};
         QTest::newRow("-h") << QStringList{"-h"};
         QTest::newRow("help wins over version") << QStringList{"--version", "--help"};
+        QTest::newRow("after a Qt option") << QStringList{"-style", "fusion", "--help"};
     }
     void helpListsTheOptionsAndExitsZero()
     {
@@ -71,7 +131,8 @@ private slots:
         QCOMPARE(outcome.action, CommandLineOutcome::Action::ShowHelp);
         QCOMPARE(outcome.exitCode, 0);
         QVERIFY(outcome.text.startsWith(QStringLiteral("Usage: solvane [options]\n")));
-        for (const char* option : {"--help", "--version", "--listen <ADDRESS:PORT>", "--no-listen", "Solvane.conf", "solvane(1)"})
+        for (const char* option : {"--help", "--version", "--listen <ADDRESS:PORT>", "--no-listen", "--headless",
+                                   "shack computer", "Qt's own options", "Solvane.conf", "solvane(1)"})
             QVERIFY2(outcome.text.contains(QLatin1String(option)), option);
     }
 
@@ -95,6 +156,13 @@ private slots:
                                               << "cannot be used together";
         QTest::newRow("bad listen value") << QStringList{"--listen", "4532"} << "invalid --listen value '4532'";
         QTest::newRow("bad value despite help after it") << QStringList{"--bogus", "--help"} << "Unknown option";
+        QTest::newRow("headless and no-listen") << QStringList{"--headless", "--no-listen"}
+                                                << "there would be nothing to serve";
+        QTest::newRow("Qt option without its value") << QStringList{"--no-listen", "-style"}
+                                                     << "Missing value after '-style'";
+        QTest::newRow("Qt option after --") << QStringList{"--", "-style", "fusion"}
+                                            << "unexpected argument '-style'";
+        QTest::newRow("not one of Qt's") << QStringList{"-stylish"} << "Unknown option";
     }
     void usageErrorsExitTwoWithAReason()
     {

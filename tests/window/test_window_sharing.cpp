@@ -26,53 +26,34 @@ private slots:
         QTest::addColumn<int>("listenPort");
         // "address:port", "off", or "problem <the setting it names>"
         QTest::addColumn<QString>("expected");
-        const NetworkChoice defaults;
-        NetworkChoice off;
-        off.Listen = false;
-        const auto at = [](const char* address, int port = kDefaultListenPort) {
+        const auto at = [](const char* address, int port = kDefaultListenPort, const char* allow = nullptr) {
             NetworkChoice choice;
             choice.Address = QString::fromLatin1(address);
             choice.Port = port;
+            if (allow)
+                choice.Allow = QString::fromLatin1(allow);
             return choice;
         };
-        const auto allowing = [](const char* allow, const char* address = "0.0.0.0") {
-            NetworkChoice choice;
-            choice.Address = QString::fromLatin1(address);
-            choice.Allow = QString::fromLatin1(allow);
-            return choice;
-        };
+        const NetworkChoice defaults;
+        NetworkChoice off;
+        off.Listen = false;
         QTest::newRow("defaults: loopback, 4532") << defaults << false << QString() << 0 << "127.0.0.1:4532";
         QTest::newRow("written address is used") << at("192.0.2.7", 4533) << false << QString() << 0 << "192.0.2.7:4533";
         QTest::newRow("every IPv4 network") << at("0.0.0.0") << false << QString() << 0 << "0.0.0.0:4532";
-        QTest::newRow("every IPv6 network") << at("::") << false << QString() << 0 << ":::4532";
-        QTest::newRow("IPv6 loopback") << at("::1") << false << QString() << 0 << "::1:4532";
         QTest::newRow("Listen=false") << off << false << QString() << 0 << "off";
         QTest::newRow("--no-listen wins") << defaults << true << "127.0.0.1" << 5000 << "off";
         QTest::newRow("--listen over Listen=false") << off << false << "::1" << 5000 << "::1:5000";
-        QTest::newRow("--listen keeps Allow") << allowing("192.168.1.0/24") << false << "192.168.1.2" << 5000
-                                              << "192.168.1.2:5000";
-        QTest::newRow("host name and port") << at("localhost:4532") << false << QString() << 0
-                                            << "problem [Network] Address=localhost:4532";
-        QTest::newRow("host name") << at("localhost") << false << QString() << 0 << "problem [Network] Address";
-        QTest::newRow("a bare number") << at("0") << false << QString() << 0 << "problem [Network] Address";
-        QTest::newRow("shorthand IPv4") << at("127.1") << false << QString() << 0 << "problem [Network] Address";
-        QTest::newRow("octal-looking IPv4") << at("10.0.0.010") << false << QString() << 0 << "problem [Network] Address";
-        QTest::newRow("IPv6 in brackets") << at("[::1]") << false << QString() << 0 << "problem [Network] Address";
+        for (const char* address : {"localhost:4532", "0", "127.1"})
+            QTest::newRow(address) << at(address) << false << QString() << 0 << "problem [Network] Address";
         QTest::newRow("a port that is not one") << at("127.0.0.1", -1) << false << QString() << 0
                                                 << "problem [Network] Port";
-        QTest::newRow("Allow list") << allowing("192.168.1.0/24, fd00::/8 10.0.0.7") << false << QString() << 0
-                                    << "0.0.0.0:4532";
-        QTest::newRow("Allow empty") << allowing("") << false << QString() << 0 << "0.0.0.0:4532";
-        for (const char* entry : {"192.168.1.0/33", "fd00::/129", "192.168.1", "192.168.1.0/", "/24",
-                                  "192.168.1.0/x", "192.168.1.0/-1", "host.lan", "10.0.0.010"}) {
-            QTest::newRow(qPrintable(QStringLiteral("Allow %1").arg(entry)))
-                << allowing(qPrintable(QStringLiteral("10.0.0.0/8, %1").arg(entry))) << false << QString() << 0
-                << QStringLiteral("problem [Network] Allow: '%1'").arg(entry);
-        }
-        QTest::newRow("bad Allow with a loopback address")
-            << allowing("10.0.0.0/8;", "127.0.0.1") << false << QString() << 0 << "problem [Network] Allow";
-        QTest::newRow("bad Allow over --listen")
-            << allowing("nobody") << false << "127.0.0.1" << 5000 << "problem [Network] Allow";
+        QTest::newRow("Allow list") << at("::", 4532, "192.168.1.0/24, fd00::/8 10.0.0.7") << false << QString() << 0
+                                    << ":::4532";
+        for (const char* entry : {"192.168.1.0/33", "fd00::/129", "192.168.1", "host.lan"})
+            QTest::newRow(entry) << at("0.0.0.0", 4532, qPrintable(QStringLiteral("10.0.0.0/8, %1").arg(entry)))
+                                 << false << QString() << 0 << QStringLiteral("problem [Network] Allow: '%1'").arg(entry);
+        QTest::newRow("bad Allow over --listen") << at("", 0, "nobody") << false << "127.0.0.1" << 5000
+                                                 << "problem [Network] Allow";
     }
     void whereItListens()
     {
@@ -90,17 +71,12 @@ private slots:
         } else if (expected.startsWith(QLatin1String("problem "))) {
             QVERIFY(!plan.listen);
             QVERIFY2(plan.problem.startsWith(expected.mid(8)), qPrintable(plan.problem));
-            QVERIFY2(plan.problem.endsWith(QLatin1String("the sharing server is off.")), qPrintable(plan.problem));
         } else {
             QVERIFY2(plan.listen, qPrintable(plan.problem));
             QCOMPARE(QStringLiteral("%1:%2").arg(plan.address.toString()).arg(plan.port), expected);
-            // Only a server other computers can reach comes with a warning,
-            // naming where it listens.
-            const QString warning = plan.ExposureWarning();
-            QCOMPARE(warning.isEmpty(), plan.Loopback());
-            QCOMPARE(plan.Loopback(), plan.address.isLoopback());
-            if (!warning.isEmpty())
-                QVERIFY2(warning.contains(EndpointText(plan.address, plan.port)), qPrintable(warning));
+            // Only a server other computers can reach warns, naming where.
+            QCOMPARE(plan.ExposureWarning().isEmpty(), plan.address.isLoopback());
+            QCOMPARE(plan.ExposureWarning().contains(EndpointText(plan.address, plan.port)), !plan.address.isLoopback());
         }
     }
 
@@ -111,43 +87,21 @@ private slots:
         QTest::addColumn<QString>("source");
         QTest::addColumn<bool>("allowed");
         const auto row = [](const char* allow, const char* source, bool allowed) {
-            QTest::newRow(qPrintable(QStringLiteral("%1 from %2").arg(allow, source)))
-                << QString::fromLatin1(allow) << QString::fromLatin1(source) << allowed;
+            QTest::newRow(qPrintable(QStringLiteral("%1 from %2").arg(allow, source))) << allow << source << allowed;
         };
         row("-", "127.0.0.1", true);
-        row("-", "127.3.4.5", true);
-        row("-", "::1", true);
         row("-", "::ffff:127.0.0.1", true);
-        row("-", "10.1.2.3", true);
-        row("-", "172.16.0.1", true);
         row("-", "172.31.255.255", true);
         row("-", "172.32.0.1", false);
-        row("-", "192.168.1.5", true);
-        row("-", "192.169.0.1", false);
-        row("-", "169.254.10.20", true);
-        row("-", "fd12:3456::1", true);
         row("-", "fe80::1%lo", true);
-        row("-", "fec0::1", false);
         row("-", "::ffff:192.168.1.5", true);
-        row("-", "::ffff:203.0.113.5", false);
-        row("-", "::192.168.1.5", false); // IPv4-compatible, not mapped
         row("-", "203.0.113.5", false);
-        row("-", "8.8.8.8", false);
         row("-", "2001:db8::1", false);
         row("192.168.1.0/24, fd00::/8", "192.168.1.77", true);
-        row("192.168.1.0/24, fd00::/8", "::ffff:192.168.1.77", true);
         row("192.168.1.0/24, fd00::/8", "192.168.2.1", false);
-        row("192.168.1.0/24, fd00::/8", "10.0.0.1", false);
         row("192.168.1.0/24, fd00::/8", "fd00::5", true);
-        row("192.168.1.0/24, fd00::/8", "fc00::5", false);
-        row("192.168.1.0/24, fd00::/8", "127.0.0.1", true);
-        row("192.168.1.0/24, fd00::/8", "::1", true);
         row("203.0.113.5", "203.0.113.5", true);
-        row("203.0.113.5", "203.0.113.6", false);
-        row("203.0.113.5", "192.168.1.5", false);
-        row("2001:db8::/32", "2001:db8:1::1", true);
         row("", "192.168.1.5", false);
-        row("", "127.0.0.1", true);
     }
     void whoMayConnect()
     {
@@ -168,82 +122,47 @@ private slots:
     {
         QFile file(ConfigFilePath());
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[Network]\nAddress=0.0.0.0\nAllow=192.168.1.0/24, fd00::/8 ,10.0.0.7\n");
+        file.write("[Network]\nAllow=192.168.1.0/24, fd00::/8 ,10.0.0.7\n");
         file.close();
-        QtSettingsStore store;
-        const NetworkChoice stored = store.LoadNetwork();
-        const ListenPlan plan = PlanListening(stored, false, std::nullopt, std::nullopt);
-        QVERIFY2(plan.listen, qPrintable(plan.problem));
+        const ListenPlan plan = PlanListening(QtSettingsStore().LoadNetwork(), false, std::nullopt, std::nullopt);
         QCOMPARE(AllowListText(plan.allowed), QStringLiteral("192.168.1.0/24, fd00::/8, 10.0.0.7/32"));
-        QVERIFY(plan.ExposureWarning().contains(QStringLiteral("[Network] Allow (192.168.1.0/24, fd00::/8")));
         QVERIFY(file.remove());
         QCOMPARE(QtSettingsStore().LoadNetwork().Allow, std::nullopt);
     }
 
-    void statusNamesWhereAndHowOpen_data()
-    {
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<int>("programs");
-        QTest::addColumn<QString>("status");
-        QTest::newRow("IPv4 loopback") << "127.0.0.1" << 1 << "sharing on 127.0.0.1:4532, 1 program";
-        QTest::newRow("IPv6 loopback") << "::1" << 2 << "sharing on [::1]:4532, 2 programs";
-        QTest::newRow("every IPv4 network") << "0.0.0.0" << 2 << "sharing on 0.0.0.0:4532 (open to the network), 2 programs";
-        QTest::newRow("every IPv6 network") << "::" << 0 << "sharing on [::]:4532 (open to the network), 0 programs";
-        QTest::newRow("a LAN address") << "192.168.1.20" << 1 << "sharing on 192.168.1.20:4532 (open to the network), 1 program";
-    }
     void statusNamesWhereAndHowOpen()
     {
-        QFETCH(QString, address);
-        QFETCH(int, programs);
-        QFETCH(QString, status);
-        QCOMPARE(SharingStatus(QHostAddress(address), 4532, programs), status);
+        QCOMPARE(SharingStatus(QHostAddress::LocalHost, 4532, 1), QStringLiteral("sharing on 127.0.0.1:4532, 1 program"));
+        QCOMPARE(SharingStatus(QHostAddress::LocalHostIPv6, 4532, 2), QStringLiteral("sharing on [::1]:4532, 2 programs"));
+        QCOMPARE(SharingStatus(QHostAddress::AnyIPv4, 4532, 0),
+                 QStringLiteral("sharing on 0.0.0.0:4532 (open to the network), 0 programs"));
     }
 
-    // Listening fails for the reason named, with the setting to change.
-    // Only loopback ports are bound; 192.0.2.1 (TEST-NET) is on no machine,
-    // so binding it fails here and nothing is sent.
-    void listenProblemNamesTheCause_data()
-    {
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<bool>("portTaken");
-        QTest::addColumn<QString>("cause");
-        QTest::addColumn<QString>("change");
-        QTest::addColumn<bool>("mayBeDaemon");
-        QTest::newRow("port in use") << "127.0.0.1" << true << "the port is in use"
-                                     << "choose another port with [Network] Port" << true;
-        QTest::newRow("IPv6 port in use") << "::1" << true << "the port is in use"
-                                          << "choose another port with [Network] Port" << true;
-        QTest::newRow("not on this machine") << "192.0.2.1" << false << "192.0.2.1 is not an address of this computer"
-                                             << "choose one of its addresses with [Network] Address" << false;
-    }
+    // Listening fails for the cause named, with the setting to change. Only
+    // a loopback port is bound; 192.0.2.1 (TEST-NET) is on no machine, so
+    // binding it fails here and nothing is sent.
     void listenProblemNamesTheCause()
     {
-        QFETCH(QString, address);
-        QFETCH(bool, portTaken);
-        QFETCH(QString, cause);
-        QFETCH(QString, change);
-        QFETCH(bool, mayBeDaemon);
         QTcpServer holder;
-        NetworkChoice stored;
-        stored.Address = address;
-        if (portTaken) {
-            QVERIFY(holder.listen(QHostAddress(address), 0));
-            stored.Port = holder.serverPort();
-        }
-        const ListenPlan plan = PlanListening(stored, false, std::nullopt, std::nullopt);
-        QVERIFY(plan.listen);
-
+        QVERIFY(holder.listen(QHostAddress::LocalHost, 0));
+        NetworkChoice inUse;
+        inUse.Port = holder.serverPort();
+        NetworkChoice elsewhere;
+        elsewhere.Address = QStringLiteral("192.0.2.1");
         WindowRig rig;
         Transceiver radio(rig.port, rig.messages, [](int) { return QString(); });
         RigSharing sharing(radio);
-        QVERIFY(!sharing.Start(plan));
-        const QString problem = sharing.Problem();
-        QVERIFY2(problem.startsWith(QStringLiteral("Solvane cannot share the radio on %1: %2")
-                                        .arg(EndpointText(plan.address, plan.port), cause)),
-                 qPrintable(problem));
-        QVERIFY2(problem.contains(change), qPrintable(problem));
-        QCOMPARE(problem.contains(QLatin1String("another rig-control daemon")), mayBeDaemon);
-        QCOMPARE(sharing.Status(), QString());
+
+        QVERIFY(!sharing.Start(PlanListening(inUse, false, std::nullopt, std::nullopt)));
+        QCOMPARE(sharing.Problem(),
+                 QStringLiteral("Solvane cannot share the radio on 127.0.0.1:%1: the port is in use; another "
+                                "rig-control daemon may hold it. Solvane runs on without sharing; choose another "
+                                "port with [Network] Port.").arg(inUse.Port));
+        QVERIFY(!sharing.Start(PlanListening(elsewhere, false, std::nullopt, std::nullopt)));
+        QCOMPARE(sharing.Problem(),
+                 QStringLiteral("Solvane cannot share the radio on 192.0.2.1:4532: 192.0.2.1 is not an address of "
+                                "this computer. Solvane runs on without sharing; choose one of its addresses with "
+                                "[Network] Address."));
     }
 
     void exitClosesTheConnectionsThenReleasesTheRadio()

@@ -4,7 +4,7 @@
 
 namespace {
 
-QString Refused(const QString& setting, const QString& why)
+QString ServerOff(const QString& setting, const QString& why)
 {
     return QStringLiteral("%1 %2; the sharing server is off.").arg(setting, why);
 }
@@ -57,13 +57,13 @@ ListenPlan PlanListening(const NetworkChoice& stored, bool noListen, const std::
         plan.addressChangedBy = QStringLiteral("[Network] Address");
         const auto address = ParseListenAddress(stored.Address);
         if (!address) {
-            plan.problem = Refused(QStringLiteral("[Network] Address=%1").arg(stored.Address),
+            plan.problem = ServerOff(QStringLiteral("[Network] Address=%1").arg(stored.Address),
                                    QStringLiteral("is not an IP address written out in full, such as 127.0.0.1 "
                                                   "or ::1"));
             return plan;
         }
         if (stored.Port < 0 || stored.Port > 65535) {
-            plan.problem = Refused(QStringLiteral("[Network] Port"), QStringLiteral("is not a port number"));
+            plan.problem = ServerOff(QStringLiteral("[Network] Port"), QStringLiteral("is not a port number"));
             return plan;
         }
         plan.address = *address;
@@ -73,7 +73,7 @@ ListenPlan PlanListening(const NetworkChoice& stored, bool noListen, const std::
         QString error;
         const auto allowed = ParseAllowList(*stored.Allow, &error);
         if (!allowed) {
-            plan.problem = Refused(QStringLiteral("[Network] Allow:"), error);
+            plan.problem = ServerOff(QStringLiteral("[Network] Allow:"), error);
             return plan;
         }
         plan.allowed = *allowed;

@@ -1,12 +1,15 @@
 // Any bytes a client may send, cut into lines and answered as a connection
 // would, against a radio state picked by the first byte. Checks what every
-// client relies on: each request gets a whole reply, and only in-range
-// frequencies and real mode codes reach the radio, never on a closed port.
+// client relies on: each request gets a whole reply, only in-range
+// frequencies and real mode codes reach the radio, never on a closed port,
+// and a reply prefix shapes one request only, so a plain request after any
+// line gets the plain reply.
 
 #include "cat_protocol.h"
 #include "request_lines.h"
 #include "rigctl_protocol.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
@@ -40,11 +43,30 @@ RigSnapshot RadioFrom(std::uint8_t choice)
     return radio;
 }
 
+bool IsPrefix(char c)
+{
+    return c == '+' || c == ';' || c == '|' || c == ',';
+}
+
+// What a session answers to a plain "f" and "fmv".
+std::string PlainPoll(const rigctl::Session& session, const RigSnapshot& radio)
+{
+    std::string replies;
+    for (const char* line : {"f", "fmv"})
+        for (const auto& request : session.Split(line))
+            replies += rigctl::Respond(request, radio).reply;
+    return replies;
+}
+
 void Answer(rigctl::Session& session, const std::string& line, const RigSnapshot& radio, bool& sent)
 {
     const auto requests = session.Split(line);
     Check(!requests.empty());
     Check(requests.size() <= line.size() + 1);
+    // Each prefix character starts at most one extended request.
+    const auto extended = std::count_if(requests.begin(), requests.end(),
+                                        [](const rigctl::Request& r) { return r.style.extended; });
+    Check(extended <= std::count_if(line.begin(), line.end(), IsPrefix));
     for (const auto& request : requests) {
         const rigctl::Answer answer = rigctl::Respond(request, radio);
         if (answer.close || !answer.set) {
@@ -80,6 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
 
     RequestLines lines;
     rigctl::Session session;
+    const std::string plainPoll = PlainPoll(rigctl::Session{}, radio);
     bool sent = false;
     // Arrives in pieces of 1 to 64 bytes, cut where the input's own bytes say.
     while (!bytes.empty()) {
@@ -92,6 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size)
             }
             Check(line.text.size() <= RequestLines::kMaxLineBytes);
             Answer(session, line.text, radio, sent);
+            Check(PlainPoll(session, radio) == plainPoll);
         }
         bytes.remove_prefix(piece);
     }

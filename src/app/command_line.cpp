@@ -1,7 +1,9 @@
 #include "command_line.h"
 
+#include "listen_address.h"
+#include "qt_options.h"
+
 #include <QCommandLineParser>
-#include <QHostAddress>
 #include <QRegularExpression>
 
 namespace {
@@ -17,14 +19,6 @@ CommandLineOutcome Failure(const QString& message)
     outcome.exitCode = kUsageErrorExit;
     outcome.text = QStringLiteral("%1: %2\nTry '%1 --help' for more information.\n").arg(kProgram, message);
     return outcome;
-}
-
-bool IsDottedQuad(const QString& text)
-{
-    // QHostAddress also takes shorthands such as "127.1"; a listening
-    // address should be written out in full.
-    static const QRegularExpression dottedQuad(QStringLiteral("^\\d{1,3}(\\.\\d{1,3}){3}$"));
-    return dottedQuad.match(text).hasMatch();
 }
 
 } // namespace
@@ -59,10 +53,9 @@ bool ParseListenEndpoint(const QString& text, QString* address, quint16* port, Q
     if (hostText.isEmpty())
         return fail(expected);
 
-    QHostAddress host;
-    const bool hostOk = host.setAddress(hostText)
-        && (bracketed ? host.protocol() == QAbstractSocket::IPv6Protocol : IsDottedQuad(hostText));
-    if (!hostOk)
+    // Unbracketed, it has no ':' and can only be IPv4.
+    const auto host = ParseListenAddress(hostText);
+    if (!host || (bracketed && host->protocol() != QAbstractSocket::IPv6Protocol))
         return fail(QStringLiteral("'%1' is not an IP%2 address").arg(hostText, bracketed ? QStringLiteral("v6") : QString()));
 
     static const QRegularExpression digits(QStringLiteral("^\\d{1,5}$"));
@@ -70,7 +63,7 @@ bool ParseListenEndpoint(const QString& text, QString* address, quint16* port, Q
     if (portNumber < 1 || portNumber > 65535)
         return fail(QStringLiteral("the port must be a number from 1 to 65535"));
 
-    *address = host.toString();
+    *address = host->toString();
     *port = static_cast<quint16>(portNumber);
     return true;
 }
@@ -90,9 +83,15 @@ CommandLineOutcome ParseCommandLine(const QStringList& arguments, const QString&
                                     QStringLiteral("ADDRESS:PORT"));
     const QCommandLineOption noListen(QStringLiteral("no-listen"),
                                       QStringLiteral("Run without the network server this time."));
-    parser.addOptions({help, showVersion, listen, noListen});
+    const QCommandLineOption headless(QStringLiteral("headless"),
+                                      QStringLiteral("Run the radio and the network server without a window "
+                                                     "(for a shack computer with no screen)."));
+    parser.addOptions({help, showVersion, listen, noListen, headless});
 
-    if (!parser.parse(arguments))
+    const QtOptionSplit split = SplitQtOptions(arguments);
+    if (!split.error.isEmpty())
+        return Failure(split.error);
+    if (!parser.parse(split.own))
         return Failure(parser.errorText());
     if (parser.isSet(help)) {
         CommandLineOutcome outcome;
@@ -100,7 +99,8 @@ CommandLineOutcome ParseCommandLine(const QStringList& arguments, const QString&
         outcome.text = parser.helpText().replace(QStringLiteral("<executable_name>"), kProgram)
             + QStringLiteral("\nSettings are read from $XDG_CONFIG_HOME/Solvane.conf (usually\n"
                              "~/.config/Solvane.conf); --listen and --no-listen override its\n"
-                             "[Network] section for one run. See solvane(1).\n");
+                             "[Network] section for one run. Qt's own options (-style,\n"
+                             "-platform, -display, ...) are passed on to Qt. See solvane(1).\n");
         return outcome;
     }
     if (parser.isSet(showVersion)) {
@@ -113,9 +113,14 @@ CommandLineOutcome ParseCommandLine(const QStringList& arguments, const QString&
         return Failure(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().constFirst()));
     if (parser.isSet(listen) && parser.isSet(noListen))
         return Failure(QStringLiteral("--listen and --no-listen cannot be used together"));
+    if (parser.isSet(headless) && parser.isSet(noListen))
+        return Failure(QStringLiteral("--headless and --no-listen cannot be used together: without a window or "
+                                      "the network server there would be nothing to serve"));
 
     CommandLineOutcome outcome;
     outcome.options.noListen = parser.isSet(noListen);
+    outcome.options.headless = parser.isSet(headless);
+    outcome.options.qtOptions = split.qt;
     if (parser.isSet(listen)) {
         QString address;
         quint16 port = 0;

@@ -1,6 +1,7 @@
-// Solvane's command line: --help, --version and the sharing server's
-// --listen / --no-listen. Parsing is pure (no application object, no
-// display), so it can run before any window exists.
+// Solvane's command line: --help, --version, --headless and the sharing
+// server's --listen / --no-listen. Qt's own options (-style, -platform, ...)
+// are let through for QApplication. Parsing is pure (no application object,
+// no display), so it can run before any window exists.
 #pragma once
 
 #include <QString>
@@ -12,8 +13,10 @@
 // settings file in charge.
 struct CommandLine {
     bool noListen = false;
+    bool headless = false;                // the radio and the server, no window
     std::optional<QString> listenAddress; // an IP address, without brackets
     std::optional<quint16> listenPort;
+    QStringList qtOptions;                // Qt's options, left for QApplication
 };
 
 // The result of parsing: run with `options`, or print `text` and exit.

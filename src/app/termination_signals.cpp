@@ -5,6 +5,7 @@
 #ifdef Q_OS_UNIX
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -14,11 +15,14 @@ namespace {
 
 int signalSocket[2] = {-1, -1};
 
-// Only async-signal-safe work here: one byte to the event loop.
+// Only async-signal-safe work here: one byte to the event loop. errno is
+// put back, as the interrupted code may be about to read it.
 void onSignal(int)
 {
+    const int savedErrno = errno;
     const char byte = 1;
     [[maybe_unused]] const auto n = ::write(signalSocket[0], &byte, 1);
+    errno = savedErrno;
 }
 
 } // namespace

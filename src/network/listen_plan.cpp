@@ -1,5 +1,40 @@
 #include "listen_plan.h"
 
+#include "listen_address.h"
+
+namespace {
+
+QString ServerOff(const QString& setting, const QString& why)
+{
+    return QStringLiteral("%1 %2; the sharing server is off.").arg(setting, why);
+}
+
+// Who may connect besides this computer, for messages.
+QString WhoMayConnect(const ListenPlan& plan)
+{
+    if (plan.allowWritten)
+        return plan.allowed.empty() ? QStringLiteral("no other computer ([Network] Allow is empty)")
+                                    : QStringLiteral("[Network] Allow (%1)").arg(AllowListText(plan.allowed));
+    return QStringLiteral("private and link-local networks (set [Network] Allow to choose)");
+}
+
+} // namespace
+
+QString ListenPlan::ExposureWarning() const
+{
+    if (!listen || Loopback())
+        return {};
+    return QStringLiteral("Solvane shares the radio on %1, open to the network: other computers can tune it. "
+                          "Besides this computer, %2 may connect.")
+        .arg(EndpointText(address, port), WhoMayConnect(*this));
+}
+
+QString ListenPlan::RefusalText(const QHostAddress& source) const
+{
+    return QStringLiteral("refused a connection from %1: only this computer and %2 may connect.")
+        .arg(Unmapped(source).toString(), WhoMayConnect(*this));
+}
+
 ListenPlan PlanListening(const NetworkChoice& stored, bool noListen, const std::optional<QString>& listenAddress,
                          const std::optional<quint16>& listenPort)
 {
@@ -7,28 +42,43 @@ ListenPlan PlanListening(const NetworkChoice& stored, bool noListen, const std::
     if (noListen)
         return plan;
     if (listenAddress && listenPort) {
-        plan.address = QHostAddress(*listenAddress);
-        plan.port = *listenPort;
-        plan.changedBy = QStringLiteral("--listen");
-        plan.listen = !plan.address.isNull();
-        if (!plan.listen)
+        plan.changedBy = plan.addressChangedBy = QStringLiteral("--listen");
+        const auto address = ParseListenAddress(*listenAddress);
+        if (!address) {
             plan.problem = QStringLiteral("--listen %1 is not an address.").arg(*listenAddress);
-        return plan;
+            return plan;
+        }
+        plan.address = *address;
+        plan.port = *listenPort;
+    } else {
+        if (!stored.Listen)
+            return plan;
+        plan.changedBy = QStringLiteral("[Network] Port");
+        plan.addressChangedBy = QStringLiteral("[Network] Address");
+        const auto address = ParseListenAddress(stored.Address);
+        if (!address) {
+            plan.problem = ServerOff(QStringLiteral("[Network] Address=%1").arg(stored.Address),
+                                   QStringLiteral("is not an IP address written out in full, such as 127.0.0.1 "
+                                                  "or ::1"));
+            return plan;
+        }
+        if (stored.Port < 0 || stored.Port > 65535) {
+            plan.problem = ServerOff(QStringLiteral("[Network] Port"), QStringLiteral("is not a port number"));
+            return plan;
+        }
+        plan.address = *address;
+        plan.port = quint16(stored.Port);
     }
-    if (!stored.Listen)
-        return plan;
-    plan.changedBy = QStringLiteral("[Network] Port");
-    plan.address = QHostAddress(stored.Address);
-    if (plan.address.isNull()) {
-        plan.problem = QStringLiteral("[Network] Address=%1 is not an IP address; the sharing server is off.")
-                           .arg(stored.Address);
-        return plan;
+    if (stored.Allow) {
+        QString error;
+        const auto allowed = ParseAllowList(*stored.Allow, &error);
+        if (!allowed) {
+            plan.problem = ServerOff(QStringLiteral("[Network] Allow:"), error);
+            return plan;
+        }
+        plan.allowed = *allowed;
+        plan.allowWritten = true;
     }
-    if (stored.Port < 0 || stored.Port > 65535) {
-        plan.problem = QStringLiteral("[Network] Port is not a port number; the sharing server is off.");
-        return plan;
-    }
-    plan.port = quint16(stored.Port);
     plan.listen = true;
     return plan;
 }

@@ -1,25 +1,26 @@
 #include "rig_sharing.h"
 
+#include "listen_address.h"
+
 RigSharing::RigSharing(Transceiver& radio, QObject* parent)
     : QObject(parent)
     , backend_(radio)
     , server_(backend_)
 {
     connect(&server_, &RigctlServer::clientCountChanged, this, [this] { emit statusChanged(Status()); });
+    connect(&server_, &RigctlServer::connectionRefused, this,
+            [this](const QHostAddress& source) { emit connectionRefused(plan_.RefusalText(source)); });
 }
 
 bool RigSharing::Start(const ListenPlan& plan)
 {
+    plan_ = plan;
     problem_ = plan.problem;
     if (!plan.listen)
         return false;
+    server_.setAdmission([allowed = plan.allowed](const QHostAddress& source) { return MayConnect(source, allowed); });
     if (!server_.listen(plan.address, plan.port)) {
-        const QString where = plan.address.protocol() == QAbstractSocket::IPv6Protocol
-                                ? QStringLiteral("[%1]:%2").arg(plan.address.toString()).arg(plan.port)
-                                : QStringLiteral("%1:%2").arg(plan.address.toString()).arg(plan.port);
-        problem_ = QStringLiteral("Solvane cannot share the radio on %1 (%2). Another rig-control daemon may "
-                                  "hold the port. Solvane runs on without sharing; choose another port with %3.")
-                       .arg(where, server_.errorString(), plan.changedBy);
+        problem_ = ListenProblem(plan, server_.serverError(), server_.errorString());
         return false;
     }
     emit statusChanged(Status());
@@ -36,10 +37,43 @@ QString RigSharing::Status() const
 {
     if (!server_.isListening())
         return {};
-    const int n = server_.clientCount();
-    return QStringLiteral("sharing on %1:%2, %3 program%4")
-        .arg(server_.serverAddress().toString())
-        .arg(server_.serverPort())
-        .arg(n)
-        .arg(n == 1 ? QString() : QStringLiteral("s"));
+    return SharingStatus(server_.serverAddress(), server_.serverPort(), server_.clientCount());
+}
+
+QString ListenProblem(const ListenPlan& plan, QAbstractSocket::SocketError error, const QString& errorText)
+{
+    QString cause;
+    QString change;
+    switch (error) {
+    case QAbstractSocket::AddressInUseError:
+        cause = QStringLiteral("the port is in use; another rig-control daemon may hold it");
+        change = QStringLiteral("choose another port with %1").arg(plan.changedBy);
+        break;
+    case QAbstractSocket::SocketAddressNotAvailableError:
+        cause = QStringLiteral("%1 is not an address of this computer").arg(plan.address.toString());
+        change = QStringLiteral("choose one of its addresses with %1").arg(plan.addressChangedBy);
+        break;
+    case QAbstractSocket::SocketAccessError:
+        cause = plan.port < 1024 ? QStringLiteral("permission denied; ports below 1024 are reserved for the system")
+                                 : QStringLiteral("permission denied");
+        change = QStringLiteral("choose a port from 1024 up with %1").arg(plan.changedBy);
+        break;
+    default:
+        cause = errorText;
+        change = plan.addressChangedBy == plan.changedBy
+                   ? QStringLiteral("check %1").arg(plan.changedBy)
+                   : QStringLiteral("check %1 and %2").arg(plan.addressChangedBy, plan.changedBy);
+        break;
+    }
+    return QStringLiteral("Solvane cannot share the radio on %1: %2. Solvane runs on without sharing; %3.")
+        .arg(EndpointText(plan.address, plan.port), cause, change);
+}
+
+QString SharingStatus(const QHostAddress& address, quint16 port, int programs)
+{
+    return QStringLiteral("sharing on %1%2, %3 program%4")
+        .arg(EndpointText(address, port))
+        .arg(address.isLoopback() ? QString() : QStringLiteral(" (open to the network)"))
+        .arg(programs)
+        .arg(programs == 1 ? QString() : QStringLiteral("s"));
 }

@@ -15,8 +15,9 @@ class RigSharing : public QObject {
 public:
     explicit RigSharing(Transceiver& radio, QObject* parent = nullptr);
 
-    // Listens as planned. False when it could not (or the plan was
-    // unusable); Problem() then says why, naming the setting to change.
+    // Listens as planned, admitting whom the plan allows. False when it
+    // could not (or the plan was unusable); Problem() then says why, naming
+    // the setting to change.
     bool Start(const ListenPlan& plan);
     // Closes every connection and stops listening (at exit, before the
     // radio is handed back).
@@ -28,9 +29,20 @@ public:
 
 signals:
     void statusChanged(const QString& status);
+    // A client the plan does not allow was turned away; once per address.
+    void connectionRefused(const QString& message);
 
 private:
     TransceiverBackend backend_;
     RigctlServer server_;
+    ListenPlan plan_;
     QString problem_;
 };
+
+// Why the server could not listen where planned, naming the cause and the
+// setting or option to change.
+QString ListenProblem(const ListenPlan& plan, QAbstractSocket::SocketError error, const QString& errorText);
+
+// "sharing on 127.0.0.1:4532, 1 program", "sharing on [::1]:4532, 2 programs",
+// "sharing on 0.0.0.0:4532 (open to the network), 0 programs".
+QString SharingStatus(const QHostAddress& address, quint16 port, int programs);

@@ -205,24 +205,25 @@ Answer SetSplitVfo(const Request& request)
 
 } // namespace
 
-std::vector<Request> Session::Split(std::string_view line)
+std::vector<Request> Session::Split(std::string_view line) const
 {
     std::vector<Request> requests;
     Cursor in(line);
     in.SkipSpaces();
     if (in.AtEnd()) {
-        requests.push_back(Request{nullptr, kInvalidArgument, {}, style_});
+        requests.push_back(Request{nullptr, kInvalidArgument, {}, {}});
         return requests;
     }
     while (true) {
         in.SkipSpaces();
         if (in.AtEnd())
             break;
+        ReplyStyle style; // plain unless this request has its own prefix
         if (IsPrefix(in.Peek())) {
-            style_ = ReplyStyle{true, in.Peek() == '+' ? '\n' : in.Peek()};
+            style = ReplyStyle{true, in.Peek() == '+' ? '\n' : in.Peek()};
             in.Advance();
             if (in.AtEnd() || IsSpace(in.Peek())) {
-                requests.push_back(Request{nullptr, kInvalidArgument, {}, style_});
+                requests.push_back(Request{nullptr, kInvalidArgument, {}, style});
                 break;
             }
         }
@@ -236,11 +237,11 @@ std::vector<Request> Session::Split(std::string_view line)
             in.Advance();
         }
         if (!command) {
-            requests.push_back(Request{nullptr, kNotAvailable, {}, style_});
+            requests.push_back(Request{nullptr, kNotAvailable, {}, style});
             break;
         }
 
-        Request request{command, kOk, {}, style_};
+        Request request{command, kOk, {}, style};
         if (command->skipsVfoWord && in.SpaceFollows() && IsVfoWord(in.PeekWord()))
             in.Word();
         for (std::size_t i = 0; i < command->ArgumentCount(); ++i) {
@@ -259,9 +260,9 @@ std::vector<Request> Session::Split(std::string_view line)
     return requests;
 }
 
-std::string Session::OverlongLineReply() const
+std::string Session::OverlongLineReply()
 {
-    return Format(Request{nullptr, kInvalidArgument, {}, style_}, kInvalidArgument);
+    return Format(Request{nullptr, kInvalidArgument, {}, {}}, kInvalidArgument);
 }
 
 Answer Respond(const Request& request, const RigSnapshot& radio)

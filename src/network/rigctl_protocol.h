@@ -49,22 +49,21 @@ struct Request {
     ReplyStyle style;
 };
 
-// One connection's state. The reply style a prefix selects stays with the
-// connection for its later requests, and with no other connection.
+// One connection's requests. A prefix shapes the reply to the one request
+// it starts and nothing after it: "+fm" answers f extended and m plain, and
+// the next line is plain unless it has a prefix of its own. No style is
+// kept between requests, so none can leak into another request or another
+// connection.
 class Session {
 public:
     // Splits one line (without its line end) into requests, in order.
     // Several one-letter commands may share a line ("fmv"). An unknown
     // command ends the line: what follows may be its arguments.
-    std::vector<Request> Split(std::string_view line);
+    std::vector<Request> Split(std::string_view line) const;
 
-    ReplyStyle Style() const { return style_; }
-
-    // The reply to a line cut off for being too long.
-    std::string OverlongLineReply() const;
-
-private:
-    ReplyStyle style_;
+    // The reply to a line cut off for being too long: plain, as its prefix,
+    // if it had one, was dropped with the line.
+    static std::string OverlongLineReply();
 };
 
 struct SetAction {

@@ -1,5 +1,6 @@
 #include "rigctl_server.h"
 
+#include "allowed_sources.h"
 #include "rigctl_connection.h"
 
 #include <QTcpSocket>
@@ -7,7 +8,9 @@
 #include <algorithm>
 
 RigctlServer::RigctlServer(RigBackend& backend, QObject* parent)
-    : QObject(parent), backend_(backend)
+    : QObject(parent)
+    , backend_(backend)
+    , admission_([](const QHostAddress& source) { return MayConnect(source, PrivateNetworks()); })
 {
     connect(&server_, &QTcpServer::newConnection, this, &RigctlServer::AcceptConnections);
 }
@@ -15,6 +18,11 @@ RigctlServer::RigctlServer(RigBackend& backend, QObject* parent)
 RigctlServer::~RigctlServer()
 {
     closeAll();
+}
+
+void RigctlServer::setAdmission(Admission admission)
+{
+    admission_ = std::move(admission);
 }
 
 bool RigctlServer::listen(const QHostAddress& address, quint16 port)
@@ -25,6 +33,11 @@ bool RigctlServer::listen(const QHostAddress& address, quint16 port)
 bool RigctlServer::isListening() const
 {
     return server_.isListening();
+}
+
+QAbstractSocket::SocketError RigctlServer::serverError() const
+{
+    return server_.serverError();
 }
 
 QString RigctlServer::errorString() const
@@ -50,16 +63,33 @@ int RigctlServer::clientCount() const
 void RigctlServer::AcceptConnections()
 {
     while (QTcpSocket* socket = server_.nextPendingConnection()) {
+        if (!admission_(socket->peerAddress())) {
+            Refuse(socket);
+            continue;
+        }
         if (clientCount() >= kMaxClients) {
             socket->abort();
             socket->deleteLater();
             continue;
         }
+        // Replies are short and a client waits for each one.
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto* connection = new RigctlConnection(socket, backend_, this);
         connect(connection, &RigctlConnection::finished, this, &RigctlServer::Forget);
         connections_.push_back(connection);
         emit clientCountChanged(clientCount());
     }
+}
+
+void RigctlServer::Refuse(QTcpSocket* socket)
+{
+    const QHostAddress source = socket->peerAddress();
+    socket->abort();
+    socket->deleteLater();
+    if (refused_.contains(source) || refused_.size() >= kMaxRefusedReported)
+        return;
+    refused_.insert(source);
+    emit connectionRefused(source);
 }
 
 void RigctlServer::Forget(RigctlConnection* connection)

@@ -7,8 +7,10 @@
 
 #include <QHostAddress>
 #include <QObject>
+#include <QSet>
 #include <QTcpServer>
 
+#include <functional>
 #include <vector>
 
 class RigctlConnection;
@@ -18,14 +20,27 @@ class RigctlServer : public QObject {
 public:
     // Connections beyond this are closed as soon as they arrive.
     static constexpr int kMaxClients = 32;
+    // Refused addresses remembered so each is reported once; beyond this
+    // many, new ones go unreported.
+    static constexpr int kMaxRefusedReported = 1024;
+
+    // Whether a client at this address may connect.
+    using Admission = std::function<bool(const QHostAddress& source)>;
 
     explicit RigctlServer(RigBackend& backend, QObject* parent = nullptr);
     ~RigctlServer() override;
 
-    // Starts listening; false with errorString() set when the address and
-    // port cannot be bound (another daemon holds the port, for one).
+    // Who may connect; until set, this computer and the private and
+    // link-local networks. A client it refuses is closed at once: it never
+    // becomes a connection nor counts against kMaxClients.
+    void setAdmission(Admission admission);
+
+    // Starts listening; false with serverError() and errorString() set when
+    // the address and port cannot be bound (another daemon holds the port,
+    // for one).
     bool listen(const QHostAddress& address, quint16 port);
     bool isListening() const;
+    QAbstractSocket::SocketError serverError() const;
     QString errorString() const;
     QHostAddress serverAddress() const;
     quint16 serverPort() const; // the bound port, also when listen() was given 0
@@ -38,12 +53,17 @@ public:
 
 signals:
     void clientCountChanged(int count);
+    // A client at `source` was refused; once per address.
+    void connectionRefused(const QHostAddress& source);
 
 private:
     void AcceptConnections();
     void Forget(RigctlConnection* connection);
+    void Refuse(QTcpSocket* socket);
 
     RigBackend& backend_;
     QTcpServer server_;
+    Admission admission_;
+    QSet<QHostAddress> refused_;
     std::vector<RigctlConnection*> connections_;
 };

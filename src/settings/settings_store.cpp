@@ -88,5 +88,8 @@ NetworkChoice QtSettingsStore::LoadNetwork()
         const int number = port.toInt(&ok);
         choice.Port = ok && number >= 0 && number <= 65535 ? number : -1; // -1: not a port
     }
+    // A list with commas reads back as several values; StoredText joins them.
+    if (settings.contains(QStringLiteral("Network/Allow")))
+        choice.Allow = StoredText(settings.value(QStringLiteral("Network/Allow"))).trimmed();
     return choice;
 }

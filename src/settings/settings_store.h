@@ -7,6 +7,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <optional>
 
 inline constexpr int kDefaultCommPort = 2;
 inline const QString kDefaultCommSettings = QStringLiteral("57600,N,8,1");
@@ -25,6 +26,9 @@ struct NetworkChoice {
     bool Listen = true;
     QString Address = kDefaultListenAddress;
     int Port = kDefaultListenPort; // 0..65535 when valid
+    // Who may connect besides this computer, as written ("192.168.1.0/24,
+    // fd00::/8"); nothing when the key is absent.
+    std::optional<QString> Allow;
 };
 
 class SettingsStore {

@@ -96,10 +96,23 @@ Outcome Exchange(rigctl::Session& session, const std::string& line, const RigSna
     return outcome;
 }
 
-Outcome ExchangeOnce(const std::string& line, Radio radio)
+// Answers each line of `lines` (separated by '\n') in turn on one session.
+Outcome ExchangeOnce(const std::string& lines, Radio radio)
 {
     rigctl::Session session;
-    return Exchange(session, line, SnapshotOf(radio));
+    QStringList replies;
+    QStringList sets;
+    Outcome outcome;
+    for (const QByteArray& line : QByteArray::fromStdString(lines).split('\n')) {
+        const Outcome one = Exchange(session, line.toStdString(), SnapshotOf(radio));
+        replies << one.reply;
+        sets << one.sets;
+        outcome.closed = outcome.closed || one.closed;
+    }
+    sets.removeAll(QString());
+    outcome.reply = replies.join('\n');
+    outcome.sets = sets.join(' ');
+    return outcome;
 }
 
 } // namespace
@@ -283,27 +296,18 @@ private slots:
         row("+refused", "+T 1", Radio::Fresh, "set_ptt: 1\nRPRT -11");
         row("+unknown", "+X", Radio::Fresh, "RPRT -11");
         row("prefix alone", "+", Radio::Fresh, "RPRT -1");
-        row("+fm", "+fm", Radio::Fresh,
+        // A prefix shapes the one request it starts; several lines are
+        // answered in turn on one session.
+        row("+fm: m is plain", "+fm", Radio::Fresh, "get_freq:\nFrequency: 14074000\nRPRT 0\nUSB\n2200");
+        row("+f+m", "+f+m", Radio::Fresh,
             "get_freq:\nFrequency: 14074000\nRPRT 0\nget_mode:\nMode: USB\nPassband: 2200\nRPRT 0");
+        row("+stream_caps, then f", "+\\stream_caps\nf", Radio::Fresh, "RPRT -11\n14074000");
+        row(";v, then t", ";v\nt", Radio::Fresh, "get_vfo:;VFO: VFOA;RPRT 0\n0");
+        row("+ refused, then v", "+T 1\nv", Radio::Fresh, "set_ptt: 1\nRPRT -11\nVFOA");
+        row("+ set, then f", "+F 14074055\nf", Radio::Fresh, "set_freq: 14074055\nRPRT 0\n14074000", "F1407405");
+        row("prefix alone, then f", "+\nf", Radio::Fresh, "RPRT -1\n14074000");
     }
     void extended() { check(); }
-
-    // The style a prefix picks stays with the session for later requests,
-    // until another prefix changes it, and never reaches another session.
-    void extendedStaysWithItsSession()
-    {
-        const RigSnapshot radio = SnapshotOf(Radio::Fresh);
-        rigctl::Session extended;
-        rigctl::Session plain;
-        QCOMPARE(Exchange(extended, "+f", radio).reply, QStringLiteral("get_freq:\nFrequency: 14074000\nRPRT 0"));
-        QCOMPARE(Exchange(plain, "f", radio).reply, QStringLiteral("14074000"));
-        QCOMPARE(Exchange(extended, "v", radio).reply, QStringLiteral("get_vfo:\nVFO: VFOA\nRPRT 0"));
-        QCOMPARE(Exchange(extended, ";v", radio).reply, QStringLiteral("get_vfo:;VFO: VFOA;RPRT 0"));
-        QCOMPARE(Exchange(extended, "t", radio).reply, QStringLiteral("get_ptt:;PTT: 0;RPRT 0"));
-        QCOMPARE(QString::fromStdString(extended.OverlongLineReply()), QStringLiteral("RPRT -1\n"));
-        QCOMPARE(Exchange(plain, "v", radio).reply, QStringLiteral("VFOA"));
-        QCOMPARE(QString::fromStdString(plain.OverlongLineReply()), QStringLiteral("RPRT -1\n"));
-    }
 
     // Acknowledged, so the client reads a reply before it closes its end;
     // nothing after it on the line runs.

@@ -113,17 +113,21 @@ private slots:
         ASK(*client, "\\get_lock_mode\nv\n", 3, (QStringList{"0", "RPRT 0", "VFOA"}));
     }
 
-    void extendedRepliesBelongToTheirConnection()
+    // A client that opens with "+\stream_caps", as newer ones do, gets plain
+    // replies to its plain requests after it. A prefix shapes one request
+    // and never reaches another connection.
+    void prefixShapesOneRequestOnly()
     {
-        auto extended = Connect();
-        auto plain = Connect();
-        QVERIFY(extended && plain);
-        ASK(*extended, "+f\n", 3, (QStringList{"get_freq:", "Frequency: 14074000", "RPRT 0"}));
-        ASK(*plain, "f\n", 1, QStringList{"14074000"});
-        ASK(*extended, "v\n", 3, (QStringList{"get_vfo:", "VFO: VFOA", "RPRT 0"}));
-        ASK(*plain, ";v\n", 1, QStringList{"get_vfo:;VFO: VFOA;RPRT 0"});
-        ASK(*extended, "t\n", 3, (QStringList{"get_ptt:", "PTT: 0", "RPRT 0"}));
-        ASK(*plain, "t\n", 1, QStringList{"get_ptt:;PTT: 0;RPRT 0"});
+        auto newer = Connect();
+        auto other = Connect();
+        QVERIFY(newer && other);
+        ASK(*newer, "+\\stream_caps\n", 1, QStringList{"RPRT -11"});
+        ASK(*newer, "f\n", 1, QStringList{"14074000"});
+        ASK(*other, ";v\n", 1, QStringList{"get_vfo:;VFO: VFOA;RPRT 0"});
+        ASK(*newer, "+f\nt\n", 4, (QStringList{"get_freq:", "Frequency: 14074000", "RPRT 0", "0"}));
+        ASK(*other, "t\n", 1, QStringList{"0"});
+        // An overlong line's prefix goes with the line.
+        ASK(*newer, "+" + QByteArray(2000, 'f') + "\nv\n", 2, (QStringList{"RPRT -1", "VFOA"}));
     }
 
     void unknownCommandIsAnswered()
@@ -386,8 +390,32 @@ private slots:
         FakeRigBackend radio;
         RigctlServer second(radio);
         QVERIFY(!second.listen(QHostAddress::LocalHost, port_));
+        QCOMPARE(second.serverError(), QAbstractSocket::AddressInUseError);
         QVERIFY(!second.errorString().isEmpty());
         QVERIFY(!second.isListening());
+    }
+
+    // A client the admission rule refuses (here 127.0.0.2, standing in for
+    // an address outside [Network] Allow) is closed at once, reported once
+    // per address, and never becomes a client.
+    void refusedClientIsClosedAndReportedOnce()
+    {
+        const QHostAddress outside(QStringLiteral("127.0.0.2"));
+        server_->setAdmission([outside](const QHostAddress& source) { return source != outside; });
+        QSignalSpy refused(server_.get(), &RigctlServer::connectionRefused);
+        auto member = Connect();
+        QVERIFY(member);
+        for (int i = 0; i < 2; ++i) {
+            QTcpSocket outsider;
+            QVERIFY(outsider.bind(outside, 0));
+            outsider.connectToHost(QHostAddress::LocalHost, port_);
+            QTRY_VERIFY_WITH_TIMEOUT(refused.size() == 1 && outsider.state() == QAbstractSocket::UnconnectedState,
+                                     kWaitMs);
+        }
+        QCOMPARE(refused.size(), 1);
+        QCOMPARE(refused.first().first().value<QHostAddress>(), outside);
+        QCOMPARE(server_->clientCount(), 1);
+        ASK(*member, "v\n", 1, QStringList{"VFOA"});
     }
 };
 

@@ -1,4 +1,5 @@
-// The command-line parser: outcomes, exit codes and --listen values.
+// The command-line parser: outcomes, exit codes, --listen values, and Qt's
+// own options left for QApplication.
 #include "command_line.h"
 
 #include <QTest>
@@ -21,6 +22,39 @@ private slots:
         QVERIFY(!outcome.options.noListen);
         QVERIFY(!outcome.options.listenAddress.has_value());
         QVERIFY(!outcome.options.listenPort.has_value());
+    }
+
+    // Qt's options are let through whole, in order, with their values;
+    // Solvane's own among them still count.
+    void qtOptionsAreLeftForQt_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("qtOptions");
+        QTest::addColumn<QString>("own"); // the one of Solvane's flags set
+        const auto row = [](const char* name, QStringList arguments, QStringList qt, const char* own = "") {
+            QTest::newRow(name) << arguments << qt << QString::fromLatin1(own);
+        };
+        row("-style fusion", {"-style", "fusion"}, {"-style", "fusion"});
+        row("-style=fusion", {"-style=fusion"}, {"-style=fusion"});
+        row("--style fusion", {"--style", "fusion"}, {"--style", "fusion"});
+        row("-platform, -display, -session", {"-platform", "offscreen", "-display", ":1", "-session", "1_2"},
+            {"-platform", "offscreen", "-display", ":1", "-session", "1_2"});
+        row("flags", {"-reverse", "-widgetcount", "-nograb"}, {"-reverse", "-widgetcount", "-nograb"});
+        row("among Solvane's", {"-platform", "offscreen", "--no-listen", "-reverse"},
+            {"-platform", "offscreen", "-reverse"}, "no-listen");
+        row("a value that looks like an option", {"-qwindowtitle", "--no-listen"}, {"-qwindowtitle", "--no-listen"});
+        row("--headless", {"--headless", "--listen", "0.0.0.0:4532", "-fn", "fixed"}, {"-fn", "fixed"}, "headless");
+    }
+    void qtOptionsAreLeftForQt()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, qtOptions);
+        QFETCH(QString, own);
+        const CommandLineOutcome outcome = parse(arguments);
+        QCOMPARE(outcome.action, CommandLineOutcome::Action::Run);
+        QCOMPARE(outcome.options.qtOptions, qtOptions);
+        QCOMPARE(outcome.options.noListen, own == QLatin1String("no-listen"));
+        QCOMPARE(outcome.options.headless, own == QLatin1String("headless"));
     }
 
     void noListenTurnsTheServerOff()
@@ -63,6 +97,7 @@ private slots:
         QTest::newRow("--help") << QStringList{"--help"};
         QTest::newRow("-h") << QStringList{"-h"};
         QTest::newRow("help wins over version") << QStringList{"--version", "--help"};
+        QTest::newRow("after a Qt option") << QStringList{"-style", "fusion", "--help"};
     }
     void helpListsTheOptionsAndExitsZero()
     {
@@ -71,7 +106,8 @@ private slots:
         QCOMPARE(outcome.action, CommandLineOutcome::Action::ShowHelp);
         QCOMPARE(outcome.exitCode, 0);
         QVERIFY(outcome.text.startsWith(QStringLiteral("Usage: solvane [options]\n")));
-        for (const char* option : {"--help", "--version", "--listen <ADDRESS:PORT>", "--no-listen", "Solvane.conf", "solvane(1)"})
+        for (const char* option : {"--help", "--version", "--listen <ADDRESS:PORT>", "--no-listen", "--headless",
+                                   "shack computer", "Qt's own options", "Solvane.conf", "solvane(1)"})
             QVERIFY2(outcome.text.contains(QLatin1String(option)), option);
     }
 
@@ -95,6 +131,12 @@ private slots:
                                               << "cannot be used together";
         QTest::newRow("bad listen value") << QStringList{"--listen", "4532"} << "invalid --listen value '4532'";
         QTest::newRow("bad value despite help after it") << QStringList{"--bogus", "--help"} << "Unknown option";
+        QTest::newRow("headless and no-listen") << QStringList{"--headless", "--no-listen"}
+                                                << "there would be nothing to serve";
+        QTest::newRow("Qt option without its value") << QStringList{"--no-listen", "-style"}
+                                                     << "Missing value after '-style'";
+        QTest::newRow("Qt option after --") << QStringList{"--", "-style", "fusion"}
+                                            << "unexpected argument '-style'";
     }
     void usageErrorsExitTwoWithAReason()
     {
@@ -130,6 +172,7 @@ private slots:
         QTest::newRow("host name") << "localhost:4532" << "not an IP address";
         QTest::newRow("shorthand IPv4") << "127.1:4532" << "not an IP address";
         QTest::newRow("octet too big") << "256.0.0.1:4532" << "not an IP address";
+        QTest::newRow("leading zero, read as octal") << "10.0.0.010:4532" << "not an IP address";
     }
     void malformedEndpointsAreRefused()
     {

@@ -1,6 +1,7 @@
 // Solvane: FT-847 CAT control.
 
 #include "command_line.h"
+#include "headless_station.h"
 #include "main_window.h"
 #include "qt_serial_port.h"
 #include "qt_sound_player.h"
@@ -8,34 +9,82 @@
 #include "rig_sharing.h"
 #include "settings_store.h"
 #include "solvane_version.h"
+#include "stderr_messages.h"
 #include "termination_signals.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QStyleFactory>
 
+#include <algorithm>
 #include <cstdio>
 
-int main(int argc, char* argv[])
-{
-    // The command line is read before QApplication exists, so --help,
-    // --version and usage errors need no display and never open a window.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-    const CommandLineOutcome parsed = ParseCommandLine(arguments, QStringLiteral(SOLVANE_VERSION));
-    if (parsed.shouldExit()) {
-        std::fputs(parsed.text.toLocal8Bit().constData(), parsed.exitCode == 0 ? stdout : stderr);
-        return parsed.exitCode;
-    }
-    // --listen / --no-listen override [Network] for this run.
-    const CommandLine commandLine = parsed.options;
+namespace {
 
+constexpr int kNothingToServeExit = 2; // as a usage error: a restart cannot help
+constexpr int kCannotServeExit = 1;    // the port may be free again later
+
+void NameTheApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Solvane"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Solvane"));
+}
+
+ListenPlan PlanFrom(SettingsStore& store, const CommandLine& commandLine)
+{
+    return PlanListening(store.LoadNetwork(), commandLine.noListen, commandLine.listenAddress,
+                         commandLine.listenPort);
+}
+
+void ReportRefusals(RigSharing& sharing)
+{
+    // Once per address: a scanner on the network cannot flood the log.
+    QObject::connect(&sharing, &RigSharing::connectionRefused,
+                     [](const QString& message) { StderrMessages::Print(message); });
+}
+
+// The radio and the server with no window: for a shack computer with no
+// screen, or a user service.
+int RunHeadless(int argc, char* argv[], const CommandLine& commandLine)
+{
+    QCoreApplication app(argc, argv);
+    NameTheApplication();
+    QtSerialPort port;
+    QtSettingsStore store;
+    StderrMessages messages;
+    HeadlessStation station(port, store, messages);
+    // Before the port opens: a SIGTERM during start-up still hands the radio back.
+    CloseOnTerminationSignals(&station, [&station] { station.Stop([] { QCoreApplication::quit(); }); });
+    ReportRefusals(station.Sharing());
+    const ListenPlan plan = PlanFrom(store, commandLine);
+    if (!station.Start(plan)) {
+        StderrMessages::Print(station.Problem());
+        return plan.listen && plan.problem.isEmpty() ? kCannotServeExit : kNothingToServeExit;
+    }
+    if (const QString warning = plan.ExposureWarning(); !warning.isEmpty())
+        StderrMessages::Print(warning);
+    StderrMessages::Print(QStringLiteral("serving the radio: %1").arg(station.Sharing().Status()));
+    return app.exec();
+}
+
+bool StyleGiven(const QStringList& qtOptions)
+{
+    return std::any_of(qtOptions.begin(), qtOptions.end(), [](const QString& option) {
+        for (const char* name : {"-style", "--style"})
+            if (option == QLatin1String(name) || option.startsWith(QLatin1String(name) + QLatin1Char('=')))
+                return true;
+        return false;
+    });
+}
+
+int RunWindow(int argc, char* argv[], const CommandLine& commandLine)
+{
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Solvane"));
-    QApplication::setOrganizationName(QStringLiteral("Solvane"));
-    // Fusion honours the buttons' background colours on every platform.
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    NameTheApplication();
+    // Fusion honours the buttons' background colours on every platform,
+    // unless the user asked for a style of their own with -style.
+    if (!StyleGiven(commandLine.qtOptions))
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
     QtSerialPort port;
     QtSettingsStore store;
@@ -46,22 +95,48 @@ int main(int argc, char* argv[])
 
     MainWindow window({port, store, messages, player, QDir::cleanPath(installedSounds)});
     messages.setParentWindow(&window);
-    window.show();
-    window.Form_Load();
+    // Before the port opens: a SIGTERM during start-up still hands the radio back.
     CloseOnTerminationSignals(&window, [&window] { window.close(); });
 
-    // Other programs share the radio through the same queue; the server
-    // closes its connections before the window hands the radio back.
+    // Other programs share the radio through its owner; Exit answers their
+    // queued sets, closes their connections, then hands the radio back.
     RigSharing sharing(window.Radio());
     QObject::connect(&sharing, &RigSharing::statusChanged, &window, &MainWindow::ShowSharing);
-    // Exit answers the clients' queued sets, then closes their connections,
-    // then hands the radio back.
     QObject::connect(&window.Radio(), &Transceiver::shutdownStarted, &sharing, &RigSharing::Stop);
-    const ListenPlan plan = PlanListening(store.LoadNetwork(), commandLine.noListen, commandLine.listenAddress,
-                                          commandLine.listenPort);
-    if (!sharing.Start(plan) && !sharing.Problem().isEmpty()) {
-        std::fprintf(stderr, "solvane: %s\n", qPrintable(sharing.Problem()));
-        messages.showNotice(sharing.Problem());
+    ReportRefusals(sharing);
+
+    window.show();
+    window.Form_Load();
+    const ListenPlan plan = PlanFrom(store, commandLine);
+    if (!sharing.Start(plan)) {
+        if (!sharing.Problem().isEmpty()) {
+            StderrMessages::Print(sharing.Problem());
+            messages.showNotice(sharing.Problem());
+        }
+    } else if (const QString warning = plan.ExposureWarning(); !warning.isEmpty()) {
+        StderrMessages::Print(warning);
+        messages.showNotice(warning);
     }
     return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // The command line is read before any application object exists, so
+    // --help, --version and usage errors need no display and never open a
+    // window. Qt's own options are left in argv for Qt.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLineOutcome parsed = ParseCommandLine(arguments, QStringLiteral(SOLVANE_VERSION));
+    if (parsed.shouldExit()) {
+        std::fputs(parsed.text.toLocal8Bit().constData(), parsed.exitCode == 0 ? stdout : stderr);
+        return parsed.exitCode;
+    }
+    // --listen / --no-listen override [Network] for this run.
+    if (parsed.options.headless)
+        return RunHeadless(argc, argv, parsed.options);
+    return RunWindow(argc, argv, parsed.options);
 }

@@ -70,11 +70,19 @@ void RigctlConnection::Abort()
 
 void RigctlConnection::Close()
 {
-    if (ended_)
+    if (ended_ || closing_)
         return;
-    // What the client sent but we will not answer is dropped first: a close
+    closing_ = true;
+    // What the client sent but will not be served is dropped first: a close
     // with unread bytes would reset the connection and lose the replies.
+    requests_.clear();
     socket_->readAll();
+    if (!waiting_)
+        FinishClosing();
+}
+
+void RigctlConnection::FinishClosing()
+{
     Flush();
     socket_->disconnectFromHost();
     End();
@@ -95,7 +103,7 @@ void RigctlConnection::End()
 
 bool RigctlConnection::WorkPending() const
 {
-    return waiting_ || !requests_.empty() || socket_->bytesAvailable() > 0;
+    return waiting_ || !requests_.empty() || (!closing_ && socket_->bytesAvailable() > 0);
 }
 
 void RigctlConnection::OnDisconnected()
@@ -146,6 +154,10 @@ void RigctlConnection::AnswerRequests()
         }
     }
     answering_ = false;
+    if (closing_ && !waiting_ && !ended_) {
+        FinishClosing();
+        return;
+    }
     Flush();
     if (peerClosed_ && !WorkPending())
         End();
@@ -154,6 +166,8 @@ void RigctlConnection::AnswerRequests()
 // Next request into requests_, reading more of the socket when needed.
 bool RigctlConnection::TakeNextRequest()
 {
+    if (closing_)
+        return false;
     while (requests_.empty()) {
         if (socket_->bytesAvailable() <= 0)
             return false;

@@ -29,8 +29,9 @@ public:
 
     // Ends the connection at once, dropping unsent replies.
     void Abort();
-    // Ends the connection after the replies already given have gone out;
-    // requests not yet read are dropped unanswered (the program is ending).
+    // The program is ending: requests not yet taken are dropped unanswered,
+    // a request already waiting still gets its answer, and the connection
+    // ends once that has gone out.
     void Close();
 
 signals:
@@ -47,6 +48,7 @@ private:
     void Flush();
     void OnDisconnected();
     bool WorkPending() const;
+    void FinishClosing();
     void End();
 
     QTcpSocket* socket_;
@@ -62,6 +64,7 @@ private:
     bool answering_ = false;                 // AnswerRequests is on the stack
     bool quitting_ = false;                  // the client said q; no more requests are read
     bool peerClosed_ = false;                // the client closed its sending side
+    bool closing_ = false;                   // Close(): no more requests are taken
     int keepAlive_ = -1; // a second descriptor: replies still reach a client that half-closed
     bool ended_ = false;
 };

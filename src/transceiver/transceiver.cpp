@@ -105,9 +105,11 @@ void Transceiver::ShutDown(std::function<void(bool released)> done)
     watchTimer_.stop();
     updateTimer();
     resetRound();
-    // Nothing queued will go out now; its senders hear so before they go.
-    dropQueued();
+    // The clients stop sending; what they have queued will not go out now,
+    // and their senders hear so before they go.
     emit shutdownStarted();
+    dropQueued();
+    readingArrived();
     if (!link_.PortOpen()) {
         finishShutdown();
         return;

@@ -52,10 +52,10 @@ public:
 
     // Queues CAT on (0x00) as the window's command.
     void TakeControl();
-    // The shutdown, in this order: the poll stops; queued commands are
-    // dropped and their senders told; shutdownStarted lets the clients go;
-    // a wait in progress ends; the release (0x80) goes out last and the port
-    // closes. Then `done(released)`, within ShutdownLimitMs whatever happens;
+    // The shutdown, in this order: the poll stops; shutdownStarted tells the
+    // clients to stop sending; queued commands are dropped and their senders
+    // told; a wait in progress ends; the release (0x80) goes out last and the
+    // port closes. Then `done(released)`, within ShutdownLimitMs whatever happens;
     // `released` is false when the port was closed or lost before the end.
     void ShutDown(std::function<void(bool released)> done);
     bool ShuttingDown() const { return shuttingDown_; }
@@ -131,8 +131,8 @@ signals:
     // The watched device came back and the port is open again.
     void portReopened();
     void portLost();
-    // The shutdown has begun: queued client commands were answered; the
-    // clients should be let go now, before the release goes out.
+    // The shutdown has begun: clients should take no more requests. Their
+    // queued commands are dropped (told false) right after this.
     void shutdownStarted();
 
 private:

@@ -32,11 +32,12 @@ stdout is "DEVICE <path>" once the port is ready.
   --delay-ms N         start each reply N ms after its command
   --baud B             pace both directions at B baud, 10 bits a byte (default
                        unpaced): replies go out at that rate, and the host's
-                       bytes are taken from the pty only as fast as the line
-                       carries them, so its writes back up in the kernel's
-                       buffer as on a real port
-  --fast-input         with --baud, take the host's bytes as fast as they come
-                       (replies stay paced)
+                       bytes arrive only as fast as the line carries them. As
+                       a serial driver does, the host's writes are taken at
+                       once (up to 4 KiB waiting) and the bytes then go out
+                       one byte-time apart
+  --fast-input         with --baud, the host's bytes arrive as fast as they
+                       come (replies stay paced)
   --garbage-every N    send one random byte after every N-th reply
   --fault-rate P       spoil a fraction P (0..1) of replies, each one way picked
                        at random: short, one stray byte added, missing, a byte

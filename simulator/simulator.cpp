@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -79,6 +78,7 @@ void Simulator::unplugDevice()
     output_.clear();
     framer_.clear();
     overlapped_ = false;
+    lineInput_.clear();
     inputDue_.reset();
 }
 
@@ -138,9 +138,9 @@ void Simulator::step()
         timeout = static_cast<int>(std::clamp<long long>(wait, 0, 60000));
     }
 
-    // While unplugged the master is -1, which poll() skips. While the host's
-    // bytes are on the line, their arrival times wake us, not their presence.
-    const short input = inputDue_ ? 0 : POLLIN;
+    // While unplugged the master is -1, which poll() skips. With the driver's
+    // buffer full the host's bytes wait in the pty.
+    const short input = lineInput_.size() < DriverBufferBytes ? POLLIN : 0;
     pollfd fds[3] = {{pty_.master, input, 0}, {quitFd_, POLLIN, 0}, {stdinOpen_ ? 0 : -1, POLLIN, 0}};
     const int ready = poll(fds, 3, timeout);
     if (ready < 0 && errno != EINTR) {
@@ -152,10 +152,8 @@ void Simulator::step()
         if (fds[1].revents)
             quit_ = true;
         if (fds[0].revents & POLLIN) {
-            // On an idle line the first byte's start bit goes out now; the
-            // bytes stay in the pty, backing the host's writes up, until due.
             if (byteTime_.count() > 0 && !o_.fastInput)
-                inputDue_ = Clock::now() + byteTime_;
+                acceptHostBytes();
             else
                 readLine();
         } else if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
@@ -197,35 +195,37 @@ void Simulator::readLine()
         takeByte(buffer[i], now);
 }
 
+void Simulator::acceptHostBytes()
+{
+    std::uint8_t buffer[512];
+    const std::size_t room = std::min(sizeof buffer, DriverBufferBytes - lineInput_.size());
+    const ssize_t n = read(pty_.master, buffer, room);
+    if (n <= 0) {
+        if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            std::perror("ft847-sim: read");
+            quit_ = true;
+        }
+        return;
+    }
+    // On an idle line the first byte's start bit goes out now.
+    if (lineInput_.empty())
+        inputDue_ = Clock::now() + byteTime_;
+    lineInput_.insert(lineInput_.end(), buffer, buffer + n);
+}
+
 void Simulator::receiveDue(Clock::time_point now)
 {
-    while (inputDue_ && *inputDue_ <= now) {
-        int waiting = 0;
-        if (ioctl(pty_.master, FIONREAD, &waiting) != 0 || waiting <= 0) {
-            inputDue_.reset(); // the host has stopped sending: the line is idle
-            return;
-        }
-        // Woken late, every byte due by now is taken at once, each at its own arrival time.
-        std::uint8_t buffer[512];
-        const long long due = (now - *inputDue_) / byteTime_ + 1;
-        const auto want = static_cast<std::size_t>(std::min<long long>({due, waiting, static_cast<long long>(sizeof buffer)}));
-        const ssize_t n = read(pty_.master, buffer, want);
-        if (n <= 0) {
-            if (n < 0 && errno != EAGAIN && errno != EINTR) {
-                std::perror("ft847-sim: read");
-                quit_ = true;
-            }
-            inputDue_.reset();
-            return;
-        }
-        for (ssize_t i = 0; i < n; ++i) {
-            takeByte(buffer[i], *inputDue_);
-            *inputDue_ += byteTime_;
-        }
-        // Nothing more waiting: the line goes idle until the host writes again.
-        if (n >= waiting)
-            inputDue_.reset();
+    // Woken late, every byte due by now is taken, each at its own arrival
+    // time; the bytes behind it follow back to back.
+    while (inputDue_ && *inputDue_ <= now && !lineInput_.empty()) {
+        const std::uint8_t byte = lineInput_.front();
+        lineInput_.pop_front();
+        const Clock::time_point at = *inputDue_;
+        *inputDue_ += byteTime_;
+        takeByte(byte, at);
     }
+    if (lineInput_.empty())
+        inputDue_.reset(); // the line is idle until the host writes again
 }
 
 void Simulator::takeByte(std::uint8_t byte, Clock::time_point at)

@@ -45,6 +45,7 @@ private:
     void step();
     void runTimers(Clock::time_point now);
     void readLine();
+    void acceptHostBytes();
     // Takes the host's bytes whose ten bits have been on the line by `now`.
     void receiveDue(Clock::time_point now);
     // One byte of the host's that arrived at `at`: framed, and answered once a command is whole.
@@ -74,7 +75,12 @@ private:
     Clock::time_point lastByteAt_{};
     // Ten bits at --baud; zero unpaced.
     std::chrono::nanoseconds byteTime_{0};
-    // While the host's bytes are on the line: when the next one has arrived whole.
+    // The host's bytes a UART's driver has taken but not yet sent: the host's
+    // writes finish at once, as on a real port, and the bytes arrive at the
+    // line rate. Bounded like a driver's buffer; beyond it the pty holds them.
+    static constexpr std::size_t DriverBufferBytes = 4096;
+    std::deque<std::uint8_t> lineInput_;
+    // While bytes are on the line: when the first of lineInput_ has arrived whole.
     std::optional<Clock::time_point> inputDue_;
     Clock::time_point nextDrift_{};
     std::optional<Clock::time_point> exitAt_;

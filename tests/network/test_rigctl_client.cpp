@@ -27,14 +27,24 @@ struct Station {
     QProcess solvane;
     quint16 port = 0;
 
-    bool start(const QStringList& simArgs = {}, QStringList extraArgs = {})
+    // Starts Solvane and waits until it polls, or with --headless (which
+    // polls only for its clients) until it has taken control.
+    bool start(const QStringList& simArgs = {}, QStringList extraArgs = {}, const QByteArray& moreSettings = {})
     {
-        if (!sim.start(simArgs))
+        if (!sim.start(simArgs) || !launch(extraArgs, moreSettings))
             return false;
+        const QString ready = extraArgs.contains(QStringLiteral("--headless")) ? QStringLiteral("00 00 00 00 00")
+                                                                               : QStringLiteral("00 00 00 00 03");
+        return QTest::qWaitFor([&] { return sim.loggedCommands().contains(ready); }, 10000);
+    }
+
+    // With `ownPort`, the server listens on 127.0.0.1:port whatever [Network] says.
+    bool launch(QStringList extraArgs, const QByteArray& moreSettings, bool ownPort = true)
+    {
         QFile conf(config.filePath(QStringLiteral("Solvane.conf")));
         if (!conf.open(QIODevice::WriteOnly))
             return false;
-        conf.write("[Ports]\nCOM2=" + sim.device().toLocal8Bit() + "\n");
+        conf.write("[Ports]\nCOM2=" + sim.device().toLocal8Bit() + "\n" + moreSettings);
         conf.close();
         port = FreePort();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -42,14 +52,10 @@ struct Station {
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         solvane.setProcessEnvironment(env);
         solvane.setWorkingDirectory(config.path());
-        if (extraArgs.isEmpty())
-            extraArgs = {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port)};
+        if (ownPort && !extraArgs.contains(QStringLiteral("--listen")))
+            extraArgs << QStringLiteral("--listen") << QStringLiteral("127.0.0.1:%1").arg(port);
         solvane.start(QStringLiteral(SOLVANE_PATH), extraArgs);
-        if (!solvane.waitForStarted(5000))
-            return false;
-        // Serving once the first reading is in: a poll shows in the log.
-        return QTest::qWaitFor([&] { return sim.loggedCommands().contains(QStringLiteral("00 00 00 00 03")); },
-                               10000);
+        return solvane.waitForStarted(5000);
     }
 
     ~Station()
@@ -181,6 +187,54 @@ private slots:
         QFile conf(station.config.filePath(QStringLiteral("Solvane.conf")));
         QVERIFY(conf.open(QIODevice::ReadOnly));
         QVERIFY(conf.readAll().contains("Commport=2"));
+    }
+
+    void headlessServesItsClientsAndHandsTheRadioBack()
+    {
+        Station station;
+        QVERIFY(station.start({QStringLiteral("--baud"), QStringLiteral("4800")}, {QStringLiteral("--headless")},
+                              "[Settings]\nCommSpeed=4800,N,8,1\n"));
+        // No window and no client: nothing is read from the radio.
+        QTest::qWait(300);
+        QVERIFY(!station.sim.loggedCommands().contains(QStringLiteral("00 00 00 00 03")));
+        // The first read after the idle spell waits for a fresh reading.
+        QCOMPARE(station.rigctl(words("f m")), (QStringList{"14200000", "USB", "2200"}));
+        QVERIFY(station.sim.loggedCommands().contains(QStringLiteral("00 00 00 00 03")));
+        QCOMPARE(station.rigctl(words("F 7074000 f")), QStringList{"7074000"});
+        station.solvane.terminate();
+        QVERIFY(station.solvane.waitForFinished(10000));
+        QCOMPARE(station.solvane.exitCode(), 0);
+        const QStringList log = station.sim.loggedCommands();
+        QCOMPARE(log.last(), QStringLiteral("00 00 00 00 80"));
+        QVERIFY(log.contains(QStringLiteral("00 70 74 00 01")));
+        QCOMPARE(station.sim.loggedOverlaps(), 0);
+        QVERIFY(QString::fromLocal8Bit(station.solvane.readAllStandardError()).contains(QStringLiteral("serving the radio")));
+    }
+
+    void headlessWithNothingToServe_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("--no-listen") << QStringList{"--headless", "--no-listen"} << QByteArray() << "nothing to serve";
+        QTest::newRow("Listen=false") << QStringList{"--headless"} << QByteArray("[Network]\nListen=false\n")
+                                      << "[Network] Listen";
+        QTest::newRow("an address that is not one") << QStringList{"--headless"} << QByteArray("[Network]\nAddress=0\n")
+                                                    << "[Network] Address";
+    }
+    void headlessWithNothingToServe()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, settings);
+        QFETCH(QString, why);
+        Station station;
+        QVERIFY(station.sim.start());
+        QVERIFY(station.launch(args, settings, false));
+        QVERIFY(station.solvane.waitForFinished(10000));
+        QCOMPARE(station.solvane.exitCode(), 2);
+        const QString said = QString::fromLocal8Bit(station.solvane.readAllStandardError());
+        QVERIFY2(said.contains(why), qPrintable(said));
+        QVERIFY(station.sim.loggedCommands().isEmpty()); // the radio was never taken
     }
 
     void portTakenRunsOnWithoutTheServer()

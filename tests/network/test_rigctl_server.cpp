@@ -194,9 +194,15 @@ private slots:
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         QCOMPARE(::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
         ::fcntl(client, F_SETFL, O_NONBLOCK);
-        const QByteArray requests = QByteArray("\\dump_state\n").repeated(70) + "v\n";
+        // A set still waiting for the line when the client's end is seen
+        // closed (echo F 14074000 | nc -N) is answered all the same.
+        radio_->holdSets = true;
+        const QByteArray requests = QByteArray("\\dump_state\n").repeated(70) + "F 14074000\nv\n";
         QCOMPARE(::send(client, requests.constData(), size_t(requests.size()), MSG_NOSIGNAL), ssize_t(requests.size()));
         ::shutdown(client, SHUT_WR);
+        QTRY_COMPARE_WITH_TIMEOUT(radio_->Held(), 1, kWaitMs);
+        QTest::qWait(200); // the server sees the end of input while the set waits
+        radio_->Release();
 
         QByteArray replies;
         bool ended = false;
@@ -210,7 +216,7 @@ private slots:
         }, kWaitMs));
         ::close(client);
         QCOMPARE(replies.count("done\n"), 70);
-        QVERIFY(replies.endsWith("done\nVFOA\n"));
+        QVERIFY(replies.endsWith("done\nRPRT 0\nVFOA\n"));
     }
 
     // A client that sends but never reads is dropped once its unread

@@ -120,6 +120,30 @@ private slots:
         QVERIFY(!rig.window->Radio().WatchingForDevice());
         QVERIFY(rig.shutDown());
     }
+    void aDeviceBackButRefusingIsRetriedQuietly()
+    {
+        // Something appears at the adapter's path that cannot be opened yet
+        // (here a plain file): tried again each second, with the one
+        // message already shown left as it is.
+        WindowRig rig;
+        QVERIFY(rig.startLinked());
+        QVERIFY(rig.waitForReading());
+        QVERIFY(rig.sim.unplug());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.window->Radio().WatchingForDevice(), 3000);
+        QFile stranger(rig.sim.linkPath());
+        QVERIFY(stranger.open(QIODevice::WriteOnly));
+        stranger.close();
+        QVERIFY(rig.waitForTicks(25)); // two watch intervals and more
+        QCOMPARE(rig.messages.portMessages, 1);
+        QCOMPARE(rig.messages.dismissals, 0);
+        QVERIFY(rig.window->Radio().WatchingForDevice());
+        // The real adapter comes back at the path: opened, and the message goes.
+        QVERIFY(QFile::remove(rig.sim.linkPath()));
+        QVERIFY(rig.sim.replug());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.window->Link().PortOpen(), 5000);
+        QCOMPARE(rig.messages.dismissals, 1);
+        QVERIFY(rig.shutDown());
+    }
 
     void choosingAnotherPortStopsWatching()
     {

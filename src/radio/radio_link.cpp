@@ -155,7 +155,15 @@ void RadioLink::startExchange(Exchange exchange)
     sendClock_.start();
     port_.write(current_.command);
     deadline_.start(SendTimeout + CeilMs(lineTimeUs_));
-    lineTimer_.start(CeilMs(lineTimeUs_));
+    if (!awaitsReplyOnly())
+        lineTimer_.start(CeilMs(lineTimeUs_));
+}
+
+bool RadioLink::awaitsReplyOnly() const
+{
+    // A read nobody waits on as "sent": its reply can only follow the whole
+    // command, so the reply wait may begin as soon as the port took it.
+    return current_.replyCount > 0 && !current_.sent;
 }
 
 void RadioLink::checkSent()
@@ -166,6 +174,10 @@ void RadioLink::checkSent()
     // bits have had time to leave, the command could still be behind an
     // earlier one and nobody may be told it went out.
     const qint64 leftUs = lineTimeUs_ - sendClock_.nsecsElapsed() / 1000;
+    if (awaitsReplyOnly()) {
+        beginWaiting(std::max<qint64>(leftUs, 0));
+        return;
+    }
     if (leftUs > 0) {
         lineTimer_.start(CeilMs(leftUs));
         return;
@@ -191,13 +203,13 @@ void RadioLink::checkSent()
         finishExchange(QByteArray(), false, 0);
         return;
     }
-    beginWaiting();
+    beginWaiting(0);
 }
 
-void RadioLink::beginWaiting()
+void RadioLink::beginWaiting(qint64 stillSendingUs)
 {
     state_ = LineState::Waiting;
-    deadline_.start(ReplyTimeout);
+    deadline_.start(ReplyTimeout + CeilMs(stillSendingUs));
     if (waitBreaker_ && waitBreaker_()) {
         finishExchange(port_.read(current_.replyCount), true, SettleQuiet);
         return;

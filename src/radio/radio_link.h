@@ -118,8 +118,10 @@ private:
 
     void pump();
     void startExchange(Exchange exchange);
+    bool awaitsReplyOnly() const;
     void checkSent();
-    void beginWaiting();
+    // The reply wait runs ReplyTimeout past the command's last bit.
+    void beginWaiting(qint64 stillSendingUs);
     void checkReply();
     void onGapOver();
     void finishExchange(QByteArray reply, bool settleAfter, int settleQuietMs);

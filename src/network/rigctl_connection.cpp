@@ -58,6 +58,9 @@ RigctlConnection::~RigctlConnection()
 {
     if (keepAlive_ >= 0)
         ::close(keepAlive_);
+    // Deleted with its server before it could end: it gives up its turns.
+    if (!ended_)
+        backend_.CloseClient(client_);
 }
 
 void RigctlConnection::Abort()

@@ -48,6 +48,9 @@ bool Transceiver::OpenPort(int portNumber, const QString& settingsText, bool wat
     settingsText_ = settingsText;
     haveFrequency_ = false;
     resetRound();
+    // Closed first: a sender told of its dropped command may queue another,
+    // which must not reach the radio being left.
+    link_.ClosePort();
     dropQueued();
     const bool open = link_.OpenPort(portNumber, settingsText);
     // Only a device that is not there is waited for; one that is there but
@@ -61,8 +64,8 @@ void Transceiver::ClosePort()
 {
     watchTimer_.stop();
     resetRound();
-    dropQueued();
     link_.ClosePort();
+    dropQueued();
 }
 
 void Transceiver::watchFor(const QString& device, bool seenMissing)

@@ -16,7 +16,7 @@ Transceiver::Transceiver(SerialPort& port, UserMessages& messages, RadioLink::De
     pollTimer_.setInterval(PollIntervalMs);
     connect(&pollTimer_, &QTimer::timeout, this, &Transceiver::onPollTick);
     readingWaitTimer_.setSingleShot(true);
-    connect(&readingWaitTimer_, &QTimer::timeout, this, &Transceiver::readingArrived);
+    connect(&readingWaitTimer_, &QTimer::timeout, this, &Transceiver::releaseReadingWaiters);
     shutdownGuard_.setSingleShot(true);
     connect(&shutdownGuard_, &QTimer::timeout, this, &Transceiver::finishShutdown);
     // Reads the window holds back never reach the line, and a wait in
@@ -28,7 +28,7 @@ Transceiver::Transceiver(SerialPort& port, UserMessages& messages, RadioLink::De
         haveFrequency_ = false;
         resetRound();
         dropQueued();
-        readingArrived(); // waiting clients hear that there is nothing to read
+        releaseReadingWaiters(); // waiting clients hear that there is nothing to read
         if (shuttingDown_) {
             finishShutdown();
             return;
@@ -112,7 +112,7 @@ void Transceiver::ShutDown(std::function<void(bool released)> done)
     // and their senders hear so before they go.
     emit shutdownStarted();
     dropQueued();
-    readingArrived();
+    releaseReadingWaiters();
     if (!link_.PortOpen()) {
         finishShutdown();
         return;

@@ -66,7 +66,6 @@ public:
     // are held, or with the port closed, finishes at once with no reads.
     QTimer& PollTimer() { return pollTimer_; }
     void StartPolling();
-    void StopPolling();
     // Poll only while a network client is connected (no window to feed).
     void PollOnlyForClients(bool onDemand);
     // A round as soon as the line allows, timer or not.
@@ -151,7 +150,7 @@ private:
     void updateTimer();
     void dropQueued();
     void resetRound();
-    void readingArrived();
+    void releaseReadingWaiters();
 
     void finishShutdown();
     void ReadFrequencyAndMode();

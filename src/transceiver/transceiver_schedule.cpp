@@ -16,12 +16,6 @@ void Transceiver::StartPolling()
     updateTimer();
 }
 
-void Transceiver::StopPolling()
-{
-    polling_ = false;
-    updateTimer();
-}
-
 void Transceiver::PollOnlyForClients(bool onDemand)
 {
     onDemand_ = onDemand;
@@ -120,7 +114,7 @@ void Transceiver::AwaitReading(std::function<void()> ready)
     PollNow();
 }
 
-void Transceiver::readingArrived()
+void Transceiver::releaseReadingWaiters()
 {
     readingWaitTimer_.stop();
     auto waiters = std::move(readingWaiters_);
@@ -219,7 +213,7 @@ void Transceiver::startRound()
         if (link_.PortOpen())
             ApplyPendingTuning();
         emit roundFinished();
-        readingArrived();
+        releaseReadingWaiters();
     });
 }
 

@@ -21,14 +21,14 @@ public:
             received += socket.readAll();
             for (qsizetype end; (end = received.indexOf('\n')) >= 0; received.remove(0, end + 1))
                 lines << QString::fromLatin1(received.left(end));
-            emit_();
+            onLines();
         });
         socket.connectToHost(QHostAddress::LocalHost, port);
         socket.waitForConnected(5000);
     }
     void send(const QByteArray& bytes) { socket.write(bytes); }
     int count(const QString& line) const { return int(lines.count(line)); }
-    std::function<void()> emit_ = [] {};
+    std::function<void()> onLines = [] {}; // after each batch of lines
 
     QTcpSocket socket;
     QByteArray received;
@@ -117,7 +117,7 @@ private slots:
         // Each "RPRT 0" must stand for a set already on the line: the log is
         // read as it arrives (one may be a moment from being logged).
         int ahead = 0;
-        flood.emit_ = [&] {
+        flood.onLines = [&] {
             const int answered = flood.count(QStringLiteral("RPRT 0"));
             if (answered > shared.setsLogged() - setsBefore + 1)
                 ++ahead;

@@ -9,3 +9,7 @@
 // many-client window and of the flood.
 void RunNetworkBench(const QString& solvaneProgram, int seconds);
 
+// Solvane's headless server under the 20-client load, `runs` times with Qt's
+// default (GLib) event dispatcher and as often with QT_NO_GLIB=1, alternating;
+// prints the CPU per request of each run and the medians.
+void RunDispatcherBench(const QString& solvaneProgram, int seconds, int runs);

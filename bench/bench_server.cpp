@@ -2,6 +2,7 @@
 
 #include "rig_client.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcessEnvironment>
 
@@ -62,6 +63,18 @@ double BenchServer::cpuSeconds() const
     if (fields.size() < 13)
         return 0;
     return (fields[11].toDouble() + fields[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
+}
+
+double BenchServer::runSeconds() const
+{
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid()));
+    qint64 ns = 0;
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile schedstat(tasks.filePath(task + QStringLiteral("/schedstat")));
+        if (schedstat.open(QIODevice::ReadOnly))
+            ns += schedstat.readAll().split(' ').value(0).toLongLong();
+    }
+    return ns / 1e9;
 }
 
 void BenchServer::stop()

@@ -34,8 +34,12 @@ public:
     qint64 pid() const { return process_.processId(); }
     QString failure() const { return failure_; }
 
-    // CPU seconds the server has used, from /proc/<pid>/stat (utime + stime).
+    // CPU seconds the server has used, from /proc/<pid>/stat (utime + stime):
+    // the kernel's tick sampling, in 10 ms steps.
     double cpuSeconds() const;
+    // Its threads' time on a CPU to the nanosecond, from
+    // /proc/<pid>/task/*/schedstat; threads that have ended drop out.
+    double runSeconds() const;
 
     void stop();
 

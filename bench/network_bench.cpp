@@ -32,7 +32,11 @@ QString LatencyRatio(const std::vector<double>& solvane, const std::vector<doubl
 
 QString Ratio(double solvane, double rigctld)
 {
-    return solvane > 0 ? QStringLiteral("x%1").arg(rigctld / solvane, 0, 'f', 1) : QStringLiteral("-");
+    if (solvane <= 0)
+        return QStringLiteral("-");
+    const double ratio = rigctld / solvane;
+    // Two significant digits below 1, so that x0.036 does not print as x0.0.
+    return ratio < 1 ? QStringLiteral("x%1").arg(ratio, 0, 'g', 2) : QStringLiteral("x%1").arg(ratio, 0, 'f', 1);
 }
 
 QString PerSecond(int count, double seconds)

@@ -9,7 +9,7 @@
 // many-client window and of the flood.
 void RunNetworkBench(const QString& solvaneProgram, int seconds);
 
-// Solvane's headless server under the 20-client load, `runs` times with Qt's
-// default (GLib) event dispatcher and as often with QT_NO_GLIB=1, alternating;
-// prints the CPU per request of each run and the medians.
+// Solvane's headless server under the 20-client load with Qt's default
+// (GLib) event dispatcher and with QT_NO_GLIB=1, both at once, `runs` times;
+// prints the CPU per request of each and their ratio.
 void RunDispatcherBench(const QString& solvaneProgram, int seconds, int runs);

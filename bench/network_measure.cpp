@@ -53,10 +53,12 @@ LoadWindow MeasureLoad(BenchServer& server, int seconds)
     w.connectFailures = pollers.connectFailures();
     const int logBefore = int(server.sim().loggedCommands().size());
     const double cpuBefore = server.cpuSeconds();
+    const double runBefore = server.runSeconds();
     const auto start = Clock::now();
     w.pollers = pollers.run(std::chrono::seconds(seconds));
     w.seconds = SecondsSince(start);
     w.cpuSeconds = server.cpuSeconds() - cpuBefore;
+    w.runSeconds = server.runSeconds() - runBefore;
     w.opcodes = Opcodes(server.sim().loggedCommands().mid(logBefore));
     return w;
 }

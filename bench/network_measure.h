@@ -18,12 +18,15 @@ QMap<QString, int> Opcodes(const QStringList& logLines);
 struct LoadWindow {
     ClientStats pollers;
     double seconds = 0;
-    double cpuSeconds = 0;
+    double cpuSeconds = 0; // utime + stime
+    double runSeconds = 0; // on a CPU, per schedstat
     QMap<QString, int> opcodes;
     int connectFailures = 0;
     double cpuPercent() const { return seconds > 0 ? 100.0 * cpuSeconds / seconds : 0; }
     // Server CPU per answered request (f and m each count), in µs.
-    double cpuPerRequestUs() const { return pollers.answered > 0 ? 1e6 * cpuSeconds / pollers.answered : 0; }
+    double cpuPerRequestUs() const { return perRequestUs(cpuSeconds); }
+    double runPerRequestUs() const { return perRequestUs(runSeconds); }
+    double perRequestUs(double s) const { return pollers.answered > 0 ? 1e6 * s / pollers.answered : 0; }
 };
 LoadWindow MeasureLoad(BenchServer& server, int seconds);
 

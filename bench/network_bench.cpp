@@ -114,7 +114,7 @@ void PrintTable(const Run& run, int seconds)
     table.row({QStringLiteral("Server CPU, %1 clients").arg(Pollers::kClients),
                QStringLiteral("%1 % of a core").arg(s.load.cpuPercent(), 0, 'f', 2),
                QStringLiteral("%1 % of a core").arg(r.load.cpuPercent(), 0, 'f', 2),
-               Ratio(s.load.cpuPercent(), r.load.cpuPercent()), QString()});
+               Ratio(s.load.cpuPercent(), r.load.cpuPercent()), QStringLiteral("Solvane < 1 %")});
     table.row({QStringLiteral("Server CPU per request, %1 clients").arg(Pollers::kClients),
                Microseconds(s.load.cpuPerRequestUs()), Microseconds(r.load.cpuPerRequestUs()),
                Ratio(s.load.cpuPerRequestUs(), r.load.cpuPerRequestUs()), QStringLiteral("Solvane <= rigctld / 2")});

@@ -21,9 +21,10 @@ public:
         std::string first;   // the first reply line
         bool error = false;  // an "RPRT -n" came back
     };
-    // Sends `request` (a line without its LF) and reads `lines` reply lines,
-    // or fewer when an "RPRT" line ends the reply. Nothing on a time-out or a
-    // closed connection, after which the client is closed.
+    // Sends `request` (lines without the last LF; "f\nm" sends two requests
+    // in one write) and reads `lines` reply lines, or fewer when an "RPRT"
+    // line ends the reply. Nothing on a time-out or a closed connection,
+    // after which the client is closed.
     std::optional<Reply> ask(const std::string& request, int lines);
 
     void close();

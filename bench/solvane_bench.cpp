@@ -8,6 +8,9 @@
 //   solvane-bench --network-only   the sharing table alone
 //   solvane-bench --xcb-cpu-only   the CPU polling rows alone, on the platform
 //                                  QT_QPA_PLATFORM names (run under xvfb-run)
+//   solvane-bench --dispatcher-only  the headless server's CPU per request with
+//                                  GLib's event dispatcher and Qt's own,
+//                                  BENCH_RUNS times each (default 3)
 
 #include "bench_table.h"
 #include "line_settings.h"
@@ -339,8 +342,9 @@ int main(int argc, char** argv)
         return list;
     }();
     const bool xcbCpuOnly = args.contains(QStringLiteral("--xcb-cpu-only"));
-    const bool windowTable = !args.contains(QStringLiteral("--network-only")) && !xcbCpuOnly;
-    const bool networkTable = !args.contains(QStringLiteral("--window-only")) && !xcbCpuOnly;
+    const bool dispatcherOnly = args.contains(QStringLiteral("--dispatcher-only"));
+    const bool windowTable = !args.contains(QStringLiteral("--network-only")) && !xcbCpuOnly && !dispatcherOnly;
+    const bool networkTable = !args.contains(QStringLiteral("--window-only")) && !xcbCpuOnly && !dispatcherOnly;
 
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
@@ -353,6 +357,11 @@ int main(int argc, char** argv)
         pollingCpuRows(QGuiApplication::platformName() == QLatin1String("xcb") ? QStringLiteral("Xvfb")
                                                                                : QGuiApplication::platformName(),
                        seconds, false);
+        return 0;
+    }
+    if (dispatcherOnly) {
+        const int runs = qEnvironmentVariableIntValue("BENCH_RUNS");
+        RunDispatcherBench(QStringLiteral(SOLVANE_PATH), seconds, runs > 0 ? runs : 3);
         return 0;
     }
     if (windowTable) {

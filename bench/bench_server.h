@@ -1,0 +1,56 @@
+#pragma once
+// One sharing server under test for the benchmark: a simulator paced at the
+// bench's baud rate, and Solvane or Debian's rigctld on a loopback port
+// serving it.
+
+#include "sim_process.h"
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+// The line rate of every simulator in the sharing bench, paced both ways.
+constexpr int kBenchBaud = 4800;
+
+struct SolvaneLaunch {
+    bool headless = true; // --headless: the radio and server, no window
+    bool qtNoGlib = false; // QT_NO_GLIB=1: Qt's own event dispatcher instead of GLib's
+};
+
+class BenchServer {
+public:
+    BenchServer() = default;
+    ~BenchServer() { stop(); }
+    BenchServer(const BenchServer&) = delete;
+    BenchServer& operator=(const BenchServer&) = delete;
+
+    // Each starts a simulator and the server, and returns once the server
+    // has answered `f` with a number (bounded), else false with failure().
+    bool startSolvane(const QString& program, const SolvaneLaunch& launch = {});
+    bool startRigctld();
+
+    SimProcess& sim() { return sim_; }
+    int port() const { return port_; }
+    qint64 pid() const { return process_.processId(); }
+    QString failure() const { return failure_; }
+
+    // CPU seconds the server has used, from /proc/<pid>/stat (utime + stime):
+    // the kernel's tick sampling, in 10 ms steps.
+    double cpuSeconds() const;
+    // Its threads' time on a CPU to the nanosecond, from
+    // /proc/<pid>/task/*/schedstat; threads that have ended drop out.
+    double runSeconds() const;
+
+    void stop();
+
+private:
+    bool fail(const QString& why);
+    bool startSim();
+    bool launch(const QString& program, const QStringList& args);
+
+    SimProcess sim_;
+    QTemporaryDir dir_;
+    QProcess process_;
+    int port_ = 0;
+    QString failure_;
+};

@@ -31,10 +31,12 @@ bool BenchServer::startSolvane(const QString& program, const SolvaneLaunch& how)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    if (how.qtNoGlib)
+    // Solvane leaves a QT_NO_GLIB that is set alone; an empty one keeps GLib's.
+    env.remove(QStringLiteral("QT_NO_GLIB"));
+    if (how.dispatcher == SolvaneLaunch::Dispatcher::GLib)
+        env.insert(QStringLiteral("QT_NO_GLIB"), QString());
+    else if (how.dispatcher == SolvaneLaunch::Dispatcher::Qt)
         env.insert(QStringLiteral("QT_NO_GLIB"), QStringLiteral("1"));
-    else
-        env.remove(QStringLiteral("QT_NO_GLIB"));
     process_.setProcessEnvironment(env);
     QStringList args{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port_)};
     if (how.headless)

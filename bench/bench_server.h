@@ -13,8 +13,11 @@
 constexpr int kBenchBaud = 4800;
 
 struct SolvaneLaunch {
+    // Which event dispatcher: the one Solvane picks (Qt's own for --headless,
+    // GLib's for the window), or one forced through QT_NO_GLIB.
+    enum class Dispatcher { AsShipped, GLib, Qt };
     bool headless = true; // --headless: the radio and server, no window
-    bool qtNoGlib = false; // QT_NO_GLIB=1: Qt's own event dispatcher instead of GLib's
+    Dispatcher dispatcher = Dispatcher::AsShipped;
 };
 
 class BenchServer {

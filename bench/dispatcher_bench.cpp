@@ -45,7 +45,7 @@ void RunDispatcherBench(const QString& solvaneProgram, int seconds, int runs)
         BenchServer servers[2];
         bool started = true;
         for (int noGlib = 0; noGlib < 2; ++noGlib)
-            started = started && servers[noGlib].startSolvane(solvaneProgram, {.headless = true, .qtNoGlib = noGlib == 1});
+            started = started && servers[noGlib].startSolvane(solvaneProgram, {.headless = true, .dispatcher = noGlib == 1 ? SolvaneLaunch::Dispatcher::Qt : SolvaneLaunch::Dispatcher::GLib});
         if (!started) {
             table.row({QString::number(run), servers[0].failure() + servers[1].failure()});
             continue;

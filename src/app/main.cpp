@@ -47,6 +47,12 @@ void ReportRefusals(RigSharing& sharing)
 // screen, or a user service.
 int RunHeadless(int argc, char* argv[], const CommandLine& commandLine)
 {
+    // Qt's own event loop rather than GLib's: about half the system calls and
+    // a sixth less CPU per request measured, and with no window there is
+    // nothing (a GTK theme, a GLib input method) that needs GLib's loop. A
+    // QT_NO_GLIB the user set, even empty, is left as it is.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     NameTheApplication();
     QtSerialPort port;

@@ -6,6 +6,7 @@
 #include <QTcpSocket>
 
 #include <algorithm>
+#include <utility>
 
 RigctlServer::RigctlServer(RigBackend& backend, QObject* parent)
     : QObject(parent)
@@ -13,6 +14,14 @@ RigctlServer::RigctlServer(RigBackend& backend, QObject* parent)
     , admission_([](const QHostAddress& source) { return MayConnect(source, PrivateNetworks()); })
 {
     connect(&server_, &QTcpServer::newConnection, this, &RigctlServer::AcceptConnections);
+    slotGrace_.setSingleShot(true);
+    connect(&slotGrace_, &QTimer::timeout, this, [this] {
+        // Still no slot: turned away.
+        for (QTcpSocket* socket : std::exchange(waitingForSlot_, {})) {
+            socket->abort();
+            socket->deleteLater();
+        }
+    });
 }
 
 RigctlServer::~RigctlServer()
@@ -68,17 +77,26 @@ void RigctlServer::AcceptConnections()
             continue;
         }
         if (clientCount() >= kMaxClients) {
-            socket->abort();
-            socket->deleteLater();
+            // Programs that reconnect all at once may arrive before the
+            // closing of their old connections has been seen: a slot freed
+            // within the grace goes to them.
+            waitingForSlot_.push_back(socket);
+            if (!slotGrace_.isActive())
+                slotGrace_.start(kSlotGraceMs);
             continue;
         }
-        // Replies are short and a client waits for each one.
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        auto* connection = new RigctlConnection(socket, backend_, this);
-        connect(connection, &RigctlConnection::finished, this, &RigctlServer::Forget);
-        connections_.push_back(connection);
-        emit clientCountChanged(clientCount());
+        Serve(socket);
     }
+}
+
+void RigctlServer::Serve(QTcpSocket* socket)
+{
+    // Replies are short and a client waits for each one.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    auto* connection = new RigctlConnection(socket, backend_, this);
+    connect(connection, &RigctlConnection::finished, this, &RigctlServer::Forget);
+    connections_.push_back(connection);
+    emit clientCountChanged(clientCount());
 }
 
 void RigctlServer::Refuse(QTcpSocket* socket)
@@ -100,11 +118,21 @@ void RigctlServer::Forget(RigctlConnection* connection)
     connections_.erase(found);
     connection->deleteLater();
     emit clientCountChanged(clientCount());
+    if (!waitingForSlot_.empty() && server_.isListening()) {
+        QTcpSocket* next = waitingForSlot_.front();
+        waitingForSlot_.erase(waitingForSlot_.begin());
+        Serve(next);
+    }
 }
 
 void RigctlServer::closeAll()
 {
     server_.close();
+    slotGrace_.stop();
+    for (QTcpSocket* socket : std::exchange(waitingForSlot_, {})) {
+        socket->abort();
+        socket->deleteLater();
+    }
     // Each one leaves the list through Forget as it ends, after the replies
     // it was given (its dropped sets' errors among them) have gone out.
     const std::vector<RigctlConnection*> open = connections_;

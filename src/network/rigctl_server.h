@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QSet>
 #include <QTcpServer>
+#include <QTimer>
 
 #include <functional>
 #include <vector>
@@ -18,8 +19,10 @@ class RigctlConnection;
 class RigctlServer : public QObject {
     Q_OBJECT
 public:
-    // Connections beyond this are closed as soon as they arrive.
+    // Connections beyond this wait kSlotGraceMs for a slot to free, then
+    // are closed.
     static constexpr int kMaxClients = 32;
+    static constexpr int kSlotGraceMs = 250;
     // Refused addresses remembered so each is reported once; beyond this
     // many, new ones go unreported.
     static constexpr int kMaxRefusedReported = 1024;
@@ -58,6 +61,7 @@ signals:
 
 private:
     void AcceptConnections();
+    void Serve(QTcpSocket* socket);
     void Forget(RigctlConnection* connection);
     void Refuse(QTcpSocket* socket);
 
@@ -66,4 +70,6 @@ private:
     Admission admission_;
     QSet<QHostAddress> refused_;
     std::vector<RigctlConnection*> connections_;
+    std::vector<QTcpSocket*> waitingForSlot_;
+    QTimer slotGrace_;
 };

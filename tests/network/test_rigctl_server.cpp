@@ -271,6 +271,13 @@ private slots:
         auto next = Connect();
         QVERIFY(next);
         ASK(*next, "v\n", 1, QStringList{"VFOA"});
+
+        // A program that reconnects at once gets the place its old
+        // connection frees, even if the new one is seen first.
+        clients.back()->socket.disconnectFromHost();
+        Client quick(port_);
+        ASK(quick, "v\n", 1, QStringList{"VFOA"});
+        QCOMPARE(server_->clientCount(), 32);
     }
 
     // A set answers once the queue has it on the wire; the requests behind

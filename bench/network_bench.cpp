@@ -76,7 +76,7 @@ void PrintTable(const Run& run, int seconds)
     const ServerResults& s = run.solvane;
     const ServerResults& r = run.rigctld;
     std::printf("\nSharing the radio, each server against its own simulator paced at %d baud both ways, in turn:\n"
-                "Solvane as `solvane --headless --listen 127.0.0.1:PORT` (no window; Qt's default event dispatcher),\n"
+                "Solvane as `solvane --headless --listen 127.0.0.1:PORT` (no window; Qt's own event dispatcher, as --headless picks),\n"
                 "Debian's `rigctld -m 1001 -s %d`. %d clients poll f and m at 10 Hz for %d s; then one client\n"
                 "floods F (%d requests in flight) while the %d poll on, for %d s.\n\n",
                 kBenchBaud, kBenchBaud, Pollers::kClients, seconds, FloodWindow::kDepth, Pollers::kClients, seconds);

@@ -9,6 +9,7 @@ HeadlessStation::HeadlessStation(SerialPort& port, SettingsStore& store, UserMes
     , sharing_(radio_, this)
 {
     connect(&radio_, &Transceiver::shutdownStarted, &sharing_, &RigSharing::Stop);
+    sharing_.SetStandalone(true);
     // Nobody to show a reading to: the radio is read only for the clients.
     radio_.PollOnlyForClients(true);
 }

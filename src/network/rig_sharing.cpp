@@ -20,7 +20,7 @@ bool RigSharing::Start(const ListenPlan& plan)
         return false;
     server_.setAdmission([allowed = plan.allowed](const QHostAddress& source) { return MayConnect(source, allowed); });
     if (!server_.listen(plan.address, plan.port)) {
-        problem_ = ListenProblem(plan, server_.serverError(), server_.errorString());
+        problem_ = ListenProblem(plan, server_.serverError(), server_.errorString(), standalone_);
         return false;
     }
     emit statusChanged(Status());
@@ -40,7 +40,8 @@ QString RigSharing::Status() const
     return SharingStatus(server_.serverAddress(), server_.serverPort(), server_.clientCount());
 }
 
-QString ListenProblem(const ListenPlan& plan, QAbstractSocket::SocketError error, const QString& errorText)
+QString ListenProblem(const ListenPlan& plan, QAbstractSocket::SocketError error, const QString& errorText,
+                      bool standalone)
 {
     QString cause;
     QString change;
@@ -65,8 +66,10 @@ QString ListenProblem(const ListenPlan& plan, QAbstractSocket::SocketError error
                    : QStringLiteral("check %1 and %2").arg(plan.addressChangedBy, plan.changedBy);
         break;
     }
-    return QStringLiteral("Solvane cannot share the radio on %1: %2. Solvane runs on without sharing; %3.")
-        .arg(EndpointText(plan.address, plan.port), cause, change);
+    return QStringLiteral("Solvane cannot share the radio on %1: %2. %3%4.")
+        .arg(EndpointText(plan.address, plan.port), cause,
+             standalone ? QString() : QStringLiteral("Solvane runs on without sharing; "),
+             standalone ? change.left(1).toUpper() + change.mid(1) : change);
 }
 
 QString SharingStatus(const QHostAddress& address, quint16 port, int programs)

@@ -25,6 +25,9 @@ public:
 
     QString Problem() const { return problem_; }
     QString Status() const;
+    // With nothing else running (the headless server), a server that cannot
+    // listen ends the program: its message does not say that it runs on.
+    void SetStandalone(bool standalone) { standalone_ = standalone; }
     RigctlServer& Server() { return server_; }
 
 signals:
@@ -37,11 +40,13 @@ private:
     RigctlServer server_;
     ListenPlan plan_;
     QString problem_;
+    bool standalone_ = false;
 };
 
 // Why the server could not listen where planned, naming the cause and the
 // setting or option to change.
-QString ListenProblem(const ListenPlan& plan, QAbstractSocket::SocketError error, const QString& errorText);
+QString ListenProblem(const ListenPlan& plan, QAbstractSocket::SocketError error, const QString& errorText,
+                      bool standalone = false);
 
 // "sharing on 127.0.0.1:4532, 1 program", "sharing on [::1]:4532, 2 programs",
 // "sharing on 0.0.0.0:4532 (open to the network), 0 programs".

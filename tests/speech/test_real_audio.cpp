@@ -19,6 +19,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -404,5 +405,19 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRealAudio)
+int main(int argc, char** argv)
+{
+    int result = 0;
+    {
+        QCoreApplication app(argc, argv);
+        TestRealAudio test;
+        result = QTest::qExec(&test, argc, argv);
+    }
+    // Qt 6.4's PulseAudio engine is torn down by an exit handler that now and
+    // then trips an assertion in libpulse (pa_iochannel_free) after every
+    // test has run: the verdict is in, so the exit handlers are skipped.
+    std::fflush(nullptr);
+    std::_Exit(result);
+}
+
 #include "test_real_audio.moc"

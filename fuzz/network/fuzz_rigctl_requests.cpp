@@ -40,6 +40,11 @@ RigSnapshot RadioFrom(std::uint8_t choice)
     radio.modeCode = cat::kModes[(choice >> 5) % cat::kModes.size()].code;
     radio.frequency10Hz = 1407400;
     radio.sMeterRaw = choice % 40 - 4; // also outside 0..31
+    radio.satellite = choice % 3 == 0;
+    radio.transmitting = choice % 5 == 0;
+    radio.haveUplinkReading = radio.satellite && radio.haveReading;
+    radio.uplinkAgeMs = radio.readingAgeMs;
+    radio.uplinkFrequency10Hz = 14590000;
     return radio;
 }
 
@@ -78,15 +83,27 @@ void Answer(rigctl::Session& session, const std::string& line, const RigSnapshot
         Check(answer.reply.empty());
         Check(radio.portOpen);
         const auto action = request.command->action;
-        if (answer.set->kind == rigctl::SetAction::Kind::Frequency) {
-            Check(action == rigctl::Action::SetFrequency);
+        switch (answer.set->kind) {
+        case rigctl::SetAction::Kind::Frequency:
+            Check(action == rigctl::Action::SetFrequency || action == rigctl::Action::SetSplitFrequency);
             Check(cat::InTuningRange(answer.set->frequency10Hz));
-        } else {
-            Check(action == rigctl::Action::SetMode);
+            Check(!answer.set->uplink || radio.satellite);
+            break;
+        case rigctl::SetAction::Kind::Mode:
+            Check(action == rigctl::Action::SetMode || action == rigctl::Action::SetSplitMode);
             Check(RadioKnowsMode(answer.set->modeCode));
+            Check(!answer.set->uplink || radio.satellite);
+            break;
+        case rigctl::SetAction::Kind::Key:
+        case rigctl::SetAction::Kind::Unkey:
+            Check(action == rigctl::Action::SetPtt);
+            break;
+        case rigctl::SetAction::Kind::Satellite:
+            Check(action == rigctl::Action::SetSplitVfo);
+            break;
         }
         sent = !sent;
-        const std::string reply = rigctl::SetReply(request, sent);
+        const std::string reply = rigctl::SetReply(request, sent ? ActionResult::Done : ActionResult::Refused);
         Check(!reply.empty() && reply.back() == '\n');
     }
 }

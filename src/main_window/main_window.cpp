@@ -358,7 +358,7 @@ void MainWindow::SpeakNumbers(const QString& spokenText)
 {
     if (Speaking())
         return;
-    radio_.PausePolling(true);
+    radio_.PausePolling(Transceiver::PollPause::Speech, true);
     ShowBusy(*this, true);
     speaker_->SpeakNumbers(spokenText);
 }
@@ -372,5 +372,5 @@ void MainWindow::speakingFinished()
         return;
     }
     if (!unloading_)
-        radio_.PausePolling(false);
+        radio_.PausePolling(Transceiver::PollPause::Speech, false);
 }

@@ -29,7 +29,7 @@ void MainWindow::Form_DblClick()
         return;
     auto* dialog = new SettingsDialog(commPortNumber_, commSettings_, this);
     form2_ = dialog;
-    radio_.PausePolling(true);
+    radio_.PausePolling(Transceiver::PollPause::Dialog, true);
     settingsRequested_ = false;
     radio_.HoldReads(false);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -47,7 +47,7 @@ void MainWindow::Form_DblClick()
     dialog->updateDeviceTip();
     connect(dialog, &QDialog::finished, this, [this] {
         if (!unloading_)
-            radio_.PausePolling(false);
+            radio_.PausePolling(Transceiver::PollPause::Dialog, false);
     });
     // Window-modal and non-blocking: the dialog holds the user, not the code.
     dialog->open();

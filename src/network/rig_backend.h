@@ -1,9 +1,12 @@
 #pragma once
-// What the network server needs of the radio: a snapshot of the last reading,
-// a place in the line's turns for each client, and the two sets. The radio's
-// state owner implements it.
+// What the network server needs of the radio: a snapshot of the last
+// readings, a place in the line's turns for each client, and the actions a
+// client may ask for. The radio's state owner implements it.
+#include <QHostAddress>
+
 #include <cstdint>
 #include <functional>
+#include <string>
 
 struct RigSnapshot {
     bool portOpen = false;
@@ -12,6 +15,33 @@ struct RigSnapshot {
     std::int32_t frequency10Hz = 0; // last reading, or the value just set (10 Hz units)
     std::uint8_t modeCode = 0x01;   // radio mode code: 00 LSB 01 USB 02 CW 03 CWR 04 AM 08 FM, 82 83 84 88 narrow CW CWR AM FM
     int sMeterRaw = 0;              // 0..31
+    bool transmitting = false;      // keyed through Solvane
+    // Satellite mode: the fields above are the downlink's; these the uplink's.
+    bool satellite = false;
+    std::string satelliteTxVfo = "Sub"; // the TX VFO word that turned it on
+    bool haveUplinkReading = false;
+    std::int64_t uplinkAgeMs = -1;
+    std::int32_t uplinkFrequency10Hz = 0;
+    std::uint8_t uplinkModeCode = 0x01;
+};
+
+// What a client asks the radio to do. It is decided when its turn on the
+// line comes, so a refusal depends on the radio's state then.
+struct RigAction {
+    enum class Kind { Frequency, Mode, Key, Unkey, Satellite };
+    Kind kind = Kind::Frequency;
+    bool uplink = false;            // Frequency, Mode: satellite mode's transmit VFO
+    std::int32_t frequency10Hz = 0; // Frequency: in tuning range
+    std::uint8_t modeCode = 0;      // Mode: a radio mode code
+    bool on = false;                // Satellite
+    std::string txVfo;              // Satellite on: the TX VFO word the client named
+};
+
+enum class ActionResult {
+    Done,         // on the line (or nothing needed to go)
+    NotSent,      // port closed or lost, the line stuck, the program ending
+    Refused,      // not now: the transmitter is keyed, or keying is not allowed
+    NotAvailable, // not in this mode
 };
 
 class RigBackend {
@@ -19,14 +49,16 @@ public:
     virtual ~RigBackend() = default;
     virtual RigSnapshot Snapshot() const = 0;
     // A connection takes its place in the turns on the line; closing it
-    // drops what it still has queued (reported as not sent).
-    virtual int OpenClient() { return 0; }
+    // drops what it still has queued (reported NotSent) and unkeys a
+    // transmitter it keyed. The peer's address decides whether it may key
+    // the transmitter and names it to the person.
+    virtual int OpenClient(const QHostAddress& /*address*/ = {}, quint16 /*port*/ = 0) { return 0; }
     virtual void CloseClient(int /*client*/) {}
-    // Queue a set for the client's turn. `done(true)` once the command is
-    // on the wire, `done(false)` when it could not be sent (port closed or
-    // lost, or the program ending). `done` may run inside the call or later.
-    virtual void SetFrequency(int client, std::int32_t frequency10Hz, std::function<void(bool sent)> done) = 0;
-    virtual void SetMode(int client, std::uint8_t modeCode, std::function<void(bool sent)> done) = 0;
+    // The client closed its sending side: it can no longer unkey.
+    virtual void ClientStoppedSending(int /*client*/) {}
+    // Queue an action for the client's turn. `done` may run inside the call
+    // or later, once.
+    virtual void Perform(int client, const RigAction& action, std::function<void(ActionResult)> done) = 0;
     // Calls `ready` once a fresh reading is in, or the radio did not give
     // one within a bounded wait; may run inside the call.
     virtual void AwaitReading(std::function<void()> ready) { ready(); }

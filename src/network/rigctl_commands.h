@@ -20,6 +20,11 @@ enum class Action {
     SetPtt,
     GetSplitVfo,
     SetSplitVfo,
+    GetSplitFrequency,
+    SetSplitFrequency,
+    GetSplitMode,
+    SetSplitMode,
+    SetVfoOption,
     GetLevel,
     GetPowerStatus,
     CheckVfo,
@@ -34,9 +39,10 @@ struct CommandInfo {
     Action action;
     std::array<std::string_view, 2> arguments; // names of the words it takes
     std::array<std::string_view, 2> values;    // labels in an extended reply
-    // A VFO word after the name is skipped, as clients in VFO mode send one.
-    // Not for set_vfo, whose argument is itself a VFO word.
-    bool skipsVfoWord;
+    // A VFO word may follow the name, as clients in VFO mode send one; it is
+    // kept apart from the arguments. Not for set_vfo, whose argument is
+    // itself a VFO word.
+    bool takesVfoWord;
     // The 4.5 client expects "RPRT 0" after the value even in a plain reply.
     bool reportAfterValues;
 
@@ -56,7 +62,7 @@ struct CommandInfo {
     }
 };
 
-inline constexpr std::array<CommandInfo, 17> kCommands{{
+inline constexpr std::array<CommandInfo, 22> kCommands{{
     {'f', "get_freq", Action::GetFrequency, {}, {"Frequency"}, true, false},
     {'F', "set_freq", Action::SetFrequency, {"Frequency"}, {}, true, false},
     {'m', "get_mode", Action::GetMode, {}, {"Mode", "Passband"}, true, false},
@@ -67,6 +73,11 @@ inline constexpr std::array<CommandInfo, 17> kCommands{{
     {'T', "set_ptt", Action::SetPtt, {"PTT"}, {}, true, false},
     {'s', "get_split_vfo", Action::GetSplitVfo, {}, {"Split", "TX VFO"}, true, false},
     {'S', "set_split_vfo", Action::SetSplitVfo, {"Split", "TX VFO"}, {}, true, false},
+    {'i', "get_split_freq", Action::GetSplitFrequency, {}, {"TX Frequency"}, true, false},
+    {'I', "set_split_freq", Action::SetSplitFrequency, {"TX Frequency"}, {}, true, false},
+    {'x', "get_split_mode", Action::GetSplitMode, {}, {"TX Mode", "TX Passband"}, true, false},
+    {'X', "set_split_mode", Action::SetSplitMode, {"TX Mode", "TX Passband"}, {}, true, false},
+    {'\0', "set_vfo_opt", Action::SetVfoOption, {"Status"}, {}, false, false},
     {'l', "get_level", Action::GetLevel, {"Level"}, {"Level Value"}, true, false},
     {'\0', "get_powerstat", Action::GetPowerStatus, {}, {"Power Status"}, false, false},
     {'\0', "chk_vfo", Action::CheckVfo, {}, {"ChkVFO"}, false, false},
@@ -108,6 +119,12 @@ constexpr bool IsVfoWord(std::string_view word)
         if (vfo == word)
             return true;
     return false;
+}
+
+// The words that name the transmit VFO: satellite mode's uplink on this radio.
+constexpr bool NamesTransmitVfo(std::string_view word)
+{
+    return word == "Sub" || word == "VFOB" || word == "TX" || word == "SubA" || word == "SubB";
 }
 
 } // namespace rigctl

@@ -13,27 +13,10 @@ namespace {
 // what one connection holds in memory.
 constexpr qint64 kReadChunkBytes = 4096;
 
-// A read answered from the radio's reading finds it stale (a server that
-// polls only for its clients has been idle, or a round is late): the next
-// round is worth a short wait rather than an error.
-bool WantsFreshReading(const rigctl::Request& request, const RigSnapshot& radio)
-{
-    if (!request.command || request.error != rigctl::kOk || !radio.portOpen)
-        return false;
-    switch (request.command->action) {
-    case rigctl::Action::GetFrequency:
-    case rigctl::Action::GetMode:
-    case rigctl::Action::GetLevel:
-    case rigctl::Action::GetPowerStatus:
-        return !radio.haveReading || radio.readingAgeMs < 0 || radio.readingAgeMs > rigctl::kFreshReadingMs;
-    default:
-        return false;
-    }
-}
 } // namespace
 
 RigctlConnection::RigctlConnection(QTcpSocket* socket, RigBackend& backend, QObject* parent)
-    : QObject(parent), socket_(socket), backend_(backend), client_(backend.OpenClient())
+    : QObject(parent), socket_(socket), backend_(backend), client_(backend.OpenClient(socket->peerAddress(), socket->peerPort()))
 {
     socket_->setParent(this);
     // Unread requests stay in the kernel while a set waits, instead of in
@@ -128,7 +111,7 @@ void RigctlConnection::AnswerRequests()
         rigctl::Request request = std::move(requests_.front());
         requests_.pop_front();
         const RigSnapshot radio = backend_.Snapshot();
-        if (!waitedForReading_ && WantsFreshReading(request, radio)) {
+        if (!waitedForReading_ && rigctl::WantsFreshReading(request, radio)) {
             waiting_ = std::move(request);
             waitedForReading_ = true;
             QPointer<RigctlConnection> self(this);
@@ -193,23 +176,20 @@ void RigctlConnection::StartSet(const rigctl::SetAction& set)
 {
     // The radio may answer after this connection is gone.
     QPointer<RigctlConnection> self(this);
-    auto done = [self, wait = ++waitsStarted_](bool sent) {
+    auto done = [self, wait = ++waitsStarted_](ActionResult result) {
         if (self)
-            self->FinishSet(wait, sent);
+            self->FinishSet(wait, result);
     };
-    if (set.kind == rigctl::SetAction::Kind::Frequency)
-        backend_.SetFrequency(client_, set.frequency10Hz, done);
-    else
-        backend_.SetMode(client_, set.modeCode, done);
+    backend_.Perform(client_, set, done);
 }
 
-void RigctlConnection::FinishSet(quint64 set, bool sent)
+void RigctlConnection::FinishSet(quint64 set, ActionResult result)
 {
     if (!waiting_ || set != waitsStarted_ || ended_)
         return;
     const rigctl::Request request = std::move(*waiting_);
     waiting_.reset();
-    Send(rigctl::SetReply(request, sent));
+    Send(rigctl::SetReply(request, result));
     AnswerRequests();
 }
 

@@ -42,7 +42,7 @@ private:
     void AnswerRequests();
     bool TakeNextRequest();
     void StartSet(const rigctl::SetAction& set);
-    void FinishSet(quint64 set, bool sent);
+    void FinishSet(quint64 set, ActionResult result);
     void FinishReadingWait(quint64 wait);
     void Send(const std::string& reply);
     void Flush();

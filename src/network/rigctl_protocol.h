@@ -25,6 +25,7 @@ enum Report : int {
     kTimeout = -5,       // no fresh reading to answer from
     kIoError = -6,       // the set could not reach the radio
     kProtocolError = -8, // the radio reported a mode code it has no name for
+    kRejected = -9,      // not now: the transmitter is keyed by another, or keying is not allowed
     kNotAvailable = -11,
 };
 
@@ -47,6 +48,7 @@ struct Request {
     int error = kOk;                      // answered with this code, unrun
     std::vector<std::string> arguments;   // the words as received
     ReplyStyle style;
+    std::string vfo;                      // the VFO word the client named, if any
 };
 
 // One connection's requests. A prefix shapes the reply to the one request
@@ -66,12 +68,7 @@ public:
     static std::string OverlongLineReply();
 };
 
-struct SetAction {
-    enum class Kind { Frequency, Mode };
-    Kind kind = Kind::Frequency;
-    std::int32_t frequency10Hz = 0; // for Frequency, in tuning range
-    std::uint8_t modeCode = 0;      // for Mode, a radio mode code
-};
+using SetAction = RigAction;
 
 struct Answer {
     std::string reply;            // text to send now; empty while `set` waits
@@ -82,6 +79,11 @@ struct Answer {
 Answer Respond(const Request& request, const RigSnapshot& radio);
 
 // The reply to a set once the radio's queue has sent it, or failed to.
-std::string SetReply(const Request& request, bool sent);
+std::string SetReply(const Request& request, ActionResult result);
+
+// A read that finds the reading it answers from stale (a server that polls
+// only for its clients has been idle, or a round is late), worth a short
+// wait for the next round rather than an error.
+bool WantsFreshReading(const Request& request, const RigSnapshot& radio);
 
 } // namespace rigctl

@@ -1,33 +1,78 @@
 #include "transceiver_backend.h"
 
+#include "allowed_sources.h"
+#include "listen_address.h"
 #include "transceiver.h"
 
 RigSnapshot TransceiverBackend::Snapshot() const
 {
     RigSnapshot snapshot;
     snapshot.portOpen = radio_.PortOpen();
-    snapshot.haveReading = radio_.HaveFrequency();
-    snapshot.readingAgeMs = radio_.ReadingAgeMs();
-    snapshot.frequency10Hz = radio_.ReportedFrequency();
-    snapshot.modeCode = radio_.ReportedModeCode();
+    const VfoReading& current = radio_.Reading(radio::Vfo::Current);
+    snapshot.haveReading = current.have;
+    snapshot.readingAgeMs = current.AgeMs();
+    snapshot.frequency10Hz = current.ReportedFrequency();
+    snapshot.modeCode = current.ReportedMode();
     snapshot.sMeterRaw = radio_.SMeterLevel();
+    snapshot.transmitting = radio_.Transmitting();
+    snapshot.satellite = radio_.Satellite();
+    snapshot.satelliteTxVfo = satelliteTxVfo_;
+    const VfoReading& uplink = radio_.Reading(radio::Vfo::Uplink);
+    snapshot.haveUplinkReading = uplink.have;
+    snapshot.uplinkAgeMs = uplink.AgeMs();
+    snapshot.uplinkFrequency10Hz = uplink.ReportedFrequency();
+    snapshot.uplinkModeCode = uplink.ReportedMode();
     return snapshot;
 }
 
-int TransceiverBackend::OpenClient() { return radio_.OpenClient(); }
+int TransceiverBackend::OpenClient(const QHostAddress& address, quint16 port)
+{
+    const QHostAddress source = Unmapped(address);
+    return radio_.OpenClient(EndpointText(source, port), mayKey_(source));
+}
 
 void TransceiverBackend::CloseClient(int client) { radio_.CloseClient(client); }
 
-void TransceiverBackend::SetFrequency(int client, std::int32_t frequency10Hz, std::function<void(bool sent)> done)
+void TransceiverBackend::ClientStoppedSending(int client) { radio_.ClientStoppedSending(client); }
+
+namespace {
+
+ActionResult ResultOf(radio::Outcome outcome)
 {
-    // The protocol has checked the range; a refusal here still answers.
-    if (!radio_.SetFrequency(frequency10Hz, done, client) && done)
-        done(false);
+    switch (outcome) {
+    case radio::Outcome::Sent: return ActionResult::Done;
+    case radio::Outcome::NotSent: return ActionResult::NotSent;
+    case radio::Outcome::Refused: return ActionResult::Refused;
+    case radio::Outcome::NotAvailable: return ActionResult::NotAvailable;
+    }
+    return ActionResult::NotSent;
 }
 
-void TransceiverBackend::SetMode(int client, std::uint8_t modeCode, std::function<void(bool sent)> done)
+radio::Request RequestOf(const RigAction& action)
 {
-    radio_.SetMode(modeCode, std::move(done), client);
+    using Kind = radio::Request::Kind;
+    const radio::Vfo vfo = action.uplink ? radio::Vfo::Uplink : radio::Vfo::Current;
+    switch (action.kind) {
+    case RigAction::Kind::Frequency: return {Kind::SetFrequency, vfo, action.frequency10Hz};
+    case RigAction::Kind::Mode: return {Kind::SetMode, vfo, action.modeCode};
+    case RigAction::Kind::Key: return {Kind::Key};
+    case RigAction::Kind::Unkey: return {Kind::Unkey};
+    case RigAction::Kind::Satellite: return {Kind::Satellite, radio::Vfo::Current, action.on ? 1 : 0};
+    }
+    return {};
+}
+
+} // namespace
+
+void TransceiverBackend::Perform(int client, const RigAction& action, std::function<void(ActionResult)> done)
+{
+    auto finish = [this, action, done = std::move(done)](radio::Outcome outcome) {
+        if (outcome == radio::Outcome::Sent && action.kind == RigAction::Kind::Satellite && action.on)
+            satelliteTxVfo_ = action.txVfo.empty() ? std::string("Sub") : action.txVfo;
+        if (done)
+            done(ResultOf(outcome));
+    };
+    radio_.Submit(RequestOf(action), std::move(finish), client);
 }
 
 void TransceiverBackend::AwaitReading(std::function<void()> ready) { radio_.AwaitReading(std::move(ready)); }

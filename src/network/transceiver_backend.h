@@ -1,8 +1,10 @@
 #pragma once
-// The Transceiver as the network server sees it: its reading as a snapshot,
-// its sets through the clients' turns on the line.
+// The Transceiver as the network server sees it: its readings as a
+// snapshot, its clients' actions through their turns on the line.
 
 #include "rig_backend.h"
+
+#include <functional>
 
 class Transceiver;
 
@@ -10,13 +12,19 @@ class TransceiverBackend final : public RigBackend {
 public:
     explicit TransceiverBackend(Transceiver& radio) : radio_(radio) {}
 
+    // Who may key the transmitter, by address; until set, this computer only.
+    void SetKeyingAllowed(std::function<bool(const QHostAddress&)> mayKey) { mayKey_ = std::move(mayKey); }
+
     RigSnapshot Snapshot() const override;
-    int OpenClient() override;
+    int OpenClient(const QHostAddress& address, quint16 port) override;
     void CloseClient(int client) override;
-    void SetFrequency(int client, std::int32_t frequency10Hz, std::function<void(bool sent)> done) override;
-    void SetMode(int client, std::uint8_t modeCode, std::function<void(bool sent)> done) override;
+    void ClientStoppedSending(int client) override;
+    void Perform(int client, const RigAction& action, std::function<void(ActionResult)> done) override;
     void AwaitReading(std::function<void()> ready) override;
 
 private:
     Transceiver& radio_;
+    std::function<bool(const QHostAddress&)> mayKey_ = [](const QHostAddress& a) { return a.isLoopback(); };
+    // The TX VFO word of the request that turned satellite mode on, for `s`.
+    std::string satelliteTxVfo_ = "Sub";
 };

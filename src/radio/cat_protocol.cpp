@@ -42,12 +42,12 @@ std::optional<std::array<std::uint8_t, 4>> PackFrequency(Frequency10Hz value)
     return bytes;
 }
 
-std::optional<CommandBytes> SetFrequencyCommand(Frequency10Hz value)
+std::optional<CommandBytes> SetFrequencyCommand(Frequency10Hz value, Opcode opcode)
 {
     const auto packed = PackFrequency(value);
     if (!packed)
         return std::nullopt;
-    return CommandBytes{(*packed)[0], (*packed)[1], (*packed)[2], (*packed)[3], SetFrequency};
+    return CommandBytes{(*packed)[0], (*packed)[1], (*packed)[2], (*packed)[3], opcode};
 }
 
 std::optional<Frequency10Hz> KilohertzTo10Hz(std::int64_t kilohertz)

@@ -19,8 +19,19 @@ enum Opcode : std::uint8_t {
     SetFrequency = 0x01,      // P1..P4 = 8 BCD digits, most significant pair in P1
     ReadFrequencyMode = 0x03, // reply: 4 BCD bytes + mode code
     SetMode = 0x07,           // P1 = mode code
+    PttOn = 0x08,             // transmit; the parameter bytes are ignored
+    SatRxSetFrequency = 0x11, // satellite mode: the downlink, as 0x01
+    SatRxReadFrequencyMode = 0x13,
+    SatRxSetMode = 0x17,
+    SatTxSetFrequency = 0x21, // satellite mode: the uplink, as 0x01
+    SatTxReadFrequencyMode = 0x23,
+    SatTxSetMode = 0x27,
+    SatelliteOn = 0x4E,       // full-duplex satellite mode
     CatOff = 0x80,            // hand the radio back
+    PttOff = 0x88,            // receive
+    SatelliteOff = 0x8E,
     ReadRxStatus = 0xE7,      // reply: 1 byte, S-meter in bits 0..4
+    ReadTxStatus = 0xF7,      // reply: 1 byte, bit 7 clear while transmitting, power out in bits 0..4
 };
 
 struct OpcodeInfo {
@@ -30,13 +41,24 @@ struct OpcodeInfo {
 };
 
 // Every opcode the program ever sends; nothing else goes on the line.
-inline constexpr std::array<OpcodeInfo, 6> kOpcodes{{
+inline constexpr std::array<OpcodeInfo, 17> kOpcodes{{
     {CatOn, 0, "CAT on"},
     {SetFrequency, 0, "set frequency"},
     {ReadFrequencyMode, 5, "read frequency and mode"},
     {SetMode, 0, "set mode"},
+    {PttOn, 0, "transmit"},
+    {SatRxSetFrequency, 0, "set downlink frequency"},
+    {SatRxReadFrequencyMode, 5, "read downlink frequency and mode"},
+    {SatRxSetMode, 0, "set downlink mode"},
+    {SatTxSetFrequency, 0, "set uplink frequency"},
+    {SatTxReadFrequencyMode, 5, "read uplink frequency and mode"},
+    {SatTxSetMode, 0, "set uplink mode"},
+    {SatelliteOn, 0, "satellite mode on"},
     {CatOff, 0, "CAT off"},
+    {PttOff, 0, "receive"},
+    {SatelliteOff, 0, "satellite mode off"},
     {ReadRxStatus, 1, "read receiver status"},
+    {ReadTxStatus, 1, "read transmitter status"},
 }};
 
 // Reply length of an opcode the program sends; -1 for anything else.
@@ -108,8 +130,14 @@ constexpr CommandBytes MakeCommand(Opcode opcode, std::uint8_t p1 = 0)
     return CommandBytes{p1, 0, 0, 0, opcode};
 }
 
-// Set frequency with its BCD digits; nothing when the value is out of range.
-std::optional<CommandBytes> SetFrequencyCommand(Frequency10Hz value);
+// Set frequency with its BCD digits (0x01, or 0x11 / 0x21 for the satellite
+// VFOs); nothing when the value is out of range.
+std::optional<CommandBytes> SetFrequencyCommand(Frequency10Hz value, Opcode opcode = SetFrequency);
+
+// The transmitter status byte (0xF7): keyed when bit 7 is clear; the power
+// out meter in bits 0..4, on the S-meter's 0..31 scale.
+constexpr bool TransmittingIn(std::uint8_t txStatus) { return (txStatus & 0x80) == 0; }
+constexpr int PowerOutLevel(std::uint8_t txStatus) { return txStatus & 0x1F; }
 
 // kHz to 10 Hz units; nothing when the product does not fit 32 bits.
 std::optional<Frequency10Hz> KilohertzTo10Hz(std::int64_t kilohertz);

@@ -68,6 +68,12 @@ void QtSerialPort::write(const QByteArray& bytes)
         port_.write(bytes);
 }
 
+void QtSerialPort::flush()
+{
+    if (port_.isOpen())
+        port_.flush();
+}
+
 qint64 QtSerialPort::bytesToWrite() const { return port_.isOpen() ? port_.bytesToWrite() : 0; }
 
 qint64 QtSerialPort::driverBytesToWrite() const

@@ -12,6 +12,7 @@ public:
     void close() override;
     bool isOpen() const override;
     void write(const QByteArray& bytes) override;
+    void flush() override;
     qint64 bytesToWrite() const override;
     qint64 driverBytesToWrite() const override;
     qint64 bytesAvailable() const override;

@@ -108,6 +108,14 @@ void RadioLink::AbandonQueued()
             exchange.sent(false);
 }
 
+void RadioLink::SendBeforeClosing(const cat::CommandBytes& bytes)
+{
+    if (!port_.isOpen())
+        return;
+    port_.write(QByteArray(reinterpret_cast<const char*>(bytes.data()), int(bytes.size())));
+    port_.flush();
+}
+
 void RadioLink::pump()
 {
     // Steps and handlers may queue more work; a loop instead of recursion
@@ -263,7 +271,9 @@ void RadioLink::onDeadline()
     if (state_ == LineState::Waiting)
         finishExchange(port_.read(current_.replyCount), true, SettleQuiet);
     else if (state_ == LineState::Sending)
-        finishExchange(QByteArray(), false, 0); // the line is stuck: give up on this command
+        // The line is stuck: this command is given up, but its bytes may
+        // still leave; the next one waits until they have.
+        finishExchange(QByteArray(), true, SettleQuiet);
 }
 
 void RadioLink::finishExchange(QByteArray reply, bool settleAfter, int settleQuietMs)
@@ -302,6 +312,10 @@ void RadioLink::endSettling()
 {
     if (state_ != LineState::Settling)
         return;
+    if ((port_.bytesToWrite() > 0 || port_.driverBytesToWrite() > 0) && settleClock_.elapsed() < SettleLimit) {
+        settleTimer_.start(settleQuietMs_);
+        return;
+    }
     settleTimer_.stop();
     port_.discardInput();
     state_ = LineState::Idle;

@@ -36,7 +36,9 @@ public:
     // After a reply wait ran out or was broken, a late answer may still be on
     // its way. The line must stay quiet this long (bytes arriving meanwhile
     // are dropped, for at most SettleLimit) before the next command, so the
-    // late bytes are never taken as the next reply.
+    // late bytes are never taken as the next reply. After a send that ran
+    // out of time, the stuck bytes may still leave: the settle also waits,
+    // within the same limit, until the port holds none of them.
     static constexpr int SettleQuiet = 250; // ms
     static constexpr int SettleLimit = 1000; // ms
 
@@ -99,6 +101,10 @@ public:
     void BreakWait();
     // Forgets everything queued that has not reached the line yet.
     void AbandonQueued();
+    // A last command for a port about to close: written at once, after
+    // whatever is on the line, and handed to the driver, which sends it out
+    // after the close. Nothing waits for it.
+    void SendBeforeClosing(const cat::CommandBytes& bytes);
 
 signals:
     // The open device failed; the port is closed and the message was shown.

@@ -21,6 +21,9 @@ public:
     virtual bool isOpen() const = 0;
 
     virtual void write(const QByteArray& bytes) = 0;
+    // Hands what the program's own buffer holds to the driver now, without
+    // blocking (before a close, whose driver then sends it out).
+    virtual void flush() {}
     // Bytes still in the program's own write buffer.
     virtual qint64 bytesToWrite() const = 0;
     // Bytes the driver has taken but not yet put on the wire (TIOCOUTQ);

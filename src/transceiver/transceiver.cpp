@@ -1,7 +1,5 @@
 #include "transceiver.h"
 
-#include "frequency_display.h"
-
 #include <QFileInfo>
 
 Transceiver::Transceiver(SerialPort& port, UserMessages& messages, RadioLink::DeviceResolver resolveDevice,
@@ -19,16 +17,28 @@ Transceiver::Transceiver(SerialPort& port, UserMessages& messages, RadioLink::De
     connect(&readingWaitTimer_, &QTimer::timeout, this, &Transceiver::releaseReadingWaiters);
     shutdownGuard_.setSingleShot(true);
     connect(&shutdownGuard_, &QTimer::timeout, this, &Transceiver::finishShutdown);
+    transmitLimit_.setSingleShot(true);
+    connect(&transmitLimit_, &QTimer::timeout, this, &Transceiver::onTransmitLimit);
     // Reads the window holds back never reach the line, and a wait in
     // progress ends at once; with clients connected nothing is held.
     link_.SetWaitBreaker([this] { return ReadsHeld(); });
     connect(&link_, &RadioLink::idle, this, &Transceiver::schedule);
     connect(&link_, &RadioLink::portLost, this, [this] {
-        // The reading no longer describes a radio we can reach.
-        haveFrequency_ = false;
+        // The readings no longer describe a radio we can reach.
+        forgetReadings();
         resetRound();
         dropQueued();
         releaseReadingWaiters(); // waiting clients hear that there is nothing to read
+        if (turn_.keyed) {
+            // Nothing can reach the radio now: it may still be on the air.
+            transmitLimit_.stop();
+            turn_.keyed = false;
+            turn_.holder = -1;
+            emit transmitChanged(false);
+            emit transmitNotice(QStringLiteral("The radio's port was lost while it was transmitting: it may still "
+                                               "be transmitting. Switch it to receive at the radio. Solvane sends "
+                                               "receive as soon as the port is back."));
+        }
         if (shuttingDown_) {
             finishShutdown();
             return;
@@ -44,19 +54,36 @@ Transceiver::Transceiver(SerialPort& port, UserMessages& messages, RadioLink::De
 bool Transceiver::OpenPort(int portNumber, const QString& settingsText, bool watchIfMissing)
 {
     watchTimer_.stop();
+    if (turn_.keyed && link_.PortOpen()) {
+        // The transmitter keyed through this port is unkeyed there before it closes.
+        link_.SendBeforeClosing(cat::MakeCommand(cat::PttOff));
+        transmitLimit_.stop();
+        turn_.keyed = false;
+        turn_.holder = -1;
+        emit transmitChanged(false);
+    }
     portNumber_ = portNumber;
     settingsText_ = settingsText;
-    haveFrequency_ = false;
+    forgetReadings();
     resetRound();
     // Closed first: a sender told of its dropped command may queue another,
     // which must not reach the radio being left.
     link_.ClosePort();
     dropQueued();
+    // Another radio, or the same one after its port was chosen again: it was
+    // left out of satellite mode by the user's choice, or is assumed so.
+    if (turn_.satellite) {
+        turn_.satellite = false;
+        emit satelliteChanged(false);
+    }
     const bool open = link_.OpenPort(portNumber, settingsText);
-    // Only a device that is not there is waited for; one that is there but
-    // refuses (busy, not permitted, settings) is left to the user.
-    if (!open && watchIfMissing && !link_.Device().isEmpty() && !QFileInfo::exists(link_.Device()))
-        watchFor(link_.Device(), true);
+    freshPort_ = open;
+    // A device that is not there is waited for; one that is there but
+    // refuses (busy, not permitted, settings) is left to the user, unless
+    // this is a service with nobody to choose another port.
+    const QString device = link_.Device();
+    if (!open && watchIfMissing && !device.isEmpty() && (retryRefused_ || !QFileInfo::exists(device)))
+        watchFor(device, true);
     return open;
 }
 
@@ -91,13 +118,23 @@ void Transceiver::onWatchTick()
     if (!link_.OpenPort(portNumber_, settingsText_, true))
         return;
     watchTimer_.stop();
-    haveFrequency_ = false;
+    forgetReadings();
+    freshPort_ = true;
     messages_.dismissPortNotAvailable(); // the loss it told of is over
     TakeControl();
     emit portReopened();
 }
 
-void Transceiver::TakeControl() { queue(RadioLink::Make(cat::MakeCommand(cat::CatOn)), kWindow); }
+void Transceiver::TakeControl()
+{
+    Submit({radio::Request::Kind::CatOn});
+    if (!freshPort_ || !link_.PortOpen())
+        return;
+    // A radio left keyed by a program that crashed, or keyed when the port
+    // was lost, stops transmitting.
+    freshPort_ = false;
+    Submit({radio::Request::Kind::Receive});
+}
 
 void Transceiver::ShutDown(std::function<void(bool released)> done)
 {
@@ -108,9 +145,17 @@ void Transceiver::ShutDown(std::function<void(bool released)> done)
     watchTimer_.stop();
     updateTimer();
     resetRound();
+    const bool wasKeyed = turn_.keyed;
+    if (wasKeyed) {
+        transmitLimit_.stop();
+        turn_.keyed = false;
+        turn_.holder = -1;
+        emit transmitChanged(false);
+    }
     // The clients stop sending; what they have queued will not go out now,
     // and their senders hear so before they go.
     emit shutdownStarted();
+    urgent_.clear();
     dropQueued();
     releaseReadingWaiters();
     if (!link_.PortOpen()) {
@@ -118,7 +163,13 @@ void Transceiver::ShutDown(std::function<void(bool released)> done)
         return;
     }
     link_.AbandonQueued();
-    link_.BreakWait();
+    if (wasKeyed) {
+        // Receive first, right after what is on the line: a broken wait
+        // would make it wait out the settle.
+        link_.SendCommand(RadioLink::Make(cat::MakeCommand(cat::PttOff)));
+    } else {
+        link_.BreakWait();
+    }
     link_.SendCommand(RadioLink::Make(cat::MakeCommand(cat::CatOff)));
     link_.Then([this] { finishShutdown(); });
     // However the line ends (the port failing mid-write drops the step
@@ -138,88 +189,13 @@ void Transceiver::finishShutdown()
     done(released);
 }
 
-// --- Reads --------------------------------------------------------------------------
+// --- The window's requests --------------------------------------------------------------
 
-void Transceiver::ReadFrequencyAndMode()
+bool Transceiver::SetFrequency(cat::Frequency10Hz frequency)
 {
-    // serial_ + 1 is the number dispatch gives this read.
-    dispatch(RadioLink::Make(cat::MakeCommand(cat::ReadFrequencyMode), [this, serial = serial_ + 1](const QByteArray& reply) {
-        const auto reading = DecodeFrequencyReply(reply);
-        if (!reading)
-            return; // short, long or garbled: the last reading stands
-        const bool changed = !haveFrequency_ || reading->frequencyDigits != frequencyDigits_
-                          || reading->modeCode != modeCode_;
-        frequencyDigits_ = reading->frequencyDigits;
-        currentFrequency_ = reading->frequency;
-        modeCode_ = reading->modeCode;
-        haveFrequency_ = true;
-        readingSerial_ = serial;
-        readingClock_.start();
-        emit frequencyRead(changed);
-    }));
-}
-
-void Transceiver::ReadSMeter()
-{
-    dispatch(RadioLink::Make(cat::MakeCommand(cat::ReadRxStatus), [this](const QByteArray& reply) {
-        if (reply.size() != 1)
-            return;
-        sMeterLevel_ = ::SMeterLevel(static_cast<std::uint8_t>(reply[0]));
-        emit sMeterRead(sMeterLevel_);
-    }));
-}
-
-qint64 Transceiver::ReadingAgeMs() const
-{
-    return haveFrequency_ && readingClock_.isValid() ? readingClock_.elapsed() : -1;
-}
-
-cat::Frequency10Hz Transceiver::ReportedFrequency() const
-{
-    return setFrequencySerial_ > readingSerial_ ? setFrequency_ : currentFrequency_;
-}
-
-std::uint8_t Transceiver::ReportedModeCode() const
-{
-    return setModeSerial_ > readingSerial_ ? setModeCode_ : modeCode_;
-}
-
-// --- Tuning -------------------------------------------------------------------------
-
-void Transceiver::SliderMouseDown(TuningSlider slider)
-{
-    // A reading older than the last command is no base for a drag: the
-    // first reading after it becomes the base instead.
-    tuning_.SliderMouseDown(slider, currentFrequency_, readingCurrent());
-}
-
-void Transceiver::SliderMoved(TuningSlider slider, int value)
-{
-    sliderValues_[static_cast<int>(slider)] = value;
-    tuning_.SliderScroll(slider);
-}
-
-void Transceiver::SliderMouseUp(TuningSlider slider) { tuning_.SliderMouseUp(slider); }
-
-void Transceiver::SliderKeyStep(TuningSlider slider, int units) { tuning_.SliderKeyStep(slider, units); }
-
-void Transceiver::ApplyPendingTuning()
-{
-    // Requests measured from the reading wait until it was taken after the
-    // last set went out; otherwise "7" then "+1 MHz" in one round would step
-    // from the old band.
-    tuning_.ApplyPendingTuning(currentFrequency_, readingCurrent(), sliderValues_,
-                               [this](cat::Frequency10Hz target) { return SetFrequency(target); });
-}
-
-// --- Commands -------------------------------------------------------------------------
-
-bool Transceiver::SetFrequency(cat::Frequency10Hz frequency, RadioLink::SentHandler sent, ClientId from)
-{
-    const auto command = cat::SetFrequencyCommand(frequency);
-    if (!command)
+    if (!cat::InTuningRange(frequency))
         return false;
-    queue(RadioLink::Make(*command, {}, std::move(sent)), from);
+    Submit({radio::Request::Kind::SetFrequency, radio::Vfo::Current, frequency});
     return true;
 }
 
@@ -229,7 +205,14 @@ bool Transceiver::SetFrequencyKhz(std::int64_t kilohertz)
     return value && SetFrequency(*value);
 }
 
-void Transceiver::SetMode(std::uint8_t modeCode, RadioLink::SentHandler sent, ClientId from)
+void Transceiver::SetMode(std::uint8_t modeCode)
 {
-    queue(RadioLink::Make(cat::MakeCommand(cat::SetMode, modeCode), {}, std::move(sent)), from);
+    Submit({radio::Request::Kind::SetMode, radio::Vfo::Current, modeCode});
+}
+
+void Transceiver::SetSatellite(bool on) { Submit({radio::Request::Kind::Satellite, radio::Vfo::Current, on ? 1 : 0}); }
+
+void Transceiver::Submit(const radio::Request& request, Done done, ClientId from)
+{
+    queue({request, std::move(done)}, from);
 }

@@ -1,19 +1,24 @@
 #pragma once
 // The radio's one owner: the link, the line's schedule, the poll, the last
-// reading, the tuning requests and the commands. Widget-free: the window and
-// the network clients are its clients; they queue commands and listen to its
-// signals, and nothing else writes its state or decides what goes on the line.
+// readings, the transmitter and satellite mode, the tuning requests and the
+// commands. Widget-free: the window and the network clients are its clients;
+// they queue requests and listen to its signals, and nothing else writes its
+// state or decides what goes on the line.
 
 #include "band_table.h"
 #include "cat_protocol.h"
+#include "poll_round.h"
 #include "radio_link.h"
+#include "radio_request.h"
 #include "tuning_requests.h"
+#include "turn_rules.h"
+#include "vfo_reading.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
 #include <deque>
+#include <set>
 #include <vector>
 
 class Transceiver : public QObject {
@@ -27,10 +32,16 @@ public:
     static constexpr int ShutdownLimitMs = 3000;
     // A client read that finds no fresh reading waits at most this long for one.
     static constexpr int FreshReadingWaitMs = 1500;
+    // A transmission ends after this unless the settings say otherwise.
+    static constexpr int DefaultTransmitLimitS = 180;
 
-    // Who queued a command: the person at the radio, or a network client.
+    // Who queued a request: the person at the radio, or a network client.
     using ClientId = int;
     static constexpr ClientId kWindow = 0;
+    using Done = std::function<void(radio::Outcome)>;
+
+    // Why the poll is paused; each holder ends only its own pause.
+    enum class PollPause { Dialog, Speech };
 
     Transceiver(SerialPort& port, UserMessages& messages, RadioLink::DeviceResolver resolveDevice,
                 QObject* parent = nullptr);
@@ -42,28 +53,36 @@ public:
     // Opens the port (the message is shown when it cannot be). With
     // `watchIfMissing`, a device that is not there is watched for and opened
     // once it appears. Any OpenPort stops watching for an earlier device.
-    // Commands still queued are dropped: their senders are told so.
+    // Commands still queued are dropped: their senders are told so. A
+    // transmitter keyed through the old port is unkeyed there before it closes.
     bool OpenPort(int portNumber, const QString& settingsText, bool watchIfMissing);
     bool PortOpen() const { return link_.PortOpen(); }
     void ClosePort();
     bool WatchingForDevice() const { return watchTimer_.isActive(); }
+    // A device that is there but will not open (busy, or its permissions not
+    // yet set at boot) is retried quietly each WatchIntervalMs too: for a
+    // service, where nobody is there to choose another port.
+    void RetryRefusedDevice(bool retry) { retryRefused_ = retry; }
     // Added to the port message's details.
     void SetPortNote(const QString& note) { link_.SetPortNote(note); }
 
-    // Queues CAT on (0x00) as the window's command.
+    // Queues CAT on (0x00) as the window's command; on a port just opened,
+    // receive (0x88) follows, so a transmitter left keyed stops.
     void TakeControl();
-    // The shutdown, in this order: the poll stops; shutdownStarted tells the
-    // clients to stop sending; queued commands are dropped and their senders
-    // told; a wait in progress ends; the release (0x80) goes out last and the
-    // port closes. Then `done(released)`, within ShutdownLimitMs whatever happens;
-    // `released` is false when the port was closed or lost before the end.
+    // The shutdown, in this order: the poll stops; a keyed transmitter is
+    // unkeyed first; shutdownStarted tells the clients to stop sending;
+    // queued commands are dropped and their senders told; the release (0x80)
+    // goes out last and the port closes. Then `done(released)`, within
+    // ShutdownLimitMs whatever happens; `released` is false when the port
+    // was closed or lost before the end.
     void ShutDown(std::function<void(bool released)> done);
     bool ShuttingDown() const { return shuttingDown_; }
 
     // --- Poll -----------------------------------------------------------------
-    // The 10 Hz timer. Each tick makes a round due: frequency and mode, the
-    // S-meter, then pending tuning; roundFinished follows. A tick whose reads
-    // are held, or with the port closed, finishes at once with no reads.
+    // The 10 Hz timer. Each tick makes a round due; its reads take turns on
+    // the line with the clients' commands; pending tuning follows and then
+    // roundFinished. A tick whose reads are held, or with the port closed,
+    // finishes at once with no reads.
     QTimer& PollTimer() { return pollTimer_; }
     void StartPolling();
     // Poll only while a network client is connected (no window to feed).
@@ -73,37 +92,61 @@ public:
     // The window's say over the poll, honoured while no network client is
     // connected; with clients the poll goes on at its cadence through both.
     // HoldReads: rounds skip their reads and a wait in progress ends at once
-    // (the Settings request). PausePolling: the timer stops (the dialog,
-    // speaking); ending the pause restarts it.
+    // (the Settings request). PausePolling: the timer stops while any holder
+    // pauses it (the dialog, speaking).
     void HoldReads(bool held);
-    void PausePolling(bool paused);
+    void PausePolling(PollPause holder, bool paused);
     bool ReadsHeld() const { return readsHeld_ && clients_.empty(); }
     // Anything queued here or in the link, or on the line.
     bool Busy() const;
 
     // --- Clients --------------------------------------------------------------
-    // A network client joins the circle of turns; CloseClient drops what it
-    // still has queued (told false).
-    ClientId OpenClient();
+    // A network client joins the circle of turns. `label` names it to the
+    // person (its address); `mayKey` whether it may key the transmitter.
+    // CloseClient drops what it still has queued (told NotSent) and unkeys a
+    // transmitter it holds; ClientStoppedSending (it closed its end, replies
+    // may still reach it) unkeys it too and drops a key still queued.
+    ClientId OpenClient(const QString& label = {}, bool mayKey = true);
     void CloseClient(ClientId client);
+    void ClientStoppedSending(ClientId client);
     int ClientCount() const { return int(clients_.size()); }
     // Calls `ready` once a round ends with a reading, the port is lost, or
     // FreshReadingWaitMs has passed, whichever comes first; asks for a round.
     void AwaitReading(std::function<void()> ready);
 
-    // --- The last reading -------------------------------------------------------
-    bool HaveFrequency() const { return haveFrequency_; }
-    cat::Frequency10Hz CurrentFrequency() const { return currentFrequency_; }
-    QString FrequencyDigits() const { return frequencyDigits_; }
-    std::uint8_t ModeCode() const { return modeCode_; }
+    // --- The last readings ------------------------------------------------------
+    // The main VFO, or in satellite mode the downlink.
+    bool HaveFrequency() const { return current().have; }
+    cat::Frequency10Hz CurrentFrequency() const { return current().frequency; }
+    QString FrequencyDigits() const { return current().digits; }
+    std::uint8_t ModeCode() const { return current().mode; }
     int SMeterLevel() const { return sMeterLevel_; }
+    int PowerOutLevel() const { return powerOutLevel_; }
     // Milliseconds since the last whole frequency reply; -1 when there is none.
-    qint64 ReadingAgeMs() const;
-    // The reading unless a set has gone on the line since: then the value
-    // set, until a reading taken after it arrives. What a client that just
-    // set reads back.
-    cat::Frequency10Hz ReportedFrequency() const;
-    std::uint8_t ReportedModeCode() const;
+    qint64 ReadingAgeMs() const { return current().AgeMs(); }
+    // A VFO's reading, with the values set on it since (VfoReading::Reported...).
+    const VfoReading& Reading(radio::Vfo vfo) const { return readings_[std::size_t(vfo)]; }
+    cat::Frequency10Hz ReportedFrequency() const { return current().ReportedFrequency(); }
+    std::uint8_t ReportedModeCode() const { return current().ReportedMode(); }
+
+    // --- Transmitter and satellite mode --------------------------------------------
+    // Keyed through Solvane (0x08 on the line, no 0x88 since).
+    bool Transmitting() const { return turn_.keyed; }
+    // The label of the client that keyed; empty when none does.
+    QString TransmitHolder() const;
+    // [Transmit]: whether keying is allowed at all, and the time limit.
+    void SetKeyingEnabled(bool enabled) { keyingEnabled_ = enabled; }
+    void SetTransmitLimitSeconds(int seconds) { transmitLimitS_ = seconds; }
+    int TransmitLimitSeconds() const { return transmitLimitS_; }
+    // The person's stop: unkeys at once whoever holds the transmitter, and
+    // refuses keying until AllowKeying.
+    void StopTransmitting();
+    void AllowKeying();
+    bool KeyingStopped() const { return keyingStopped_; }
+    // Satellite mode as Solvane last set it; the radio cannot be asked.
+    bool Satellite() const { return turn_.satellite; }
+    // Nothing may retune the transmitter now (keyed outside satellite mode).
+    bool TuningLocked() const { return turn_.keyed && !turn_.satellite; }
 
     // --- Tuning requests, carried out by the poll ---------------------------------
     const TuningRequests& Tuning() const { return tuning_; }
@@ -114,51 +157,88 @@ public:
     void MhzUp() { tuning_.MhzUp(); }
     void MhzDown() { tuning_.MhzDown(); }
 
-    // --- Commands, queued for their sender's turn on the line ---------------------
-    // False, and nothing queued, for a frequency outside the tuning ranges.
-    // `sent` learns whether the command left the line: true only once its
-    // bits are out, false when it was dropped or the port is closed.
-    bool SetFrequency(cat::Frequency10Hz frequency, RadioLink::SentHandler sent = {}, ClientId from = kWindow);
+    // --- Requests, queued for their sender's turn on the line ---------------------
+    // The window's: false, and nothing queued, for a frequency outside the
+    // tuning ranges.
+    bool SetFrequency(cat::Frequency10Hz frequency);
     bool SetFrequencyKhz(std::int64_t kilohertz);
-    void SetMode(std::uint8_t modeCode, RadioLink::SentHandler sent = {}, ClientId from = kWindow);
+    void SetMode(std::uint8_t modeCode);
+    void SetSatellite(bool on);
+    // Any sender's. `done` learns how it ended: Sent only once its bits are
+    // out (or when nothing needed to go).
+    void Submit(const radio::Request& request, Done done = {}, ClientId from = kWindow);
 
 signals:
-    // A whole frequency reply came in; `changed` when it differs from the last.
+    // A whole frequency reply came in for the main VFO or the downlink;
+    // `changed` when it differs from the last.
     void frequencyRead(bool changed);
+    void uplinkRead(bool changed);
     void sMeterRead(int level);
+    void powerOutRead(int level);
     void roundFinished();
     // The watched device came back and the port is open again.
     void portReopened();
     void portLost();
     // The shutdown has begun: clients should take no more requests. Their
-    // queued commands are dropped (told false) right after this.
+    // queued commands are dropped (told NotSent) right after this.
     void shutdownStarted();
+    // Keyed or unkeyed through Solvane; who holds it may have changed.
+    void transmitChanged(bool transmitting);
+    void keyingStoppedChanged(bool stopped);
+    void satelliteChanged(bool on);
+    // Something the person must hear about the transmitter: why it was
+    // unkeyed, or that it may still be transmitting.
+    void transmitNotice(const QString& text);
 
 private:
-    struct ClientQueue {
+    struct Pending {
+        radio::Request request;
+        Done done;
+    };
+    struct Client {
         ClientId id;
-        std::deque<RadioLink::Command> commands;
+        QString label;
+        bool mayKey = true;
+        std::deque<Pending> requests;
     };
 
+    const VfoReading& current() const { return readings_[std::size_t(radio::Vfo::Current)]; }
+    VfoReading& reading(radio::Vfo vfo) { return readings_[std::size_t(vfo)]; }
+    Client* findClient(ClientId id);
+
     // --- The schedule (transceiver_schedule.cpp) ---
-    void queue(RadioLink::Command command, ClientId from);
+    void queue(Pending pending, ClientId from);
     bool setsQueued() const;
     void schedule();
-    void startRound();
-    void dispatch(RadioLink::Command command);
+    // True when something went on the line.
+    bool takeTurn(Pending pending, ClientId from, bool mayKey);
+    void pollTurn();
+    void finishRound();
+    // Numbered as it goes to the link; returns its number.
+    quint64 dispatch(RadioLink::Command command);
     void onPollTick();
     void updateTimer();
     void dropQueued();
     void resetRound();
     void releaseReadingWaiters();
 
-    void finishShutdown();
-    void ReadFrequencyAndMode();
-    void ReadSMeter();
+    // --- Reads (transceiver_reading.cpp) ---
+    void read(radio::PollRead what);
+    void takeFrequencyReply(radio::Vfo vfo, quint64 serial, const QByteArray& reply);
     void ApplyPendingTuning();
-    // The reading was taken after the last command that changes the radio,
-    // and none is waiting for its turn.
-    bool readingCurrent() const { return haveFrequency_ && readingSerial_ > lastSetSerial_ && !setsQueued(); }
+    bool readingCurrent() const { return current().TakenAfterSets() && !setsQueued(); }
+    void forgetReadings();
+    void commitSet(const radio::Request& request, quint64 serial);
+
+    // --- The transmitter (transceiver_transmit.cpp) ---
+    radio::TurnState turnState() const;
+    void keyed(bool sent);
+    // Unkeys at once, ahead of everything queued; `why` for the person.
+    void forceUnkey(const QString& why);
+    void onTransmitLimit();
+    void dropQueuedKeys(ClientId client);
+
+    void finishShutdown();
     void watchFor(const QString& device, bool seenMissing);
     void onWatchTick();
 
@@ -172,17 +252,23 @@ private:
     QTimer watchTimer_;
     QString watchedDevice_;
     bool watchedSeenMissing_ = false;
+    bool retryRefused_ = false;
+    bool freshPort_ = false; // opened since the last CAT on: receive follows it
 
     // The schedule.
     QTimer pollTimer_;
     bool polling_ = false;
     bool onDemand_ = false;
-    bool paused_ = false;
+    std::set<PollPause> pauses_;
     bool readsHeld_ = false;
-    bool pollDue_ = false;
-    bool roundRunning_ = false;
-    std::deque<RadioLink::Command> windowQueue_;
-    std::vector<ClientQueue> clients_; // the circle of turns
+    bool roundDue_ = false;                    // a tick asked for a round
+    bool roundRunning_ = false;                // a round's reads are under way
+    std::deque<radio::PollRead> roundReads_;   // its reads still to go
+    bool lastTurnWasPoll_ = false;
+    bool scheduling_ = false;
+    std::deque<RadioLink::Command> urgent_;    // unkeys that go before everything
+    std::deque<Pending> windowQueue_;
+    std::vector<Client> clients_; // the circle of turns
     std::size_t nextClient_ = 0;
     ClientId lastClientId_ = kWindow;
     std::vector<std::function<void()>> readingWaiters_;
@@ -194,18 +280,15 @@ private:
 
     // Commands are numbered as they go to the line, which is wire order.
     quint64 serial_ = 0;
-    quint64 lastSetSerial_ = 0;
-    quint64 readingSerial_ = 0;
-
-    bool haveFrequency_ = false;
-    cat::Frequency10Hz currentFrequency_ = 0;
-    QString frequencyDigits_;
-    std::uint8_t modeCode_ = 0;
+    std::array<VfoReading, 2> readings_; // indexed by radio::Vfo
+    quint64 readingsForgotten_ = 0;     // counts forgetReadings: a set answered later belongs to the old ones
     int sMeterLevel_ = 0;
-    QElapsedTimer readingClock_;
+    int powerOutLevel_ = 0;
 
-    cat::Frequency10Hz setFrequency_ = 0;
-    quint64 setFrequencySerial_ = 0;
-    std::uint8_t setModeCode_ = 0;
-    quint64 setModeSerial_ = 0;
+    // The transmitter and satellite mode, as the turns left them.
+    radio::TurnState turn_;
+    bool keyingEnabled_ = true;
+    bool keyingStopped_ = false;
+    int transmitLimitS_ = DefaultTransmitLimitS;
+    QTimer transmitLimit_;
 };

@@ -24,7 +24,7 @@ void Transceiver::PollOnlyForClients(bool onDemand)
 
 void Transceiver::PollNow()
 {
-    pollDue_ = true;
+    roundDue_ = true;
     schedule();
 }
 
@@ -36,17 +36,19 @@ void Transceiver::HoldReads(bool held)
         link_.BreakWait();
 }
 
-void Transceiver::PausePolling(bool paused)
+void Transceiver::PausePolling(PollPause holder, bool paused)
 {
-    paused_ = paused;
-    if (!paused)
+    if (paused) {
+        pauses_.insert(holder);
+    } else if (pauses_.erase(holder) && pauses_.empty()) {
         pollTimer_.stop(); // the window's tick starts over, as a restarted timer does
+    }
     updateTimer();
 }
 
 void Transceiver::updateTimer()
 {
-    const bool run = polling_ && !shuttingDown_ && (!clients_.empty() || (!onDemand_ && !paused_));
+    const bool run = polling_ && !shuttingDown_ && (!clients_.empty() || (!onDemand_ && pauses_.empty()));
     if (run && !pollTimer_.isActive())
         pollTimer_.start();
     else if (!run)
@@ -62,23 +64,23 @@ void Transceiver::onPollTick()
         return;
     }
     // One round due at a time: a tick while one is waiting adds nothing.
-    pollDue_ = true;
+    roundDue_ = true;
     schedule();
 }
 
 bool Transceiver::Busy() const
 {
-    if (link_.Busy() || !windowQueue_.empty())
+    if (link_.Busy() || !urgent_.empty() || !windowQueue_.empty())
         return true;
-    return std::any_of(clients_.begin(), clients_.end(), [](const ClientQueue& c) { return !c.commands.empty(); });
+    return std::any_of(clients_.begin(), clients_.end(), [](const Client& c) { return !c.requests.empty(); });
 }
 
 // --- Clients ------------------------------------------------------------------------
 
-Transceiver::ClientId Transceiver::OpenClient()
+Transceiver::ClientId Transceiver::OpenClient(const QString& label, bool mayKey)
 {
     const ClientId id = ++lastClientId_;
-    clients_.push_back({id, {}});
+    clients_.push_back({id, label, mayKey, {}});
     updateTimer();
     // A server that polls for its clients only: the first read is not kept waiting a tick.
     if (onDemand_ && clients_.size() == 1)
@@ -86,20 +88,43 @@ Transceiver::ClientId Transceiver::OpenClient()
     return id;
 }
 
+Transceiver::Client* Transceiver::findClient(ClientId id)
+{
+    const auto found = std::find_if(clients_.begin(), clients_.end(), [&](const Client& c) { return c.id == id; });
+    return found == clients_.end() ? nullptr : &*found;
+}
+
 void Transceiver::CloseClient(ClientId client)
 {
-    const auto found = std::find_if(clients_.begin(), clients_.end(), [&](const ClientQueue& c) { return c.id == client; });
-    if (found == clients_.end())
+    Client* found = findClient(client);
+    if (!found)
         return;
-    std::deque<RadioLink::Command> dropped = std::move(found->commands);
-    const std::size_t index = std::size_t(found - clients_.begin());
-    clients_.erase(found);
+    const std::size_t index = std::size_t(found - clients_.data());
+    std::deque<Pending> dropped = std::move(found->requests);
+    const QString label = found->label;
+    clients_.erase(clients_.begin() + std::ptrdiff_t(index));
     if (nextClient_ > index)
         --nextClient_;
+    if (turn_.keyed && turn_.holder == client)
+        forceUnkey(QStringLiteral("The program at %1 went away while transmitting: the radio is back on receive.")
+                       .arg(label));
     updateTimer();
-    for (auto& command : dropped)
-        if (command.onSent)
-            command.onSent(false);
+    for (auto& pending : dropped)
+        if (pending.done)
+            pending.done(radio::Outcome::NotSent);
+}
+
+void Transceiver::ClientStoppedSending(ClientId client)
+{
+    const Client* found = findClient(client);
+    if (!found)
+        return;
+    // It can no longer unkey: whatever it keyed ends now.
+    if (turn_.keyed && turn_.holder == client)
+        forceUnkey(QStringLiteral("The program at %1 closed its connection while transmitting: the radio is back "
+                                  "on receive.")
+                       .arg(found->label));
+    dropQueuedKeys(client);
 }
 
 void Transceiver::AwaitReading(std::function<void()> ready)
@@ -125,132 +150,150 @@ void Transceiver::releaseReadingWaiters()
 
 // --- Queues and the line ------------------------------------------------------------
 
-void Transceiver::queue(RadioLink::Command command, ClientId from)
+void Transceiver::queue(Pending pending, ClientId from)
 {
     if (!link_.PortOpen() || shuttingDown_) {
-        if (command.onSent)
-            command.onSent(false);
+        if (pending.done)
+            pending.done(radio::Outcome::NotSent);
         return;
     }
     if (from == kWindow) {
-        windowQueue_.push_back(std::move(command));
+        windowQueue_.push_back(std::move(pending));
+    } else if (Client* client = findClient(from)) {
+        client->requests.push_back(std::move(pending));
     } else {
-        const auto found =
-            std::find_if(clients_.begin(), clients_.end(), [&](const ClientQueue& c) { return c.id == from; });
-        if (found == clients_.end()) {
-            if (command.onSent)
-                command.onSent(false);
-            return;
-        }
-        found->commands.push_back(std::move(command));
+        if (pending.done)
+            pending.done(radio::Outcome::NotSent);
+        return;
     }
     schedule();
 }
 
 bool Transceiver::setsQueued() const
 {
-    const auto isSet = [](const RadioLink::Command& c) {
-        return c.bytes[4] == cat::SetFrequency || c.bytes[4] == cat::SetMode;
-    };
+    // Only what retunes the VFO the window shows: the uplink's sets, which a
+    // Doppler-tracking program sends every cycle, leave its reading current.
+    const auto isSet = [](const Pending& p) { return p.request.Retunes() && p.request.vfo == radio::Vfo::Current; };
     if (std::any_of(windowQueue_.begin(), windowQueue_.end(), isSet))
         return true;
-    return std::any_of(clients_.begin(), clients_.end(), [&](const ClientQueue& client) {
-        return std::any_of(client.commands.begin(), client.commands.end(), isSet);
+    return std::any_of(clients_.begin(), clients_.end(), [&](const Client& client) {
+        return std::any_of(client.requests.begin(), client.requests.end(), isSet);
     });
 }
 
 void Transceiver::schedule()
 {
-    // One thing at a time on the line; the link says when it is free.
-    if (link_.Busy() || roundRunning_ || shuttingDown_)
+    // Turns that send nothing (a refusal, an unkey of nothing) leave the
+    // line free for the next one; a handler they call may queue more, which
+    // this loop takes in turn.
+    if (scheduling_)
         return;
-    if (pollDue_ && (!link_.PortOpen() || ReadsHeld())) {
-        // Held since the tick that made it due: the round ends without reads.
-        pollDue_ = false;
-        emit roundFinished();
-    }
-    LineDemand demand;
-    demand.pollDue = pollDue_;
-    demand.windowWaiting = !windowQueue_.empty();
-    demand.nextClient = nextClient_;
-    for (const ClientQueue& client : clients_)
-        demand.clientWaiting.push_back(!client.commands.empty());
+    scheduling_ = true;
+    while (!link_.Busy() && !shuttingDown_) {
+        if (!roundRunning_ && roundDue_ && (!link_.PortOpen() || ReadsHeld())) {
+            // Held since the tick that made it due: the round ends without reads.
+            roundDue_ = false;
+            emit roundFinished();
+        }
+        LineDemand demand;
+        demand.urgentWaiting = !urgent_.empty();
+        demand.windowWaiting = !windowQueue_.empty();
+        demand.pollDue = roundRunning_ ? !roundReads_.empty() : roundDue_;
+        demand.lastWasPoll = lastTurnWasPoll_;
+        demand.nextClient = nextClient_;
+        for (const Client& client : clients_)
+            demand.clientWaiting.push_back(!client.requests.empty());
 
-    const LineTurn turn = NextTurn(demand);
-    switch (turn.kind) {
-    case LineTurn::Kind::Nothing:
-        return;
-    case LineTurn::Kind::Poll:
-        startRound();
-        return;
-    case LineTurn::Kind::Window: {
-        // What the person queued together goes out together.
-        std::deque<RadioLink::Command> commands = std::move(windowQueue_);
-        windowQueue_.clear();
-        for (auto& command : commands)
+        const LineTurn turn = NextTurn(demand);
+        if (turn.kind == LineTurn::Kind::Nothing)
+            break;
+        switch (turn.kind) {
+        case LineTurn::Kind::Nothing:
+            break;
+        case LineTurn::Kind::Urgent: {
+            RadioLink::Command command = std::move(urgent_.front());
+            urgent_.pop_front();
             dispatch(std::move(command));
-        return;
+            break;
+        }
+        case LineTurn::Kind::Window: {
+            // What the person queued together goes out together.
+            std::deque<Pending> requests = std::move(windowQueue_);
+            windowQueue_.clear();
+            for (auto& pending : requests)
+                takeTurn(std::move(pending), kWindow, false);
+            break;
+        }
+        case LineTurn::Kind::Poll:
+            pollTurn();
+            break;
+        case LineTurn::Kind::Client: {
+            Client& client = clients_[turn.client];
+            Pending pending = std::move(client.requests.front());
+            client.requests.pop_front();
+            nextClient_ = (turn.client + 1) % clients_.size();
+            // A turn that sent nothing took no line time from the poll.
+            if (takeTurn(std::move(pending), client.id, client.mayKey))
+                lastTurnWasPoll_ = false;
+            break;
+        }
+        }
     }
-    case LineTurn::Kind::Client: {
-        ClientQueue& client = clients_[turn.client];
-        RadioLink::Command command = std::move(client.commands.front());
-        client.commands.pop_front();
-        nextClient_ = (turn.client + 1) % clients_.size();
-        dispatch(std::move(command));
-        return;
-    }
-    }
+    scheduling_ = false;
 }
 
-void Transceiver::startRound()
+void Transceiver::pollTurn()
 {
-    pollDue_ = false;
-    roundRunning_ = true;
-    ReadFrequencyAndMode();
-    ReadSMeter();
-    link_.Then([this] {
-        roundRunning_ = false;
-        if (link_.PortOpen())
-            ApplyPendingTuning();
-        emit roundFinished();
-        releaseReadingWaiters();
-    });
+    if (!roundRunning_) {
+        roundDue_ = false;
+        roundRunning_ = true;
+        const auto reads = radio::RoundReads(turn_.satellite);
+        roundReads_.assign(reads.begin(), reads.end());
+    }
+    lastTurnWasPoll_ = true;
+    const radio::PollRead next = roundReads_.front();
+    roundReads_.pop_front();
+    read(next);
+    if (roundReads_.empty())
+        link_.Then([this] { finishRound(); });
 }
 
-void Transceiver::dispatch(RadioLink::Command command)
+void Transceiver::finishRound()
+{
+    roundRunning_ = false;
+    if (link_.PortOpen())
+        ApplyPendingTuning();
+    emit roundFinished();
+    releaseReadingWaiters();
+}
+
+quint64 Transceiver::dispatch(RadioLink::Command command)
 {
     // Numbered as it goes to the link: from here on nothing reorders it.
     ++serial_;
-    const std::uint8_t opcode = command.bytes[4];
-    if (opcode == cat::SetFrequency || opcode == cat::SetMode)
-        lastSetSerial_ = serial_;
-    if (opcode == cat::SetFrequency) {
-        const QByteArray digits(reinterpret_cast<const char*>(command.bytes.data()), 4);
-        setFrequency_ = cat::FrequencyFromDigits(cat::FrequencyDigitsFromReply(digits));
-        setFrequencySerial_ = serial_;
-    } else if (opcode == cat::SetMode) {
-        setModeCode_ = command.bytes[0];
-        setModeSerial_ = serial_;
-    }
     link_.SendCommand(std::move(command));
+    return serial_;
 }
 
 void Transceiver::resetRound()
 {
-    pollDue_ = false;
+    roundDue_ = false;
     roundRunning_ = false;
+    roundReads_.clear();
+    lastTurnWasPoll_ = false;
 }
 
 void Transceiver::dropQueued()
 {
-    std::deque<RadioLink::Command> dropped = std::move(windowQueue_);
+    urgent_.clear();
+    std::deque<Pending> dropped = std::move(windowQueue_);
     windowQueue_.clear();
-    for (ClientQueue& client : clients_) {
-        for (auto& command : client.commands)
-            dropped.push_back(std::move(command));
-        client.commands.clear();
+    for (Client& client : clients_) {
+        for (auto& pending : client.requests)
+            dropped.push_back(std::move(pending));
+        client.requests.clear();
     }
-    for (auto& command : dropped)
-        if (command.onSent)
-            command.onSent(false);
+    for (auto& pending : dropped)
+        if (pending.done)
+            pending.done(radio::Outcome::NotSent);
 }

@@ -72,3 +72,11 @@ void TuningRequests::ApplyPendingTuning(cat::Frequency10Hz currentFrequency, boo
         mhzDownPending_ = false;
     }
 }
+
+void TuningRequests::Discard()
+{
+    pending_ = {};
+    keyUnits_ = {};
+    mhzUpPending_ = false;
+    mhzDownPending_ = false;
+}

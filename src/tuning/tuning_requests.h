@@ -48,6 +48,9 @@ public:
                             const std::array<int, 3>& sliderValues,
                             const std::function<bool(cat::Frequency10Hz)>& encodeAndSend);
 
+    // Forgets every waiting request (a drag in progress keeps its base).
+    void Discard();
+
     bool dragging(TuningSlider s) const { return dragging_[index(s)]; }
     bool pending(TuningSlider s) const { return pending_[index(s)]; }
     int pendingKeyUnits(TuningSlider s) const { return keyUnits_[index(s)]; }

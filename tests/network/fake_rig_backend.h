@@ -23,51 +23,71 @@ public:
 
     RigSnapshot snapshot;
     bool holdSets = false; // keep sets waiting until Release
-    QStringList sets;      // "F1407405", "M82", in the order they were queued
+    // "F1407405", "M82", "I14590000" (uplink), "T1", "T0", "S1 Sub", in the
+    // order they were queued
+    QStringList sets;
+    QList<int> stoppedSending; // clients that closed their sending side, in order
 
     RigSnapshot Snapshot() const override { return snapshot; }
 
-    void SetFrequency(int, std::int32_t frequency10Hz, std::function<void(bool)> done) override
+    void ClientStoppedSending(int client) override { stoppedSending << client; }
+
+    void Perform(int, const RigAction& action, std::function<void(ActionResult)> done) override
     {
-        sets << QStringLiteral("F%1").arg(frequency10Hz);
-        Queue([this, frequency10Hz] { snapshot.frequency10Hz = frequency10Hz; }, std::move(done));
-    }
-    void SetMode(int, std::uint8_t modeCode, std::function<void(bool)> done) override
-    {
-        sets << QStringLiteral("M%1").arg(modeCode, 2, 16, QLatin1Char('0'));
-        Queue([this, modeCode] { snapshot.modeCode = modeCode; }, std::move(done));
+        std::function<void()> apply = [] {};
+        switch (action.kind) {
+        case RigAction::Kind::Frequency:
+            sets << QStringLiteral("%1%2").arg(action.uplink ? 'I' : 'F').arg(action.frequency10Hz);
+            apply = [this, action] { (action.uplink ? snapshot.uplinkFrequency10Hz : snapshot.frequency10Hz) = action.frequency10Hz; };
+            break;
+        case RigAction::Kind::Mode:
+            sets << QStringLiteral("%1%2").arg(action.uplink ? 'X' : 'M').arg(action.modeCode, 2, 16, QLatin1Char('0'));
+            apply = [this, action] { (action.uplink ? snapshot.uplinkModeCode : snapshot.modeCode) = action.modeCode; };
+            break;
+        case RigAction::Kind::Key:
+        case RigAction::Kind::Unkey:
+            sets << (action.kind == RigAction::Kind::Key ? QStringLiteral("T1") : QStringLiteral("T0"));
+            apply = [this, action] { snapshot.transmitting = action.kind == RigAction::Kind::Key; };
+            break;
+        case RigAction::Kind::Satellite:
+            sets << QStringLiteral("S%1 %2").arg(action.on ? 1 : 0).arg(QString::fromStdString(action.txVfo));
+            apply = [this, action] { snapshot.satellite = action.on; };
+            break;
+        }
+        Queue(std::move(apply), std::move(done));
     }
 
     int Held() const { return int(held_.size()); }
 
     // Reports the oldest held set as sent (or failed), as the queue would.
-    void Release(bool sent = true)
+    void Release(bool sent = true) { Release(sent ? ActionResult::Done : ActionResult::NotSent); }
+    void Release(ActionResult result)
     {
         Pending next = std::move(held_.front());
         held_.pop_front();
-        if (sent)
+        if (result == ActionResult::Done)
             next.apply();
         lastReleased_ = next.done;
-        next.done(sent);
+        next.done(result);
     }
 
     // A queue at fault reporting the last released set a second time.
-    void RepeatLastReport() { lastReleased_(true); }
+    void RepeatLastReport() { lastReleased_(ActionResult::Done); }
 
 private:
     struct Pending {
         std::function<void()> apply;
-        std::function<void(bool)> done;
+        std::function<void(ActionResult)> done;
     };
-    void Queue(std::function<void()> apply, std::function<void(bool)> done)
+    void Queue(std::function<void()> apply, std::function<void(ActionResult)> done)
     {
         if (holdSets) {
             held_.push_back({std::move(apply), std::move(done)});
             return;
         }
         apply();
-        done(true); // inside the call, as a queue that is idle may do
+        done(ActionResult::Done); // inside the call, as a queue that is idle may do
     }
     std::deque<Pending> held_;
-    std::function<void(bool)> lastReleased_;
+    std::function<void(ActionResult)> lastReleased_;
 };

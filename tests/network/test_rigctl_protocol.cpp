@@ -13,7 +13,10 @@ using rigctl::SetAction;
 
 namespace {
 
-enum class Radio { Fresh, OneSecond, Stale, TwoSeconds, Silent, Closed, NoReading, NarrowCw, UnknownMode };
+enum class Radio {
+    Fresh, OneSecond, Stale, TwoSeconds, Silent, Closed, NoReading, NarrowCw, UnknownMode,
+    Transmitting, Satellite, SatelliteUplinkStale, SatelliteClosed
+};
 
 RigSnapshot SnapshotOf(Radio radio)
 {
@@ -52,8 +55,43 @@ RigSnapshot SnapshotOf(Radio radio)
     case Radio::UnknownMode:
         s.modeCode = 0x0A;
         break;
+    case Radio::Transmitting:
+        s.transmitting = true;
+        break;
+    case Radio::Satellite:
+    case Radio::SatelliteUplinkStale:
+    case Radio::SatelliteClosed:
+        // The downlink on 435.900 MHz FM, the uplink on 145.900 MHz LSB.
+        s.satellite = true;
+        s.satelliteTxVfo = "Sub";
+        s.frequency10Hz = 43590000;
+        s.modeCode = 0x08;
+        s.haveUplinkReading = true;
+        s.uplinkAgeMs = radio == Radio::SatelliteUplinkStale ? 1001 : 300;
+        s.uplinkFrequency10Hz = 14590000;
+        s.uplinkModeCode = 0x00;
+        s.portOpen = radio != Radio::SatelliteClosed;
+        break;
     }
     return s;
+}
+
+// "F1407405", "M82", "I14590000" and "X01" on the uplink, "T1", "T0", "S1 Sub".
+QString ActionText(const SetAction& action)
+{
+    switch (action.kind) {
+    case SetAction::Kind::Frequency:
+        return QStringLiteral("%1%2").arg(action.uplink ? 'I' : 'F').arg(action.frequency10Hz);
+    case SetAction::Kind::Mode:
+        return QStringLiteral("%1%2").arg(action.uplink ? 'X' : 'M').arg(action.modeCode, 2, 16, QLatin1Char('0'));
+    case SetAction::Kind::Key:
+        return QStringLiteral("T1");
+    case SetAction::Kind::Unkey:
+        return QStringLiteral("T0");
+    case SetAction::Kind::Satellite:
+        return QStringLiteral("S%1 %2").arg(action.on ? 1 : 0).arg(QString::fromStdString(action.txVfo));
+    }
+    return {};
 }
 
 struct Outcome {
@@ -78,11 +116,8 @@ Outcome Exchange(rigctl::Session& session, const std::string& line, const RigSna
         if (answer.set) {
             if (!answer.reply.empty())
                 text += "<set replied before it was sent>\n";
-            if (answer.set->kind == SetAction::Kind::Frequency)
-                sets << QStringLiteral("F%1").arg(answer.set->frequency10Hz);
-            else
-                sets << QStringLiteral("M%1").arg(answer.set->modeCode, 2, 16, QLatin1Char('0'));
-            text += rigctl::SetReply(request, true);
+            sets << ActionText(*answer.set);
+            text += rigctl::SetReply(request, ActionResult::Done);
         } else {
             if (answer.reply.empty() || answer.reply.back() != '\n')
                 text += "<reply without its line end>\n";
@@ -245,19 +280,79 @@ private slots:
         row("current VFO", "\\set_vfo currVFO", Radio::Fresh, "RPRT 0");
         row("VFOB", "V VFOB", Radio::Fresh, "RPRT -11");
         row("not a VFO", "V 7", Radio::Fresh, "RPRT -1");
-        row("receive", "T 0", Radio::Fresh, "RPRT 0");
-        row("transmit", "T 1", Radio::Fresh, "RPRT -11");
-        row("transmit mic", "T 2", Radio::Fresh, "RPRT -11");
-        row("transmit data", "\\set_ptt 3", Radio::Fresh, "RPRT -11");
         row("ptt 4", "T 4", Radio::Fresh, "RPRT -1");
         row("ptt missing", "T", Radio::Fresh, "RPRT -1");
-        row("split off", "S 0 VFOA", Radio::Fresh, "RPRT 0");
-        row("split on", "S 1 VFOB", Radio::Fresh, "RPRT -11");
-        row("split on, long", "\\set_split_vfo 1 VFOA", Radio::Fresh, "RPRT -11");
         row("split bad VFO", "S 0 here", Radio::Fresh, "RPRT -1");
         row("split VFO missing", "S 0", Radio::Fresh, "RPRT -1");
     }
     void refusedSets() { check(); }
+
+    // Every non-zero PTT value keys the one CAT PTT; whether it may is
+    // decided at its turn on the line. An unkey with nothing keyed needs no turn.
+    void keying_data()
+    {
+        columns();
+        row("T 1 keys", "T 1", Radio::Fresh, "RPRT 0", "T1");
+        row("T 2 keys", "T 2", Radio::Fresh, "RPRT 0", "T1");
+        row("T 3 (rear data) keys", "T 3", Radio::Fresh, "RPRT 0", "T1");
+        row("long form", "\\set_ptt 1", Radio::Fresh, "RPRT 0", "T1");
+        row("with a VFO word", "T currVFO 1", Radio::Fresh, "RPRT 0", "T1");
+        row("extended |", "|T 1", Radio::Fresh, "set_ptt: 1|RPRT 0", "T1");
+        row("extended +", "+T 1", Radio::Fresh, "set_ptt: 1\nRPRT 0", "T1");
+        row("T 0 while keyed unkeys", "T 0", Radio::Transmitting, "RPRT 0", "T0");
+        row("T 0 with nothing keyed", "T 0", Radio::Fresh, "RPRT 0");
+        row("T 0 with the port closed", "T 0", Radio::Closed, "RPRT 0");
+        row("T 9", "T 9", Radio::Fresh, "RPRT -1");
+        row("T x", "T x", Radio::Fresh, "RPRT -1");
+        row("negative", "T -1", Radio::Fresh, "RPRT -1");
+        row("port closed", "T 1", Radio::Closed, "RPRT -6");
+        row("t receiving", "t", Radio::Fresh, "0");
+        row("t transmitting", "t", Radio::Transmitting, "1");
+        row("get_ptt transmitting", "\\get_ptt", Radio::Transmitting, "1");
+        row("a set while keyed waits for its turn", "F 14074000", Radio::Transmitting, "RPRT 0", "F1407400");
+    }
+    void keying() { check(); }
+
+    // Split is satellite mode: the downlink is the main display's VFO, the
+    // uplink the one split commands and transmit VFO words name.
+    void satellite_data()
+    {
+        columns();
+        row("S 1 Sub", "S 1 Sub", Radio::Fresh, "RPRT 0", "S1 Sub");
+        row("S 1 VFOB", "S 1 VFOB", Radio::Fresh, "RPRT 0", "S1 VFOB");
+        row("S 1 Main", "\\set_split_vfo 1 Main", Radio::Fresh, "RPRT 0", "S1 Main");
+        row("S 0 VFOA", "S 0 VFOA", Radio::Satellite, "RPRT 0", "S0 VFOA");
+        row("S port closed", "S 1 Sub", Radio::Closed, "RPRT -6");
+        row("s in satellite mode", "s", Radio::Satellite, "1\nSub");
+        row("F with two spaces: the downlink", "F  435900000", Radio::Satellite, "RPRT 0", "F43590000");
+        row("F RX: the downlink", "F RX 435910000", Radio::Satellite, "RPRT 0", "F43591000");
+        row("F Sub: the uplink", "F Sub 145900000", Radio::Satellite, "RPRT 0", "I14590000");
+        row("I: the uplink", "I 145900000", Radio::Satellite, "RPRT 0", "I14590000");
+        row("I long", "\\set_split_freq 145905000", Radio::Satellite, "RPRT 0", "I14590500");
+        row("I out of range", "I 200000000", Radio::Satellite, "RPRT -1");
+        row("M FM 0: the downlink", "M FM 0", Radio::Satellite, "RPRT 0", "M08");
+        row("X USB 0: the uplink", "X USB 0", Radio::Satellite, "RPRT 0", "X01");
+        row("M TX: the uplink", "M TX CW 500", Radio::Satellite, "RPRT 0", "X82");
+        row("f: the downlink", "f", Radio::Satellite, "435900000");
+        row("i: the uplink", "i", Radio::Satellite, "145900000");
+        row("f VFOB: the uplink", "f VFOB", Radio::Satellite, "145900000");
+        row("x: the uplink", "x", Radio::Satellite, "LSB\n2200");
+        row("m Main: the downlink", "m Main", Radio::Satellite, "FM\n15000");
+        row("i stale", "i", Radio::SatelliteUplinkStale, "RPRT -5");
+        row("f with the uplink stale", "f", Radio::SatelliteUplinkStale, "435900000");
+        row("I port closed", "I 145900000", Radio::SatelliteClosed, "RPRT -6");
+        row("+i", "+i", Radio::Satellite, "get_split_freq:\nTX Frequency: 145900000\nRPRT 0");
+        // Outside satellite mode the radio has no split.
+        row("I outside", "I 145900000", Radio::Fresh, "RPRT -11");
+        row("X outside", "X USB 0", Radio::Fresh, "RPRT -11");
+        row("F Sub outside", "F Sub 14074000", Radio::Fresh, "RPRT -11");
+        row("i outside: the main VFO", "i", Radio::Fresh, "14074000");
+        row("x outside: the main VFO", "x", Radio::Fresh, "USB\n2200");
+        row("vfo_opt 0", "\\set_vfo_opt 0", Radio::Fresh, "RPRT 0");
+        row("vfo_opt 1", "\\set_vfo_opt 1", Radio::Fresh, "RPRT -11");
+        row("chk_vfo stays 0", "\\set_vfo_opt 1\n\\chk_vfo", Radio::Fresh, "RPRT -11\n0");
+    }
+    void satellite() { check(); }
 
     void lines_data()
     {
@@ -267,10 +362,10 @@ private slots:
         row("tab and CR", "\tf\r", Radio::Fresh, "14074000");
         row("set then read", "F 7074000 f", Radio::Fresh, "RPRT 0\n14074000", "F707400");
         row("two sets", "F 7074000 M CW 500", Radio::Fresh, "RPRT 0\nRPRT 0", "F707400 M82");
-        row("unknown ends the line", "fXm", Radio::Fresh, "14074000\nRPRT -11");
-        row("unknown letter", "X", Radio::Fresh, "RPRT -11");
-        row("unknown long", "\\set_split_freq 14074000", Radio::Fresh, "RPRT -11");
-        row("refused set, then another", "T 1 F 14074000", Radio::Fresh, "RPRT -11\nRPRT 0", "F1407400");
+        row("unknown ends the line", "fYm", Radio::Fresh, "14074000\nRPRT -11");
+        row("unknown letter", "Y", Radio::Fresh, "RPRT -11");
+        row("unknown long", "\\set_rit 100", Radio::Fresh, "RPRT -11");
+        row("refused set, then another", "V VFOB F 14074000", Radio::Fresh, "RPRT -11\nRPRT 0", "F1407400");
         row("missing argument", "f F", Radio::Fresh, "14074000\nRPRT -1");
         row("empty", "", Radio::Fresh, "RPRT -1");
         row("blank", "   ", Radio::Fresh, "RPRT -1");
@@ -293,8 +388,8 @@ private slots:
         row(";set", ";M CW 500", Radio::Fresh, "set_mode: CW 500;RPRT 0", "M82");
         row("+level", "+l RAWSTR", Radio::Fresh, "get_level: RAWSTR\nLevel Value: 16\nRPRT 0");
         row("+stale", "+f", Radio::Stale, "get_freq:\nRPRT -5");
-        row("+refused", "+T 1", Radio::Fresh, "set_ptt: 1\nRPRT -11");
-        row("+unknown", "+X", Radio::Fresh, "RPRT -11");
+        row("+refused", "+V VFOB", Radio::Fresh, "set_vfo: VFOB\nRPRT -11");
+        row("+unknown", "+Y", Radio::Fresh, "RPRT -11");
         row("prefix alone", "+", Radio::Fresh, "RPRT -1");
         // A prefix shapes the one request it starts; several lines are
         // answered in turn on one session.
@@ -303,7 +398,7 @@ private slots:
             "get_freq:\nFrequency: 14074000\nRPRT 0\nget_mode:\nMode: USB\nPassband: 2200\nRPRT 0");
         row("+stream_caps, then f", "+\\stream_caps\nf", Radio::Fresh, "RPRT -11\n14074000");
         row(";v, then t", ";v\nt", Radio::Fresh, "get_vfo:;VFO: VFOA;RPRT 0\n0");
-        row("+ refused, then v", "+T 1\nv", Radio::Fresh, "set_ptt: 1\nRPRT -11\nVFOA");
+        row("+ refused, then v", "+V VFOB\nv", Radio::Fresh, "set_vfo: VFOB\nRPRT -11\nVFOA");
         row("+ set, then f", "+F 14074055\nf", Radio::Fresh, "set_freq: 14074055\nRPRT 0\n14074000", "F1407405");
         row("prefix alone, then f", "+\nf", Radio::Fresh, "RPRT -1\n14074000");
     }
@@ -332,8 +427,8 @@ private slots:
         QCOMPARE(requests.size(), std::size_t(1));
         const auto answer = rigctl::Respond(requests[0], SnapshotOf(Radio::Fresh));
         QVERIFY(answer.set);
-        QCOMPARE(rigctl::SetReply(requests[0], false), std::string("RPRT -6\n"));
-        QCOMPARE(rigctl::SetReply(requests[0], true), std::string("RPRT 0\n"));
+        QCOMPARE(rigctl::SetReply(requests[0], ActionResult::NotSent), std::string("RPRT -6\n"));
+        QCOMPARE(rigctl::SetReply(requests[0], ActionResult::Done), std::string("RPRT 0\n"));
     }
 
     void strengthFollowsTheScale()

@@ -134,7 +134,7 @@ private slots:
     {
         auto client = Connect();
         QVERIFY(client);
-        ASK(*client, "X\n", 1, QStringList{"RPRT -11"});
+        ASK(*client, "Y\n", 1, QStringList{"RPRT -11"});
         ASK(*client, "\\set_split_freq 14074000\nv\n", 2, (QStringList{"RPRT -11", "VFOA"}));
     }
 
@@ -338,7 +338,7 @@ private slots:
         radio_->snapshot.portOpen = false;
         auto client = Connect();
         QVERIFY(client);
-        ASK(*client, "F 14074000\nM USB 0\nT 1\n", 3, (QStringList{"RPRT -6", "RPRT -6", "RPRT -11"}));
+        ASK(*client, "F 14074000\nM USB 0\nT 1\n", 3, (QStringList{"RPRT -6", "RPRT -6", "RPRT -6"}));
         QCOMPARE(radio_->sets, QStringList());
     }
 

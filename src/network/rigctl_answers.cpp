@@ -1,0 +1,309 @@
+// The answers to each request: reads from the radio's snapshot, and the
+// actions a set becomes for the radio's turns on the line.
+
+#include "rigctl_answers.h"
+
+#include "cat_protocol.h"
+#include "rigctl_dump_state.h"
+#include "rigctl_modes.h"
+#include "rigctl_numbers.h"
+#include "rigctl_smeter.h"
+
+namespace rigctl {
+namespace {
+
+constexpr std::string_view kOnlyVfo = "VFOA";
+
+std::string ReportLine(int code)
+{
+    return "RPRT " + std::to_string(code);
+}
+
+Answer Reply(const Request& request, int code, const std::vector<std::string>& values = {})
+{
+    return Answer{Format(request, code, values), std::nullopt, false};
+}
+
+Answer Act(const RigAction& action)
+{
+    return Answer{{}, action, false};
+}
+
+bool ReadingWithin(const RigSnapshot& radio, std::int64_t ageMs)
+{
+    return radio.portOpen && radio.haveReading && radio.readingAgeMs >= 0 && radio.readingAgeMs <= ageMs;
+}
+
+// The split commands, and a transmit VFO word, address the uplink: in
+// satellite mode its own VFO; outside it the radio has no split, and reads
+// answer the main VFO as such a radio shows.
+bool AddressesUplink(const Request& request)
+{
+    switch (request.command->action) {
+    case Action::GetSplitFrequency:
+    case Action::SetSplitFrequency:
+    case Action::GetSplitMode:
+    case Action::SetSplitMode:
+        return true;
+    default:
+        return NamesTransmitVfo(request.vfo);
+    }
+}
+
+struct VfoView {
+    bool fresh = false;
+    std::int32_t frequency10Hz = 0;
+    std::uint8_t modeCode = 0;
+};
+
+VfoView ViewOf(const Request& request, const RigSnapshot& radio)
+{
+    if (radio.satellite && AddressesUplink(request))
+        return {radio.portOpen && radio.haveUplinkReading && radio.uplinkAgeMs >= 0
+                    && radio.uplinkAgeMs <= kFreshReadingMs,
+                radio.uplinkFrequency10Hz, radio.uplinkModeCode};
+    return {ReadingWithin(radio, kFreshReadingMs), radio.frequency10Hz, radio.modeCode};
+}
+
+Answer GetFrequency(const Request& request, const RigSnapshot& radio)
+{
+    const VfoView vfo = ViewOf(request, radio);
+    if (!vfo.fresh)
+        return Reply(request, kTimeout);
+    return Reply(request, kOk, {std::to_string(static_cast<std::int64_t>(vfo.frequency10Hz) * 10)});
+}
+
+Answer GetMode(const Request& request, const RigSnapshot& radio)
+{
+    const VfoView vfo = ViewOf(request, radio);
+    if (!vfo.fresh)
+        return Reply(request, kTimeout);
+    const auto mode = ModeOfCode(vfo.modeCode);
+    if (!mode)
+        return Reply(request, kProtocolError);
+    return Reply(request, kOk, {std::string(mode->word), std::to_string(mode->passbandHz)});
+}
+
+Answer GetLevel(const Request& request, const RigSnapshot& radio)
+{
+    const std::string& level = request.arguments[0];
+    if (level != "RAWSTR" && level != "STRENGTH")
+        return Reply(request, kNotAvailable);
+    if (!ReadingWithin(radio, kFreshReadingMs))
+        return Reply(request, kTimeout);
+    const int raw = radio.sMeterRaw < 0 ? 0 : (radio.sMeterRaw > kMeterMaxRaw ? kMeterMaxRaw : radio.sMeterRaw);
+    return Reply(request, kOk, {std::to_string(level == "RAWSTR" ? raw : StrengthDb(raw))});
+}
+
+Answer SetFrequency(const Request& request, const RigSnapshot& radio)
+{
+    const auto frequency = ParseFrequency10Hz(request.arguments[0]);
+    if (!frequency || !cat::InTuningRange(*frequency))
+        return Reply(request, kInvalidArgument);
+    const bool uplink = AddressesUplink(request);
+    if (uplink && !radio.satellite)
+        return Reply(request, kNotAvailable);
+    if (!radio.portOpen)
+        return Reply(request, kIoError);
+    RigAction action;
+    action.kind = RigAction::Kind::Frequency;
+    action.uplink = uplink;
+    action.frequency10Hz = *frequency;
+    return Act(action);
+}
+
+Answer SetMode(const Request& request, const RigSnapshot& radio)
+{
+    const auto passband = ParseInteger(request.arguments[1]);
+    if (!passband)
+        return Reply(request, kInvalidArgument);
+    const bool uplink = AddressesUplink(request);
+    const auto code = CodeForSetMode(request.arguments[0], *passband, uplink ? radio.uplinkModeCode : radio.modeCode);
+    if (!code)
+        return Reply(request, kInvalidArgument);
+    if (uplink && !radio.satellite)
+        return Reply(request, kNotAvailable);
+    if (!radio.portOpen)
+        return Reply(request, kIoError);
+    RigAction action;
+    action.kind = RigAction::Kind::Mode;
+    action.uplink = uplink;
+    action.modeCode = *code;
+    return Act(action);
+}
+
+// The radio is driven on VFO A only; naming it (or "the current one") is fine.
+Answer SetVfo(const Request& request)
+{
+    const std::string& vfo = request.arguments[0];
+    if (vfo == kOnlyVfo || vfo == "currVFO")
+        return Reply(request, kOk);
+    return Reply(request, IsVfoWord(vfo) ? kNotAvailable : kInvalidArgument);
+}
+
+// Any non-zero PTT value keys: the radio has one CAT PTT and picks its
+// transmit audio itself. Who may key is decided at the key's turn.
+Answer SetPtt(const Request& request, const RigSnapshot& radio)
+{
+    const auto ptt = ParseInteger(request.arguments[0]);
+    if (!ptt || *ptt < 0 || *ptt > 3)
+        return Reply(request, kInvalidArgument);
+    if (*ptt == 0 && !radio.transmitting)
+        return Reply(request, kOk); // nothing to release
+    if (!radio.portOpen)
+        return Reply(request, kIoError);
+    RigAction action;
+    action.kind = *ptt == 0 ? RigAction::Kind::Unkey : RigAction::Kind::Key;
+    return Act(action);
+}
+
+// Split is the radio's satellite mode: receive on one VFO, transmit on another.
+Answer SetSplitVfo(const Request& request, const RigSnapshot& radio)
+{
+    const auto split = ParseInteger(request.arguments[0]);
+    if ((split != 0L && split != 1L) || !IsVfoWord(request.arguments[1]))
+        return Reply(request, kInvalidArgument);
+    if (!radio.portOpen)
+        return Reply(request, kIoError);
+    RigAction action;
+    action.kind = RigAction::Kind::Satellite;
+    action.on = split == 1L;
+    action.txVfo = request.arguments[1];
+    return Act(action);
+}
+
+Answer GetSplitVfo(const Request& request, const RigSnapshot& radio)
+{
+    if (radio.satellite)
+        return Reply(request, kOk, {"1", radio.satelliteTxVfo});
+    return Reply(request, kOk, {"0", std::string(kOnlyVfo)});
+}
+
+// Clients that would name a VFO in every request are asked not to.
+Answer SetVfoOption(const Request& request)
+{
+    const auto status = ParseInteger(request.arguments[0]);
+    if (status == 0L)
+        return Reply(request, kOk);
+    return Reply(request, status == 1L ? kNotAvailable : kInvalidArgument);
+}
+
+} // namespace
+
+std::string Format(const Request& request, int code, const std::vector<std::string>& values)
+{
+    const CommandInfo* command = request.command;
+    if (!request.style.extended) {
+        if (code != kOk || values.empty())
+            return ReportLine(code) + '\n';
+        std::string reply;
+        for (const auto& value : values)
+            reply += value + '\n';
+        if (command && command->reportAfterValues)
+            reply += ReportLine(kOk) + '\n';
+        return reply;
+    }
+
+    std::vector<std::string> records;
+    if (command) {
+        std::string header(command->longName);
+        header += ':';
+        for (const auto& argument : request.arguments)
+            header += ' ' + argument;
+        records.push_back(std::move(header));
+    }
+    if (code == kOk) {
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const std::string_view label = command && i < command->values.size() ? command->values[i] : "";
+            records.push_back(label.empty() ? values[i] : std::string(label) + ": " + values[i]);
+        }
+    }
+    records.push_back(ReportLine(code));
+
+    std::string reply;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (i > 0)
+            reply += request.style.separator;
+        reply += records[i];
+    }
+    return reply + '\n';
+}
+
+Answer Respond(const Request& request, const RigSnapshot& radio)
+{
+    if (!request.command || request.error != kOk)
+        return Reply(request, request.error != kOk ? request.error : kInvalidArgument);
+
+    switch (request.command->action) {
+    case Action::GetFrequency:
+    case Action::GetSplitFrequency:
+        return GetFrequency(request, radio);
+    case Action::SetFrequency:
+    case Action::SetSplitFrequency:
+        return SetFrequency(request, radio);
+    case Action::GetMode:
+    case Action::GetSplitMode:
+        return GetMode(request, radio);
+    case Action::SetMode:
+    case Action::SetSplitMode:
+        return SetMode(request, radio);
+    case Action::GetVfo:
+        return Reply(request, kOk, {std::string(kOnlyVfo)});
+    case Action::SetVfo:
+        return SetVfo(request);
+    case Action::GetPtt:
+        return Reply(request, kOk, {radio.transmitting ? "1" : "0"});
+    case Action::SetPtt:
+        return SetPtt(request, radio);
+    case Action::GetSplitVfo:
+        return GetSplitVfo(request, radio);
+    case Action::SetSplitVfo:
+        return SetSplitVfo(request, radio);
+    case Action::SetVfoOption:
+        return SetVfoOption(request);
+    case Action::GetLevel:
+        return GetLevel(request, radio);
+    case Action::GetPowerStatus:
+        return Reply(request, kOk, {ReadingWithin(radio, kPoweredSilenceMs) ? "1" : "0"});
+    case Action::CheckVfo:
+        return Reply(request, kOk, {"0"});
+    case Action::GetLockMode:
+        return Reply(request, kOk, {"0"});
+    case Action::DumpState:
+        return Reply(request, kOk, DumpStateLines());
+    case Action::Quit:
+        return Answer{Format(request, kOk), std::nullopt, true};
+    }
+    return Reply(request, kNotAvailable);
+}
+
+std::string SetReply(const Request& request, ActionResult result)
+{
+    switch (result) {
+    case ActionResult::Done: return Format(request, kOk);
+    case ActionResult::NotSent: return Format(request, kIoError);
+    case ActionResult::Refused: return Format(request, kRejected);
+    case ActionResult::NotAvailable: return Format(request, kNotAvailable);
+    }
+    return Format(request, kIoError);
+}
+
+bool WantsFreshReading(const Request& request, const RigSnapshot& radio)
+{
+    if (!request.command || request.error != kOk || !radio.portOpen)
+        return false;
+    switch (request.command->action) {
+    case Action::GetFrequency:
+    case Action::GetMode:
+    case Action::GetSplitFrequency:
+    case Action::GetSplitMode:
+        return !ViewOf(request, radio).fresh;
+    case Action::GetLevel:
+    case Action::GetPowerStatus:
+        return !ReadingWithin(radio, kFreshReadingMs);
+    default:
+        return false;
+    }
+}
+
+} // namespace rigctl

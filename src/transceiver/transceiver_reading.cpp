@@ -1,0 +1,116 @@
+// The Transceiver's readings: the poll's reads and their replies, what a
+// client reads back after a set, and the tuning carried out from them.
+
+#include "transceiver.h"
+
+#include "frequency_display.h"
+
+void Transceiver::read(radio::PollRead what)
+{
+    const cat::Opcode opcode = radio::ReadOpcode(what, turn_.keyed);
+    RadioLink::ReplyHandler handler;
+    // serial_ + 1 is the number dispatch gives this read.
+    const quint64 serial = serial_ + 1;
+    switch (what) {
+    case radio::PollRead::Main:
+    case radio::PollRead::Downlink:
+        handler = [this, serial](const QByteArray& reply) { takeFrequencyReply(radio::Vfo::Current, serial, reply); };
+        break;
+    case radio::PollRead::Uplink:
+        handler = [this, serial](const QByteArray& reply) { takeFrequencyReply(radio::Vfo::Uplink, serial, reply); };
+        break;
+    case radio::PollRead::Meter:
+        if (opcode == cat::ReadTxStatus) {
+            handler = [this](const QByteArray& reply) {
+                if (reply.size() != 1)
+                    return;
+                const auto status = static_cast<std::uint8_t>(reply[0]);
+                powerOutLevel_ = cat::TransmittingIn(status) ? cat::PowerOutLevel(status) : 0;
+                emit powerOutRead(powerOutLevel_);
+            };
+        } else {
+            handler = [this](const QByteArray& reply) {
+                if (reply.size() != 1)
+                    return;
+                sMeterLevel_ = ::SMeterLevel(static_cast<std::uint8_t>(reply[0]));
+                emit sMeterRead(sMeterLevel_);
+            };
+        }
+        break;
+    }
+    dispatch(RadioLink::Make(cat::MakeCommand(opcode), std::move(handler)));
+}
+
+void Transceiver::takeFrequencyReply(radio::Vfo vfo, quint64 serial, const QByteArray& reply)
+{
+    const auto decoded = DecodeFrequencyReply(reply);
+    if (!decoded)
+        return; // short, long or garbled: the last reading stands
+    VfoReading& r = reading(vfo);
+    const bool changed = !r.have || decoded->frequencyDigits != r.digits || decoded->modeCode != r.mode;
+    r.digits = decoded->frequencyDigits;
+    r.frequency = decoded->frequency;
+    r.mode = decoded->modeCode;
+    r.have = true;
+    r.serial = serial;
+    r.clock.start();
+    if (vfo == radio::Vfo::Uplink)
+        emit uplinkRead(changed);
+    else
+        emit frequencyRead(changed);
+}
+
+void Transceiver::commitSet(const radio::Request& request, quint64 serial)
+{
+    // What a client reads back after its set: only a set that reached the
+    // line, and only while it still describes the VFO it was sent to.
+    VfoReading& r = reading(request.vfo);
+    if (request.kind == radio::Request::Kind::SetFrequency) {
+        r.setFrequency = request.value;
+        r.setFrequencySerial = serial;
+    } else {
+        r.setMode = std::uint8_t(request.value);
+        r.setModeSerial = serial;
+    }
+}
+
+void Transceiver::forgetReadings()
+{
+    ++readingsForgotten_;
+    for (VfoReading& r : readings_)
+        r.Forget();
+}
+
+// --- Tuning -------------------------------------------------------------------------
+
+void Transceiver::SliderMouseDown(TuningSlider slider)
+{
+    // A reading older than the last command is no base for a drag: the
+    // first reading after it becomes the base instead.
+    tuning_.SliderMouseDown(slider, CurrentFrequency(), readingCurrent());
+}
+
+void Transceiver::SliderMoved(TuningSlider slider, int value)
+{
+    sliderValues_[static_cast<int>(slider)] = value;
+    tuning_.SliderScroll(slider);
+}
+
+void Transceiver::SliderMouseUp(TuningSlider slider) { tuning_.SliderMouseUp(slider); }
+
+void Transceiver::SliderKeyStep(TuningSlider slider, int units) { tuning_.SliderKeyStep(slider, units); }
+
+void Transceiver::ApplyPendingTuning()
+{
+    // Nothing retunes a transmitter: what was asked meanwhile is dropped,
+    // not carried out the moment it unkeys.
+    if (TuningLocked()) {
+        tuning_.Discard();
+        return;
+    }
+    // Requests measured from the reading wait until it was taken after the
+    // last set went out; otherwise "7" then "+1 MHz" in one round would step
+    // from the old band.
+    tuning_.ApplyPendingTuning(CurrentFrequency(), readingCurrent(), sliderValues_,
+                               [this](cat::Frequency10Hz target) { return SetFrequency(target); });
+}

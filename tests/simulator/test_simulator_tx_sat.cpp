@@ -61,8 +61,9 @@ private slots:
                                  << QStringList{"transmit on", "transmit off"};
         QTest::newRow("PTT off, parameters ignored") << none << none << "0000000008 0000000188 00000000F7" << "80"
                                                      << QStringList{"transmit on", "transmit off"};
-        QTest::newRow("repeats change nothing") << none << none << "0000000088 0000000008 0000000008 00000000F7 0000000088 0000000088 00000000F7"
-                                                << "14 80" << QStringList{"transmit on", "transmit off"};
+        QTest::newRow("repeats change nothing")
+            << none << none << "0000000088 0000000008 0000000008 00000000F7 0000000088 0000000088 00000000F7" << "14 80"
+            << QStringList{"transmit on", "transmit off"};
         QTest::newRow("power 0 transmitting") << QStringList{"--power", "0"} << none << "0000000008 00000000F7" << "00"
                                               << QStringList{"transmit on"};
         QTest::newRow("power control line")

@@ -49,32 +49,91 @@ std::string HexBytes(const std::uint8_t* bytes, std::size_t count)
     return text;
 }
 
+namespace {
+Bytes FrequencyAndMode(std::uint32_t frequency, std::uint8_t mode)
+{
+    const auto bcd = EncodeBcd(frequency);
+    return Bytes{bcd[0], bcd[1], bcd[2], bcd[3], mode};
+}
+
+// A frequency that is not all decimal digits, or a mode the radio does not
+// know, leaves the VFO as it was.
+void SetFrequency(std::uint32_t& frequency, const Command& command)
+{
+    if (const auto value = DecodeBcd(command.data()))
+        frequency = *value;
+}
+
+void SetMode(std::uint8_t& mode, const Command& command)
+{
+    if (IsKnownMode(command[0]))
+        mode = command[0];
+}
+
+int Drift(int value, int max, std::mt19937& rng)
+{
+    return std::clamp(value + std::uniform_int_distribution<int>(-2, 2)(rng), 0, max);
+}
+} // namespace
+
 std::optional<Bytes> RadioState::apply(const Command& command)
 {
     switch (command[4]) {
     case Opcode::SetFrequency:
-        if (const auto value = DecodeBcd(command.data()))
-            frequency = *value;
+        SetFrequency(frequency, command);
         return std::nullopt;
     case Opcode::SetMode:
-        if (IsKnownMode(command[0]))
-            mode = command[0];
+        SetMode(mode, command);
         return std::nullopt;
-    case Opcode::ReadFrequencyMode: {
-        const auto bcd = EncodeBcd(frequency);
-        return Bytes{bcd[0], bcd[1], bcd[2], bcd[3], mode};
-    }
+    case Opcode::ReadFrequencyMode:
+        return FrequencyAndMode(frequency, mode);
     case Opcode::ReadRxStatus:
         return Bytes{static_cast<std::uint8_t>((statusHigh & 0xE0) | (smeter & 0x1F))};
-    default: // CAT on/off and anything unknown: no reply
+    // The radio takes PTT and satellite mode from the opcode alone; the
+    // parameter bytes may hold anything.
+    case Opcode::PttOn:
+    case Opcode::PttOff:
+        transmitting = command[4] == Opcode::PttOn;
         return std::nullopt;
+    case Opcode::ReadTxStatus: // bit 7 clear while transmitting, with the power-out meter below
+        return Bytes{static_cast<std::uint8_t>(transmitting ? (power & 0x1F) : 0x80)};
+    case Opcode::SatelliteOn:
+    case Opcode::SatelliteOff:
+        satellite = command[4] == Opcode::SatelliteOn;
+        return std::nullopt;
+    default:
+        break;
     }
+    // The satellite VFOs answer only in satellite mode; outside it their
+    // commands are ignored and their reads go unanswered.
+    if (!satellite)
+        return std::nullopt;
+    switch (command[4]) {
+    case Opcode::SetSatRxFrequency:
+        SetFrequency(satRx.frequency, command);
+        break;
+    case Opcode::SetSatRxMode:
+        SetMode(satRx.mode, command);
+        break;
+    case Opcode::ReadSatRxFrequencyMode:
+        return FrequencyAndMode(satRx.frequency, satRx.mode);
+    case Opcode::SetSatTxFrequency:
+        SetFrequency(satTx.frequency, command);
+        break;
+    case Opcode::SetSatTxMode:
+        SetMode(satTx.mode, command);
+        break;
+    case Opcode::ReadSatTxFrequencyMode:
+        return FrequencyAndMode(satTx.frequency, satTx.mode);
+    default: // CAT on/off and anything unknown: no reply
+        break;
+    }
+    return std::nullopt;
 }
 
-void RadioState::driftSMeter(std::mt19937& rng)
-{
-    smeter = std::clamp(smeter + std::uniform_int_distribution<int>(-2, 2)(rng), 0, MaxSMeter);
-}
+void RadioState::driftSMeter(std::mt19937& rng) { smeter = Drift(smeter, MaxSMeter, rng); }
+
+void RadioState::driftPower(std::mt19937& rng) { power = Drift(power, MaxPower, rng); }
 
 std::optional<Command> Framer::push(std::uint8_t byte)
 {

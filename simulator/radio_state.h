@@ -1,6 +1,7 @@
 #pragma once
-// The simulated transceiver: its tuning, mode and meter, the framing of the
-// CAT byte stream into commands, and the fault shaping of replies.
+// The simulated transceiver: its tuning, mode and meters, transmit and
+// satellite state, the framing of the CAT byte stream into commands, and the
+// fault shaping of replies.
 
 #include <array>
 #include <cstdint>
@@ -17,12 +18,24 @@ constexpr std::uint8_t CatOn = 0x00;
 constexpr std::uint8_t SetFrequency = 0x01;
 constexpr std::uint8_t ReadFrequencyMode = 0x03;
 constexpr std::uint8_t SetMode = 0x07;
+constexpr std::uint8_t PttOn = 0x08;
+constexpr std::uint8_t SetSatRxFrequency = 0x11;
+constexpr std::uint8_t ReadSatRxFrequencyMode = 0x13;
+constexpr std::uint8_t SetSatRxMode = 0x17;
+constexpr std::uint8_t SetSatTxFrequency = 0x21;
+constexpr std::uint8_t ReadSatTxFrequencyMode = 0x23;
+constexpr std::uint8_t SetSatTxMode = 0x27;
+constexpr std::uint8_t SatelliteOn = 0x4E;
 constexpr std::uint8_t CatOff = 0x80;
+constexpr std::uint8_t PttOff = 0x88;
+constexpr std::uint8_t SatelliteOff = 0x8E;
 constexpr std::uint8_t ReadRxStatus = 0xE7;
+constexpr std::uint8_t ReadTxStatus = 0xF7;
 }
 
 constexpr std::uint32_t MaxFrequency = 99999999; // 8 BCD digits, 10 Hz units
 constexpr int MaxSMeter = 31;
+constexpr int MaxPower = 31;
 
 bool IsKnownMode(std::uint8_t code);
 // Four packed BCD bytes, most significant pair first; nullopt on a non-decimal nibble.
@@ -31,16 +44,30 @@ std::array<std::uint8_t, 4> EncodeBcd(std::uint32_t value);
 // "01 42 00 00 01"
 std::string HexBytes(const std::uint8_t* bytes, std::size_t count);
 
+struct Vfo {
+    std::uint32_t frequency;
+    std::uint8_t mode;
+};
+
 struct RadioState {
     std::uint32_t frequency = 1420000; // 14.200.00 MHz
     std::uint8_t mode = 0x01;          // USB
     int smeter = 8;
     std::uint8_t statusHigh = 0x00;    // OR'ed into the status byte, bits 5..7
+    bool transmitting = false;
+    int power = 20;                    // the power-out meter, 0..31, read while transmitting
+    // In satellite mode the downlink and uplink have VFOs of their own,
+    // which keep their settings while the mode is off.
+    bool satellite = false;
+    Vfo satRx{43590000, 0x01}; // 435.900.00 MHz USB
+    Vfo satTx{14590000, 0x00}; // 145.900.00 MHz LSB
 
     // Applies one command; returns the reply when the command has one.
     std::optional<Bytes> apply(const Command& command);
     // One random-walk step of the S-meter, clamped to 0..31.
     void driftSMeter(std::mt19937& rng);
+    // The same for the power-out meter.
+    void driftPower(std::mt19937& rng);
 };
 
 // Collects bytes until five make a command.

@@ -6,7 +6,7 @@
 
 namespace {
 
-const char* const Usage = R"(Usage: ft847-sim [options]
+const char* const Usage = R"usage(Usage: ft847-sim [options]
 Simulates a Yaesu FT-847 CAT port on a pseudo-terminal. The first line on
 stdout is "DEVICE <path>" once the port is ready.
 
@@ -14,10 +14,22 @@ stdout is "DEVICE <path>" once the port is ready.
                        and on unplug, made again on replug)
   --log FILE           log every command received, one line of hex bytes each;
                        "OVERLAP <bytes>" when it began while a reply was still
-                       going out, "PARTIAL <bytes>" for a discarded partial frame
+                       going out, "PARTIAL <bytes>" for a discarded partial
+                       frame; after a command that changes the transmit or
+                       satellite state, "STATE transmit on|off" or "STATE
+                       satellite on|off" (a change from a control line adds
+                       " (front panel)")
   --freq N             initial frequency in 10 Hz units (default 1420000)
   --mode HEX           initial mode code (default 01 = USB)
   --smeter N           hold the S-meter at N (0..31); otherwise it drifts
+  --power N            hold the power-out meter at N (0..31, default 20);
+                       otherwise it drifts while transmitting
+  --satellite          start in satellite mode
+  --sat-rx-freq N      satellite RX (downlink) VFO frequency in 10 Hz units
+                       (default 43590000)
+  --sat-rx-mode HEX    its mode code (default 01 = USB)
+  --sat-tx-freq N      satellite TX (uplink) VFO frequency (default 14590000)
+  --sat-tx-mode HEX    its mode code (default 00 = LSB)
   --status-high HEX    bits OR'ed into the status byte, within E0 (default 00)
   --resync-ms N        discard a partial frame left unfinished N ms (default 100,
                        0 = never)
@@ -48,15 +60,24 @@ stdout is "DEVICE <path>" once the port is ready.
   --exit-after-ms N    close the device and exit after N ms
   --help               show this text
 
+CAT opcodes it knows: 00/80 CAT on/off; 01 07 03 set the frequency, set the
+mode, read both (main VFO); E7 RX status (S-meter); 08/88 PTT on/off; F7 TX
+status (bit 7 set while receiving, else the power-out meter); 4E/8E satellite
+mode on/off; in satellite mode 11 17 13 set, set the mode, read the satellite
+RX VFO, and 21 27 23 the satellite TX VFO (outside it they are ignored and
+unanswered).
+
 Control lines on stdin (each answered "OK <line>" or "ERROR <reason>" on stdout):
-  silent on|off   freq N   mode HEX   smeter N|drift   quit
+  silent on|off   freq N   mode HEX   smeter N|drift   power N|drift   quit
+  satellite on|off   the SAT key on the front panel
+  sat-rx-freq N   sat-rx-mode HEX   sat-tx-freq N   sat-tx-mode HEX
   unplug   the adapter goes: the pty closes (the client's port hangs up), the
            --link symlink is removed, and commands go unanswered
   replug   the adapter comes back on a new pty: the --link symlink points to
            it again and "DEVICE <path>" is printed before "OK replug"; the
            radio state and the log carry on
 End of stdin does not stop the simulator; quit, SIGINT or SIGTERM do.
-)";
+)usage";
 
 [[noreturn]] void BadUsage(const std::string& message)
 {
@@ -114,6 +135,13 @@ SimOptions ParseOptions(int argc, char** argv)
                 BadUsage("bad value for " + name + ": " + text);
             return *n;
         };
+        auto mode = [&]() -> std::uint8_t {
+            const std::string text = value();
+            const auto code = ParseMode(text);
+            if (!code)
+                BadUsage("unknown mode code: " + text);
+            return *code;
+        };
         const long MaxMs = 24L * 3600 * 1000;
 
         if (name == "--help" || name == "-h") {
@@ -126,14 +154,23 @@ SimOptions ParseOptions(int argc, char** argv)
         } else if (name == "--freq") {
             o.radio.frequency = static_cast<std::uint32_t>(number(0, MaxFrequency));
         } else if (name == "--mode") {
-            const std::string text = value();
-            const auto mode = ParseMode(text);
-            if (!mode)
-                BadUsage("unknown mode code: " + text);
-            o.radio.mode = *mode;
+            o.radio.mode = mode();
         } else if (name == "--smeter") {
             o.radio.smeter = static_cast<int>(number(0, MaxSMeter));
             o.smeterFixed = true;
+        } else if (name == "--power") {
+            o.radio.power = static_cast<int>(number(0, MaxPower));
+            o.powerFixed = true;
+        } else if (name == "--satellite") {
+            o.radio.satellite = true;
+        } else if (name == "--sat-rx-freq") {
+            o.radio.satRx.frequency = static_cast<std::uint32_t>(number(0, MaxFrequency));
+        } else if (name == "--sat-rx-mode") {
+            o.radio.satRx.mode = mode();
+        } else if (name == "--sat-tx-freq") {
+            o.radio.satTx.frequency = static_cast<std::uint32_t>(number(0, MaxFrequency));
+        } else if (name == "--sat-tx-mode") {
+            o.radio.satTx.mode = mode();
         } else if (name == "--status-high") {
             const std::string text = value();
             const auto bits = ParseHexByte(text);

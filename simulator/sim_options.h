@@ -12,6 +12,7 @@ struct SimOptions {
     std::string log;
     RadioState radio;
     bool smeterFixed = false;
+    bool powerFixed = false;
     int resyncMs = 100;
     bool silent = false;
     FaultOptions faults;

@@ -8,12 +8,6 @@
 #include <unistd.h>
 #include <utility>
 
-using namespace std::chrono_literals;
-
-namespace {
-constexpr auto DriftPeriod = 200ms;
-}
-
 Simulator::Simulator(SimOptions options, int quitFd)
     : o_(std::move(options)), quitFd_(quitFd), rng_(o_.seed), shaper_(o_.faults)
 {
@@ -21,19 +15,13 @@ Simulator::Simulator(SimOptions options, int quitFd)
         byteTime_ = std::chrono::nanoseconds(10'000'000'000LL / o_.baud);
 }
 
-Simulator::~Simulator()
-{
-    unplugDevice();
-    if (log_)
-        std::fclose(log_);
-}
+Simulator::~Simulator() { unplugDevice(); }
 
 int Simulator::run()
 {
     if (!o_.log.empty()) {
-        log_ = std::fopen(o_.log.c_str(), "w");
-        if (!log_) {
-            std::fprintf(stderr, "ft847-sim: cannot write %s: %s\n", o_.log.c_str(), std::strerror(errno));
+        if (const std::string error = log_.open(o_.log); !error.empty()) {
+            std::fprintf(stderr, "ft847-sim: %s\n", error.c_str());
             return 1;
         }
     }
@@ -105,15 +93,6 @@ void Simulator::removeLink()
     linked_ = false;
 }
 
-void Simulator::logLine(const std::string& line)
-{
-    if (!log_)
-        return;
-    std::fputs(line.c_str(), log_);
-    std::fputc('\n', log_);
-    std::fflush(log_);
-}
-
 // One poll() round: sleeps until input arrives or the next timed event.
 void Simulator::step()
 {
@@ -126,7 +105,7 @@ void Simulator::step()
         consider(*inputDue_);
     if (!framer_.empty() && o_.resyncMs > 0)
         consider(lastByteAt_ + std::chrono::milliseconds(o_.resyncMs));
-    if (!o_.smeterFixed)
+    if (metersDrift())
         consider(nextDrift_);
     if (exitAt_)
         consider(*exitAt_);
@@ -166,13 +145,20 @@ void Simulator::step()
     runTimers(Clock::now());
 }
 
+bool Simulator::metersDrift() const { return !o_.smeterFixed || (!o_.powerFixed && o_.radio.transmitting); }
+
 void Simulator::runTimers(Clock::time_point now)
 {
     receiveDue(now);
     flushDueOutput(now);
     dropStaleFrame(now);
-    if (!o_.smeterFixed && now >= nextDrift_) {
-        o_.radio.driftSMeter(rng_);
+    if (metersDrift() && now >= nextDrift_) {
+        // Receiving, the power meter rests: the seeded generator then runs
+        // as it did before the radio could transmit.
+        if (!o_.smeterFixed)
+            o_.radio.driftSMeter(rng_);
+        if (!o_.powerFixed && o_.radio.transmitting)
+            o_.radio.driftPower(rng_);
         nextDrift_ = now + DriftPeriod;
     }
     if (exitAt_ && now >= *exitAt_)
@@ -245,16 +231,16 @@ void Simulator::dropStaleFrame(Clock::time_point now)
 {
     if (framer_.empty() || o_.resyncMs <= 0 || now < lastByteAt_ + std::chrono::milliseconds(o_.resyncMs))
         return;
-    const Bytes partial = framer_.partial();
-    logLine("PARTIAL " + HexBytes(partial.data(), partial.size()));
+    log_.partial(framer_.partial());
     framer_.clear();
 }
 
 void Simulator::handle(const Command& command, Clock::time_point now)
 {
-    const std::string text = HexBytes(command.data(), command.size());
-    logLine(overlapped_ ? "OVERLAP " + text : text);
+    log_.command(command, overlapped_);
+    const RadioState before = o_.radio;
     const auto reply = o_.radio.apply(command);
+    log_.stateChanges(before, o_.radio);
     if (!reply || o_.silent)
         return;
     queue(shaper_.shape(*reply, rng_), now);
@@ -290,80 +276,4 @@ void Simulator::flushDueOutput(Clock::time_point now)
     const ssize_t n = write(pty_.master, chunk.data(), chunk.size());
     if (n < 0 && errno != EAGAIN && errno != EINTR)
         std::perror("ft847-sim: write");
-}
-
-void Simulator::readControl()
-{
-    // stdin stays blocking (it may be shared with a shell); poll() said it is readable.
-    char buffer[512];
-    const ssize_t n = read(0, buffer, sizeof buffer);
-    if (n < 0 && (errno == EAGAIN || errno == EINTR))
-        return;
-    if (n <= 0) {
-        stdinOpen_ = false; // no more control lines; keep simulating
-        return;
-    }
-    control_.append(buffer, static_cast<std::size_t>(n));
-    std::size_t end;
-    while ((end = control_.find('\n')) != std::string::npos) {
-        std::string line = control_.substr(0, end);
-        control_.erase(0, end + 1);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!line.empty())
-            answer(line, runControl(line));
-    }
-}
-
-void Simulator::answer(const std::string& line, const std::string& error)
-{
-    if (error.empty())
-        std::printf("OK %s\n", line.c_str());
-    else
-        std::printf("ERROR %s\n", error.c_str());
-    std::fflush(stdout);
-}
-
-std::string Simulator::runControl(const std::string& line)
-{
-    const auto space = line.find(' ');
-    const std::string word = line.substr(0, space);
-    const std::string arg = space == std::string::npos ? std::string() : line.substr(space + 1);
-    if (word == "quit") {
-        quit_ = true;
-    } else if (word == "silent" && (arg == "on" || arg == "off")) {
-        o_.silent = arg == "on";
-    } else if (word == "freq") {
-        const auto n = ParseLong(arg, 0, MaxFrequency);
-        if (!n)
-            return "bad frequency: " + arg;
-        o_.radio.frequency = static_cast<std::uint32_t>(*n);
-    } else if (word == "mode") {
-        const auto mode = ParseMode(arg);
-        if (!mode)
-            return "unknown mode code: " + arg;
-        o_.radio.mode = *mode;
-    } else if (word == "smeter") {
-        if (arg == "drift") {
-            o_.smeterFixed = false;
-            nextDrift_ = Clock::now() + DriftPeriod;
-        } else {
-            const auto n = ParseLong(arg, 0, MaxSMeter);
-            if (!n)
-                return "bad S-meter value: " + arg;
-            o_.radio.smeter = static_cast<int>(*n);
-            o_.smeterFixed = true;
-        }
-    } else if (line == "unplug") {
-        if (pty_.master < 0)
-            return "already unplugged";
-        unplugDevice();
-    } else if (line == "replug") {
-        if (pty_.master >= 0)
-            return "already plugged in";
-        return plugIn(); // prints the new DEVICE line before the OK
-    } else {
-        return "unknown control line: " + line;
-    }
-    return {};
 }

@@ -5,12 +5,12 @@
 // them, and obeys the control lines on stdin. It can lose its pty and get a
 // new one, as a USB adapter that is unplugged and plugged back in.
 
+#include "command_log.h"
 #include "pty.h"
 #include "radio_state.h"
 #include "sim_options.h"
 
 #include <chrono>
-#include <cstdio>
 #include <deque>
 #include <optional>
 #include <random>
@@ -29,6 +29,8 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
+    // How often a drifting meter takes a step.
+    static constexpr std::chrono::milliseconds DriftPeriod{200};
 
     struct Pending {
         std::uint8_t byte;
@@ -40,9 +42,10 @@ private:
     void unplugDevice();
     std::string makeLink();
     void removeLink();
-    void logLine(const std::string& line);
 
     void step();
+    // While the S-meter drifts, or the power-out meter while transmitting.
+    bool metersDrift() const;
     void runTimers(Clock::time_point now);
     void readLine();
     void acceptHostBytes();
@@ -59,13 +62,15 @@ private:
     static void answer(const std::string& line, const std::string& error);
     // Applies one control line; returns an error text, empty on success.
     std::string runControl(const std::string& line);
+    // "N" holds a meter at N (0..max), "drift" lets it drift again.
+    std::string holdOrDrift(const std::string& arg, int max, int& value, bool& fixed);
 
     SimOptions o_;
     int quitFd_;
     std::mt19937 rng_;
     ReplyShaper shaper_;
     Pty pty_; // master < 0 while unplugged
-    FILE* log_ = nullptr;
+    CommandLog log_;
     bool linked_ = false;
     bool quit_ = false;
     bool stdinOpen_ = true;

@@ -80,7 +80,11 @@ bool SimProcess::readLine(QByteArray& line, int timeoutMs)
     }
 }
 
-QStringList SimProcess::loggedCommands() const
+namespace {
+const QLatin1String StatePrefix("STATE ");
+}
+
+QStringList SimProcess::logLines() const
 {
     QFile file(logPath_);
     if (logPath_.isEmpty() || !file.open(QIODevice::ReadOnly))
@@ -93,6 +97,22 @@ QStringList SimProcess::loggedCommands() const
         if (!line.isEmpty())
             lines << QString::fromLatin1(line);
     return lines;
+}
+
+QStringList SimProcess::loggedCommands() const
+{
+    QStringList lines = logLines();
+    lines.removeIf([](const QString& line) { return line.startsWith(StatePrefix); });
+    return lines;
+}
+
+QStringList SimProcess::loggedStates() const
+{
+    QStringList states;
+    for (const QString& line : logLines())
+        if (line.startsWith(StatePrefix))
+            states << line.mid(StatePrefix.size());
+    return states;
 }
 
 int SimProcess::countLogLines(QLatin1String prefix) const

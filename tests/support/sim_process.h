@@ -40,14 +40,20 @@ public:
     // again; device() follows. Radio state and log carry on.
     bool replug();
 
-    // Every line of the command log so far ("01 42 00 00 01",
-    // "OVERLAP ...", "PARTIAL ...").
+    // Every whole line of the log so far, in order: commands and the state
+    // lines after them.
+    QStringList logLines() const;
+    // The command lines of the log ("01 42 00 00 01", "OVERLAP ...",
+    // "PARTIAL ..."), without the state lines.
     QStringList loggedCommands() const;
+    // The changes of transmit and satellite state, without their "STATE "
+    // prefix: "transmit on", "satellite off (front panel)", ...
+    QStringList loggedStates() const;
     // Log lines of commands that began while a reply was going out, and of
     // partial frames the simulator dropped.
     int loggedOverlaps() const;
     int loggedPartials() const;
-    // Runs the event loop until the log holds at least `n` lines.
+    // Runs the event loop until the log holds at least `n` command lines.
     bool waitForLogLines(int n, int timeoutMs);
 
     // Sends one control line ("freq 7000000", "silent on", ...) and waits

@@ -1,0 +1,195 @@
+// The simulator's transmit and satellite commands over its pty: command
+// bytes in, reply bytes and the log's state lines out.
+
+#include "pty_client.h"
+
+#include <QDeadlineTimer>
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace simtest;
+
+namespace {
+const Bytes ReadTxStatus = Cmd(0, 0, 0, 0, 0xF7);
+
+// One byte read back for `command`; -1 when none came within 3 s.
+int ReadByte(Client& client, const Bytes& command)
+{
+    client.write(command);
+    const Bytes reply = client.read(1, 3000);
+    return reply.isEmpty() ? -1 : quint8(reply[0]);
+}
+
+// Reads the S-meter until it has moved `steps` times (bounded), so that
+// many drift steps have passed; false if it never moved that often.
+bool WaitForSMeterSteps(Client& client, int steps)
+{
+    const QDeadlineTimer deadline(10000);
+    int last = ReadByte(client, ReadStatus);
+    while (steps > 0 && !deadline.hasExpired()) {
+        QTest::qWait(20);
+        const int now = ReadByte(client, ReadStatus);
+        if (now != last)
+            --steps;
+        last = now;
+    }
+    return steps == 0;
+}
+} // namespace
+
+class TestSimulatorTxSat : public QObject {
+    Q_OBJECT
+private slots:
+    void commands_data()
+    {
+        // The commands go out in one write and end with a read, so the whole
+        // reply also means every command and its state lines are logged.
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("controls");
+        QTest::addColumn<QString>("commands"); // hex, spaces ignored
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QStringList>("states");
+        const QStringList none;
+        const QString main = "0142000001", down = "4359000001", up = "1459000000";
+
+        QTest::newRow("receiving: F7 bit 7 set, no meter") << none << none << "00000000F7" << "80" << none;
+        QTest::newRow("PTT on: F7 reads the power meter")
+            << none << none << "0000000008 00000000F7" << "14" << QStringList{"transmit on"};
+        QTest::newRow("PTT on, parameters ignored")
+            << none << none << "FFFFFFFF08 00000000F7" << "14" << QStringList{"transmit on"};
+        QTest::newRow("PTT off") << none << none << "0000000008 0000000088 00000000F7" << "80"
+                                 << QStringList{"transmit on", "transmit off"};
+        QTest::newRow("PTT off, parameters ignored") << none << none << "0000000008 0000000188 00000000F7" << "80"
+                                                     << QStringList{"transmit on", "transmit off"};
+        QTest::newRow("repeats change nothing")
+            << none << none << "0000000088 0000000008 0000000008 00000000F7 0000000088 0000000088 00000000F7" << "14 80"
+            << QStringList{"transmit on", "transmit off"};
+        QTest::newRow("power 0 transmitting") << QStringList{"--power", "0"} << none << "0000000008 00000000F7" << "00"
+                                              << QStringList{"transmit on"};
+        QTest::newRow("power control line")
+            << none << QStringList{"power 31"} << "0000000008 00000000F7" << "1F" << QStringList{"transmit on"};
+
+        QTest::newRow("satellite on: sub VFOs at their defaults, 03 the main VFO")
+            << none << none << "000000004E 0000000013 0000000023 0000000003" << down + up + main
+            << QStringList{"satellite on"};
+        QTest::newRow("satellite off: sub VFO reads unanswered")
+            << none << none << "123456784E 000000018E 0000000013 0000000023 0000000003" << main
+            << QStringList{"satellite on", "satellite off"};
+        QTest::newRow("outside satellite mode sub VFO sets ignored")
+            << none << none
+            << "0012345611 8200000017 0014400021 0800000027 0000000013 0000000023 000000004E 0000000013 0000000023"
+            << down + up << QStringList{"satellite on"};
+        QTest::newRow("in satellite mode sub VFOs set apart from the main VFO")
+            << none << none
+            << "000000004E 4351234011 8200000017 1455000021 0800000027 0000000013 0000000023 0000000003"
+            << "4351234082 1455000008" + main << QStringList{"satellite on"};
+        QTest::newRow("in satellite mode 01 and 07 set the main VFO")
+            << none << none << "000000004E 0705000001 0000000007 0000000003 0000000013 0000000023"
+            << "0705000000" + down + up << QStringList{"satellite on"};
+        QTest::newRow("bad sub VFO frequency or mode ignored")
+            << none << none << "000000004E 4A00000011 0500000017 00A0000021 0500000027 0000000013 0000000023"
+            << down + up << QStringList{"satellite on"};
+        QTest::newRow("transmit and satellite apart")
+            << none << none << "000000004E 0000000008 000000008E 00000000F7 0000000088 00000000F7" << "14 80"
+            << QStringList{"satellite on", "transmit on", "satellite off", "transmit off"};
+
+        QTest::newRow("--satellite and sub VFO options")
+            << QStringList{"--satellite", "--sat-rx-freq", "2400000", "--sat-rx-mode", "82", "--sat-tx-freq", "5000000",
+                           "--sat-tx-mode", "88"}
+            << none << "0000000013 0000000023" << "0240000082 0500000088" << none;
+        QTest::newRow("satellite control lines")
+            << none
+            << QStringList{"satellite on", "sat-rx-freq 43512345", "sat-rx-mode 04", "sat-tx-freq 14512345",
+                           "sat-tx-mode 02"}
+            << "0000000013 0000000023" << "4351234504 1451234502" << QStringList{"satellite on (front panel)"};
+        QTest::newRow("front panel on, 8E off") << none << QStringList{"satellite on", "satellite on"}
+                                                << "000000008E 0000000013 0000000003" << main
+                                                << QStringList{"satellite on (front panel)", "satellite off"};
+        QTest::newRow("front panel off") << QStringList{"--satellite"} << QStringList{"satellite off"}
+                                         << "0000000013 0000000003" << main << QStringList{"satellite off (front panel)"};
+        QTest::newRow("sub VFO set outside satellite mode kept for it")
+            << none << QStringList{"sat-tx-freq 100"} << "0000000023 000000004E 0000000023" << "0000010000"
+            << QStringList{"satellite on"};
+    }
+
+    void commands()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, controls);
+        QFETCH(QString, commands);
+        QFETCH(QString, reply);
+        QFETCH(QStringList, states);
+        Rig rig;
+        // A held power meter (later options win) keeps F7 readings exact.
+        QVERIFY(rig.start(QStringList{"--power", "20"} + args));
+        for (const QString& line : controls)
+            QVERIFY(rig.sim.send(line));
+        const Bytes bytes = Bytes::fromHex(commands.toLatin1());
+        const Bytes expected = Bytes::fromHex(reply.toLatin1());
+        QVERIFY(rig.client.write(bytes));
+        QCOMPARE(rig.client.read(int(expected.size()), 3000), expected);
+        QCOMPARE(rig.client.read(1, 100), Bytes());
+        QCOMPARE(rig.sim.loggedStates(), states);
+        QCOMPARE(rig.sim.loggedCommands().size(), bytes.size() / 5);
+    }
+
+    void stateLinesFollowTheirCommand()
+    {
+        Rig rig;
+        QVERIFY(rig.start({"--power", "20"}));
+        QVERIFY(rig.sim.send("satellite on"));
+        rig.client.write(Cmd(0, 0, 0, 0, 0x08) + ReadFreqMode + Cmd(0, 0, 0, 0, 0x8E) + Cmd(0, 0, 0, 1, 0x88) +
+                         ReadTxStatus);
+        QCOMPARE(rig.client.read(6, 3000), Bytes::fromHex("0142000001 80"));
+        QCOMPARE(rig.sim.logLines(),
+                 QStringList({"STATE satellite on (front panel)", "00 00 00 00 08", "STATE transmit on", "00 00 00 00 03",
+                              "00 00 00 00 8E", "STATE satellite off", "00 00 00 01 88", "STATE transmit off",
+                              "00 00 00 00 F7"}));
+        // Those who count commands see commands only.
+        QCOMPARE(rig.sim.loggedCommands(),
+                 QStringList({"00 00 00 00 08", "00 00 00 00 03", "00 00 00 00 8E", "00 00 00 01 88", "00 00 00 00 F7"}));
+        QCOMPARE(rig.sim.loggedOverlaps(), 0);
+        QCOMPARE(rig.sim.loggedPartials(), 0);
+    }
+
+    void powerMeterHeldOrDrifting()
+    {
+        Rig rig;
+        // The S-meter drifts on the same steps as the power meter: its moves
+        // show that steps have passed.
+        QVERIFY(rig.start({"--seed", "5", "--power", "7"}));
+        QCOMPARE(ReadByte(rig.client, Cmd(0, 0, 0, 0, 0x08) + ReadTxStatus), 0x07);
+        QVERIFY(WaitForSMeterSteps(rig.client, 3));
+        QCOMPARE(ReadByte(rig.client, ReadTxStatus), 0x07);
+
+        QVERIFY(rig.sim.send("power drift"));
+        const QDeadlineTimer deadline(10000);
+        int power = 0x07;
+        while (power == 0x07 && !deadline.hasExpired()) {
+            QTest::qWait(20);
+            power = ReadByte(rig.client, ReadTxStatus);
+            QVERIFY2(power >= 0 && power <= 31, qPrintable(QString::number(power, 16)));
+        }
+        QVERIFY(power != 0x07);
+
+        QVERIFY(rig.sim.send("power 9"));
+        QCOMPARE(ReadByte(rig.client, ReadTxStatus), 0x09);
+        QCOMPARE(ReadByte(rig.client, Cmd(0, 0, 0, 0, 0x88) + ReadTxStatus), 0x80);
+    }
+
+    void badControlLinesChangeNothing()
+    {
+        Rig rig;
+        QVERIFY(rig.start({"--power", "20", "--satellite"}));
+        for (const char* line : {"power 32", "power -1", "power high", "satellite", "satellite maybe",
+                                 "sat-rx-freq 100000000", "sat-rx-mode 05", "sat-tx-freq 12x", "sat-tx-mode"}) {
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("refused \"" + QRegularExpression::escape(line) + '"'));
+            QVERIFY2(!rig.sim.send(line), line);
+        }
+        rig.client.write(Cmd(0, 0, 0, 0, 0x08) + ReadTxStatus + Cmd(0, 0, 0, 0, 0x13) + Cmd(0, 0, 0, 0, 0x23));
+        QCOMPARE(rig.client.read(11, 3000), Bytes::fromHex("14 4359000001 1459000000"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSimulatorTxSat)
+#include "test_simulator_tx_sat.moc"

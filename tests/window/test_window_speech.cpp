@@ -95,6 +95,28 @@ private slots:
         QCOMPARE(rig.player.opened.size(), 9);
         QTRY_COMPARE(rig.sim.loggedCommands().last(), QStringLiteral("00 00 00 00 80"));
     }
+
+    // The dialog and speaking each pause the poll; the end of one does not
+    // end the other's: the Settings request opened the dialog meanwhile.
+    void speechEndingLeavesTheDialogsPause()
+    {
+        WindowRig rig;
+        rig.player.holdMs = 40;
+        QVERIFY(rig.start());
+        QVERIFY(rig.waitForReading());
+        QTest::mouseClick(rig.window->cmdSpeak, Qt::LeftButton);
+        QVERIFY(rig.window->Speaking());
+        rig.window->Form_DblClick(); // the tick's end opens the dialog
+        QVERIFY(waitForDialog(*rig.window));
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.window->Speaking(), 5000);
+        const int from = rig.sim.loggedCommands().size();
+        QVERIFY(!rig.window->Timer1().isActive());
+        QTest::qWait(3 * Transceiver::PollIntervalMs);
+        QCOMPARE(rig.commandsSince(from), QStringList{});
+        QTest::mouseClick(rig.window->Form2()->cmdCancel, Qt::LeftButton);
+        QTRY_VERIFY(rig.window->Timer1().isActive());
+        QVERIFY(rig.shutDown());
+    }
 };
 
 int main(int argc, char** argv)

@@ -12,6 +12,10 @@ HeadlessStation::HeadlessStation(SerialPort& port, SettingsStore& store, UserMes
     sharing_.SetStandalone(true);
     // Nobody to show a reading to: the radio is read only for the clients.
     radio_.PollOnlyForClients(true);
+    // A service has nobody to choose another port: a device that is there
+    // but will not open yet (busy, or its permissions not set at boot) is
+    // tried again quietly.
+    radio_.RetryRefusedDevice(true);
 }
 
 bool HeadlessStation::Start(const ListenPlan& plan)

@@ -36,6 +36,19 @@ ListenPlan PlanFrom(SettingsStore& store, const CommandLine& commandLine)
                          commandLine.listenPort);
 }
 
+// [Transmit] for the server's clients; the transmitter's notices (why a
+// transmission was stopped) go to standard error as well. Returns why
+// keying is off, when a setting could not be read.
+QString ApplyTransmitSettings(SettingsStore& store, RigSharing& sharing, Transceiver& radio)
+{
+    const TransmitPlan plan = PlanTransmit(store.LoadTransmit());
+    sharing.ApplyTransmitPlan(plan);
+    QObject::connect(&radio, &Transceiver::transmitNotice, [](const QString& text) { StderrMessages::Print(text); });
+    if (!plan.problem.isEmpty())
+        StderrMessages::Print(plan.problem);
+    return plan.problem;
+}
+
 void ReportRefusals(RigSharing& sharing)
 {
     // Once per address: a scanner on the network cannot flood the log.
@@ -62,6 +75,7 @@ int RunHeadless(int argc, char* argv[], const CommandLine& commandLine)
     // Before the port opens: a SIGTERM during start-up still hands the radio back.
     CloseOnTerminationSignals(&station, [&station] { station.Stop([] { QCoreApplication::quit(); }); });
     ReportRefusals(station.Sharing());
+    ApplyTransmitSettings(store, station.Sharing(), station.Radio());
     const ListenPlan plan = PlanFrom(store, commandLine);
     if (!station.Start(plan)) {
         StderrMessages::Print(station.Problem());
@@ -110,6 +124,7 @@ int RunWindow(int argc, char* argv[], const CommandLine& commandLine)
     QObject::connect(&sharing, &RigSharing::statusChanged, &window, &MainWindow::ShowSharing);
     QObject::connect(&window.Radio(), &Transceiver::shutdownStarted, &sharing, &RigSharing::Stop);
     ReportRefusals(sharing);
+    const QString transmitProblem = ApplyTransmitSettings(store, sharing, window.Radio());
 
     window.show();
     window.Form_Load();
@@ -123,6 +138,8 @@ int RunWindow(int argc, char* argv[], const CommandLine& commandLine)
         StderrMessages::Print(warning);
         messages.showNotice(warning);
     }
+    if (!transmitProblem.isEmpty())
+        messages.showNotice(transmitProblem);
     return app.exec();
 }
 

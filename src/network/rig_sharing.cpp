@@ -1,13 +1,16 @@
 #include "rig_sharing.h"
 
 #include "listen_address.h"
+#include "transceiver.h"
 
 RigSharing::RigSharing(Transceiver& radio, QObject* parent)
     : QObject(parent)
+    , radio_(radio)
     , backend_(radio)
     , server_(backend_)
 {
     connect(&server_, &RigctlServer::clientCountChanged, this, [this] { emit statusChanged(Status()); });
+    connect(&radio_, &Transceiver::transmitChanged, this, [this] { emit statusChanged(Status()); });
     connect(&server_, &RigctlServer::connectionRefused, this,
             [this](const QHostAddress& source) { emit connectionRefused(plan_.RefusalText(source)); });
 }
@@ -33,11 +36,19 @@ void RigSharing::Stop()
     emit statusChanged(Status());
 }
 
+void RigSharing::ApplyTransmitPlan(const TransmitPlan& plan)
+{
+    radio_.SetKeyingEnabled(plan.keying);
+    radio_.SetTransmitLimitSeconds(plan.limitSeconds);
+    backend_.SetKeyingAllowed([plan](const QHostAddress& source) { return plan.MayKey(source); });
+}
+
 QString RigSharing::Status() const
 {
     if (!server_.isListening())
         return {};
-    return SharingStatus(server_.serverAddress(), server_.serverPort(), server_.clientCount());
+    return SharingStatus(server_.serverAddress(), server_.serverPort(), server_.clientCount(),
+                         radio_.TransmitHolder());
 }
 
 QString ListenProblem(const ListenPlan& plan, QAbstractSocket::SocketError error, const QString& errorText,
@@ -72,11 +83,12 @@ QString ListenProblem(const ListenPlan& plan, QAbstractSocket::SocketError error
              standalone ? change.left(1).toUpper() + change.mid(1) : change);
 }
 
-QString SharingStatus(const QHostAddress& address, quint16 port, int programs)
+QString SharingStatus(const QHostAddress& address, quint16 port, int programs, const QString& transmitting)
 {
-    return QStringLiteral("sharing on %1%2, %3 program%4")
+    return QStringLiteral("sharing on %1%2, %3 program%4%5")
         .arg(EndpointText(address, port))
         .arg(address.isLoopback() ? QString() : QStringLiteral(" (open to the network)"))
         .arg(programs)
-        .arg(programs == 1 ? QString() : QStringLiteral("s"));
+        .arg(programs == 1 ? QString() : QStringLiteral("s"))
+        .arg(transmitting.isEmpty() ? QString() : QStringLiteral(", %1 transmitting").arg(transmitting));
 }

@@ -5,6 +5,7 @@
 #include "listen_plan.h"
 #include "rigctl_server.h"
 #include "transceiver_backend.h"
+#include "transmit_plan.h"
 
 #include <QObject>
 
@@ -22,6 +23,9 @@ public:
     // Closes every connection and stops listening (at exit, before the
     // radio is handed back).
     void Stop();
+    // Who may key the transmitter, and for how long; until set, this
+    // computer for Transceiver::DefaultTransmitLimitS.
+    void ApplyTransmitPlan(const TransmitPlan& plan);
 
     QString Problem() const { return problem_; }
     QString Status() const;
@@ -36,6 +40,7 @@ signals:
     void connectionRefused(const QString& message);
 
 private:
+    Transceiver& radio_;
     TransceiverBackend backend_;
     RigctlServer server_;
     ListenPlan plan_;
@@ -49,5 +54,6 @@ QString ListenProblem(const ListenPlan& plan, QAbstractSocket::SocketError error
                       bool standalone = false);
 
 // "sharing on 127.0.0.1:4532, 1 program", "sharing on [::1]:4532, 2 programs",
-// "sharing on 0.0.0.0:4532 (open to the network), 0 programs".
-QString SharingStatus(const QHostAddress& address, quint16 port, int programs);
+// "sharing on 0.0.0.0:4532 (open to the network), 0 programs"; with
+// "127.0.0.1:50312 transmitting" after it while a program holds the transmitter.
+QString SharingStatus(const QHostAddress& address, quint16 port, int programs, const QString& transmitting = {});

@@ -93,3 +93,14 @@ NetworkChoice QtSettingsStore::LoadNetwork()
         choice.Allow = StoredText(settings.value(QStringLiteral("Network/Allow"))).trimmed();
     return choice;
 }
+
+TransmitChoice QtSettingsStore::LoadTransmit()
+{
+    TransmitChoice choice;
+    QSettings& settings = impl_->settings;
+    choice.Enabled = StoredText(settings.value(QStringLiteral("Transmit/Enabled"))).trimmed();
+    choice.Limit = StoredText(settings.value(QStringLiteral("Transmit/Limit"))).trimmed();
+    if (settings.contains(QStringLiteral("Transmit/Allow")))
+        choice.Allow = StoredText(settings.value(QStringLiteral("Transmit/Allow"))).trimmed();
+    return choice;
+}

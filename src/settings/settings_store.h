@@ -31,6 +31,15 @@ struct NetworkChoice {
     std::optional<QString> Allow;
 };
 
+// Section "Transmit": whether programs may key the transmitter through the
+// server, from where, and for how long at most. As written; Solvane never
+// writes this section.
+struct TransmitChoice {
+    QString Enabled; // empty when absent
+    QString Limit;   // seconds; empty when absent
+    std::optional<QString> Allow;
+};
+
 class SettingsStore {
 public:
     virtual ~SettingsStore() = default;
@@ -42,6 +51,7 @@ public:
     // parsed); empty when all is well.
     virtual QString Problem() const { return {}; }
     virtual NetworkChoice LoadNetwork() { return {}; }
+    virtual TransmitChoice LoadTransmit() { return {}; }
 };
 
 // QSettings in the platform's native per-user place (on Linux
@@ -60,6 +70,7 @@ public:
     QString PortsEntry(int portNumber) override;
     QString Problem() const override;
     NetworkChoice LoadNetwork() override;
+    TransmitChoice LoadTransmit() override;
 
     bool Readable() const;
 

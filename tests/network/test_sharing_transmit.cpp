@@ -1,0 +1,129 @@
+// Keying through the sharing server, against the simulator at 4800 baud:
+// one holder at a time, decided at each request's turn on the line; nothing
+// retunes a transmitter outside satellite mode; a holder that goes is
+// unkeyed at once; the status names who transmits.
+
+#include "radio_station.h"
+
+namespace {
+
+const QString kKey = QStringLiteral("08");
+const QString kUnkey = QStringLiteral("88");
+
+// Sends `request` and waits for `n` more lines; the last of them.
+QString Ask(LineClient& client, const QByteArray& request, int n = 1)
+{
+    const qsizetype before = client.lines.size();
+    client.send(request);
+    if (!client.waitForLines(int(before) + n, 5000))
+        return QStringLiteral("no reply");
+    return client.lines.last();
+}
+
+} // namespace
+
+class TestSharingTransmit : public QObject {
+    Q_OBJECT
+private slots:
+    void oneHolderAtATime()
+    {
+        RadioStation station;
+        QVERIFY(station.start());
+        LineClient wsjtx(station.serverPort());
+        LineClient fldigi(station.serverPort());
+        QCOMPARE(Ask(wsjtx, "T 1\n"), QStringLiteral("RPRT 0"));
+        QTRY_COMPARE(station.logged(kKey), 1);
+        QVERIFY(station.sharing->Status().endsWith(
+            QStringLiteral("%1 transmitting").arg(wsjtx.socket.localPort())));
+        // Another program's key is refused; its unkey releases nothing.
+        QCOMPARE(Ask(fldigi, "T 3\n"), QStringLiteral("RPRT -9"));
+        QCOMPARE(Ask(fldigi, "T 0\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(Ask(fldigi, "t\n"), QStringLiteral("1"));
+        // Nobody retunes the transmitter, not even its holder.
+        QCOMPARE(Ask(fldigi, "F 7074000\n"), QStringLiteral("RPRT -9"));
+        QCOMPARE(Ask(wsjtx, "M CW 500\n"), QStringLiteral("RPRT -9"));
+        QCOMPARE(Ask(wsjtx, "S 1 Sub\n"), QStringLiteral("RPRT -9"));
+        // The holder's repeated key needs nothing on the line.
+        QCOMPARE(Ask(wsjtx, "T 1\n"), QStringLiteral("RPRT 0"));
+        // The meter is the power out while keyed.
+        QVERIFY(QTest::qWaitFor([&] { return station.logged(QStringLiteral("F7")) >= 2; }, 5000));
+        QCOMPARE(Ask(wsjtx, "T 0\n"), QStringLiteral("RPRT 0"));
+        QTRY_COMPARE(station.logged(kUnkey), 2); // one after taking control
+        QCOMPARE(Ask(fldigi, "T 2\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(Ask(fldigi, "T 0\n"), QStringLiteral("RPRT 0"));
+        QTRY_COMPARE(station.logged(kKey), 2);
+        QCOMPARE(station.logged(QStringLiteral("01")) + station.logged(QStringLiteral("07"))
+                     + station.logged(QStringLiteral("4E")),
+                 0);
+        QCOMPARE(station.sim.loggedOverlaps(), 0);
+    }
+
+    // Two keys queued together: the first to reach its turn holds, the
+    // other is refused at its own; and a set queued behind the key is
+    // refused when its turn comes after it.
+    void holdingIsDecidedAtTheTurn()
+    {
+        RadioStation station;
+        QVERIFY(station.start({QStringLiteral("--delay-ms"), QStringLiteral("60")}));
+        LineClient first(station.serverPort());
+        LineClient second(station.serverPort());
+        LineClient tuner(station.serverPort());
+        QTRY_COMPARE(station.sharing->Server().clientCount(), 3);
+        first.send("T 1\n");
+        second.send("T 1\n");
+        tuner.send("F 7074000\n");
+        QVERIFY(first.waitForLines(1, 5000) && second.waitForLines(1, 5000) && tuner.waitForLines(1, 5000));
+        QStringList keys{first.lines.first(), second.lines.first()};
+        keys.sort();
+        QCOMPARE(keys, (QStringList{QStringLiteral("RPRT -9"), QStringLiteral("RPRT 0")}));
+        QCOMPARE(tuner.lines, QStringList{QStringLiteral("RPRT -9")});
+        QTRY_COMPARE(station.logged(kKey), 1);
+        QCOMPARE(station.logged(QStringLiteral("01")), 0);
+    }
+
+    void aHolderThatGoesIsUnkeyed_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("closes") << "close";
+        QTest::newRow("resets") << "abort";
+    }
+    void aHolderThatGoesIsUnkeyed()
+    {
+        QFETCH(QString, how);
+        RadioStation station;
+        QVERIFY(station.start());
+        auto holder = std::make_unique<LineClient>(station.serverPort());
+        LineClient other(station.serverPort());
+        QCOMPARE(Ask(*holder, "T 1\n"), QStringLiteral("RPRT 0"));
+        QTRY_COMPARE(station.logged(kKey), 1);
+        const int unkeysBefore = station.logged(kUnkey);
+        if (how == QLatin1String("close"))
+            holder->socket.disconnectFromHost();
+        else
+            holder->socket.abort();
+        QTRY_COMPARE(station.logged(kUnkey), unkeysBefore + 1);
+        QVERIFY(!station.radio->Transmitting());
+        QCOMPARE(Ask(other, "t\n"), QStringLiteral("0"));
+        QCOMPARE(Ask(other, "T 1\n"), QStringLiteral("RPRT 0")); // free for the next
+    }
+
+    // In satellite mode the Doppler sets keep going while keyed: the
+    // uplink follows the pass.
+    void dopplerSetsGoOnWhileKeyedInSatelliteMode()
+    {
+        RadioStation station;
+        QVERIFY(station.start());
+        LineClient gpredict(station.serverPort());
+        QCOMPARE(Ask(gpredict, "S 1 Sub\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(Ask(gpredict, "T 1\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(Ask(gpredict, "F  435905000\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(Ask(gpredict, "I 145895000\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(Ask(gpredict, "S 0 VFOA\n"), QStringLiteral("RPRT -9")); // would move the transmitter
+        QCOMPARE(Ask(gpredict, "T 0\n"), QStringLiteral("RPRT 0"));
+        QTRY_COMPARE(station.opcodes().mid(station.opcodes().indexOf(QStringLiteral("4E"))).filter(QRegularExpression("^(4E|08|11|21|88|8E)$")),
+                     (QStringList{"4E", "08", "11", "21", "88"}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSharingTransmit)
+#include "test_sharing_transmit.moc"

@@ -249,10 +249,12 @@ void Transceiver::pollTurn()
         roundRunning_ = true;
         const auto reads = radio::RoundReads(turn_.satellite);
         roundReads_.assign(reads.begin(), reads.end());
+        roundReadVfos_ = false;
     }
     lastTurnWasPoll_ = true;
     const radio::PollRead next = roundReads_.front();
     roundReads_.pop_front();
+    roundReadVfos_ = roundReadVfos_ || next != radio::PollRead::Meter;
     read(next);
     if (roundReads_.empty())
         link_.Then([this] { finishRound(); });
@@ -264,7 +266,10 @@ void Transceiver::finishRound()
     if (link_.PortOpen())
         ApplyPendingTuning();
     emit roundFinished();
-    releaseReadingWaiters();
+    // A round cut short by a switch of satellite mode read nothing of the
+    // new mode's VFOs: a client waiting for a fresh reading waits on.
+    if (roundReadVfos_)
+        releaseReadingWaiters();
 }
 
 quint64 Transceiver::dispatch(RadioLink::Command command)

@@ -9,10 +9,32 @@
 #include "sim_process.h"
 #include "transceiver.h"
 
+#include <QEventLoop>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
+#include <functional>
 #include <memory>
+
+// Runs the event loop until `done` holds, at most `timeoutMs`. Unlike
+// QTest::qWaitFor, which sleeps 10 ms between rounds of events, this lets
+// every notification through as it comes, as the program's own loop does,
+// so the line's timing is not stretched.
+inline bool RunUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    check.start(5);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    if (!done())
+        loop.exec();
+    return done();
+}
 
 // A client that keeps every reply line it is sent.
 class LineClient {
@@ -29,7 +51,7 @@ public:
     }
     void send(const QByteArray& bytes) { socket.write(bytes); }
     // Waits for `n` lines in all, at most `timeoutMs`.
-    bool waitForLines(int n, int timeoutMs) { return QTest::qWaitFor([&] { return lines.size() >= n; }, timeoutMs); }
+    bool waitForLines(int n, int timeoutMs) { return RunUntil([&] { return lines.size() >= n; }, timeoutMs); }
 
     QTcpSocket socket;
     QByteArray received;

@@ -22,6 +22,10 @@ public:
     // drops what it still has queued (reported as not sent).
     virtual int OpenClient() { return 0; }
     virtual void CloseClient(int /*client*/) {}
+    // The client closed its end without saying q: it sends nothing more,
+    // and CloseClient follows once the replies still owed are given, within
+    // a few seconds. Called once, before CloseClient.
+    virtual void ClientStoppedSending(int /*client*/) {}
     // Queue a set for the client's turn. `done(true)` once the command is
     // on the wire, `done(false)` when it could not be sent (port closed or
     // lost, or the program ending). `done` may run inside the call or later.

@@ -10,6 +10,9 @@ RigSharing::RigSharing(Transceiver& radio, QObject* parent)
     connect(&server_, &RigctlServer::clientCountChanged, this, [this] { emit statusChanged(Status()); });
     connect(&server_, &RigctlServer::connectionRefused, this,
             [this](const QHostAddress& source) { emit connectionRefused(plan_.RefusalText(source)); });
+    connect(&server_, &RigctlServer::refusalsSummarized, this, [this](int connections, int addresses) {
+        emit connectionRefused(RefusalSummaryText(connections, addresses));
+    });
 }
 
 bool RigSharing::Start(const ListenPlan& plan)
@@ -79,4 +82,9 @@ QString SharingStatus(const QHostAddress& address, quint16 port, int programs)
         .arg(address.isLoopback() ? QString() : QStringLiteral(" (open to the network)"))
         .arg(programs)
         .arg(programs == 1 ? QString() : QStringLiteral("s"));
+}
+
+QString RefusalSummaryText(int connections, int addresses)
+{
+    return QStringLiteral("refused %1 more connections from %2 addresses").arg(connections).arg(addresses);
 }

@@ -17,13 +17,8 @@ RigctlServer::RigctlServer(RigBackend& backend, QObject* parent)
     , backend_(backend)
     , admission_([](const QHostAddress& source) { return MayConnect(source, PrivateNetworks()); })
 {
-    connect(&server_, &QTcpServer::newConnection, this, &RigctlServer::AcceptConnections);
-    connect(&server_, &QTcpServer::acceptError, this, &RigctlServer::OnAcceptError);
-    acceptPause_.setSingleShot(true);
-    connect(&acceptPause_, &QTimer::timeout, this, [this] {
-        if (server_.isListening())
-            server_.resumeAccepting();
-    });
+    connect(&acceptor_, &TcpAcceptor::accepted, this, &RigctlServer::Accept);
+    connect(&acceptor_, &TcpAcceptor::acceptFailed, this, &RigctlServer::acceptFailed);
     refusalSummary_.setSingleShot(true);
     refusalSummary_.setInterval(kRefusalSummaryPeriodMs);
     connect(&refusalSummary_, &QTimer::timeout, this, [this] {
@@ -52,33 +47,33 @@ void RigctlServer::setRefusalReporting(int addressLimit, int summaryPeriodMs)
 bool RigctlServer::listen(const QHostAddress& address, quint16 port)
 {
     // Qt binds "::" to IPv6 alone; Any is "::" with IPv4 clients too.
-    return server_.listen(address == QHostAddress(QHostAddress::AnyIPv6) ? QHostAddress(QHostAddress::Any) : address,
-                          port);
+    return acceptor_.listen(address == QHostAddress(QHostAddress::AnyIPv6) ? QHostAddress(QHostAddress::Any) : address,
+                            port);
 }
 
 bool RigctlServer::isListening() const
 {
-    return server_.isListening();
+    return acceptor_.isListening();
 }
 
 QAbstractSocket::SocketError RigctlServer::serverError() const
 {
-    return server_.serverError();
+    return acceptor_.serverError();
 }
 
 QString RigctlServer::errorString() const
 {
-    return server_.errorString();
+    return acceptor_.errorString();
 }
 
 QHostAddress RigctlServer::serverAddress() const
 {
-    return server_.serverAddress();
+    return acceptor_.serverAddress();
 }
 
 quint16 RigctlServer::serverPort() const
 {
-    return server_.serverPort();
+    return acceptor_.serverPort();
 }
 
 int RigctlServer::CountIn(ConnectionState state) const
@@ -97,45 +92,32 @@ int RigctlServer::parkedCount() const
     return CountIn(ConnectionState::Parked);
 }
 
-void RigctlServer::AcceptConnections()
+void RigctlServer::Accept(QTcpSocket* socket)
 {
-    while (QTcpSocket* socket = server_.nextPendingConnection()) {
-        // A client that reset before it was accepted has no address left:
-        // nothing to serve, and nothing to report.
-        const QHostAddress source = Unmapped(socket->peerAddress());
-        if (source.isNull()) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        if (!admission_(source)) {
-            Refuse(socket, source);
-            continue;
-        }
-        // Programs that reconnect all at once may arrive before the closing
-        // of their old connections has been seen: a connection that finds
-        // every slot taken waits for one, parked.
-        if (clientCount() >= kMaxClients && parkedCount() >= kMaxParked) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        auto* connection = new RigctlConnection(socket, backend_, this);
-        connect(connection, &RigctlConnection::stateChanged, this, &RigctlServer::OnStateChanged);
-        connections_.push_back(connection);
-        AdmitParked();
+    // A client that reset before it was accepted has no address left:
+    // nothing to serve, and nothing to report.
+    const QHostAddress source = Unmapped(socket->peerAddress());
+    if (source.isNull()) {
+        socket->abort();
+        socket->deleteLater();
+        return;
     }
-}
-
-void RigctlServer::OnAcceptError(QAbstractSocket::SocketError error)
-{
-    // Out of descriptors, say. Qt may have paused accepting; either way it
-    // pauses here, and resumes later: retrying at once would spin, and never
-    // resuming would end the sharing for good.
-    server_.pauseAccepting();
-    if (!acceptPause_.isActive())
-        acceptPause_.start(kAcceptPauseMs);
-    emit acceptFailed(error);
+    if (!admission_(source)) {
+        Refuse(socket, source);
+        return;
+    }
+    // Programs that reconnect all at once may arrive before the closing of
+    // their old connections has been seen: a connection that finds every
+    // slot taken waits for one, parked.
+    if (clientCount() >= kMaxClients && parkedCount() >= kMaxParked) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    auto* connection = new RigctlConnection(socket, backend_, this);
+    connect(connection, &RigctlConnection::stateChanged, this, &RigctlServer::OnStateChanged);
+    connections_.push_back(connection);
+    AdmitParked();
 }
 
 void RigctlServer::Refuse(QTcpSocket* socket, const QHostAddress& source)
@@ -167,7 +149,7 @@ void RigctlServer::AdmitParked()
     if (admitting_)
         return;
     admitting_ = true;
-    while (server_.isListening() && clientCount() < kMaxClients) {
+    while (acceptor_.isListening() && clientCount() < kMaxClients) {
         const auto parked = std::find_if(connections_.begin(), connections_.end(),
                                          [](const RigctlConnection* c) { return c->State() == ConnectionState::Parked; });
         if (parked == connections_.end())
@@ -189,8 +171,7 @@ void RigctlServer::ReportCount()
 
 void RigctlServer::closeAll()
 {
-    server_.close();
-    acceptPause_.stop();
+    acceptor_.close();
     // Each one leaves the list as it goes, after the replies it was given
     // (its dropped sets' errors among them) have gone out.
     const std::vector<RigctlConnection*> open = connections_;

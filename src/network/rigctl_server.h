@@ -6,10 +6,10 @@
 #include "connection_state.h"
 #include "refusal_log.h"
 #include "rig_backend.h"
+#include "tcp_acceptor.h"
 
 #include <QHostAddress>
 #include <QObject>
-#include <QTcpServer>
 #include <QTimer>
 
 #include <functional>
@@ -26,10 +26,6 @@ public:
     // closed at once.
     static constexpr int kMaxClients = 32;
     static constexpr int kMaxParked = kMaxClients;
-    // After the system refused to accept (out of descriptors, say), accepting
-    // pauses this long: the queue of connections waits in the kernel instead
-    // of being retried without end.
-    static constexpr int kAcceptPauseMs = 250;
 
     // Whether a client at this address may connect. An IPv4 client of a
     // server on both stacks is given as IPv4 ("127.0.0.1", not
@@ -74,12 +70,12 @@ signals:
     void connectionRefused(const QHostAddress& source);
     // Beyond that limit, once per period: refusals not reported one by one.
     void refusalsSummarized(int connections, int addresses);
-    // The system refused to accept a connection; accepting pauses.
+    // The system refused to accept a connection (out of descriptors, say);
+    // accepting pauses a moment, the clients waiting in the kernel.
     void acceptFailed(QAbstractSocket::SocketError error);
 
 private:
-    void AcceptConnections();
-    void OnAcceptError(QAbstractSocket::SocketError error);
+    void Accept(QTcpSocket* socket);
     void Refuse(QTcpSocket* socket, const QHostAddress& source);
     int CountIn(ConnectionState state) const;
     void OnStateChanged(RigctlConnection* connection);
@@ -87,11 +83,10 @@ private:
     void ReportCount();
 
     RigBackend& backend_;
-    QTcpServer server_;
+    TcpAcceptor acceptor_;
     Admission admission_;
     RefusalLog refusals_;
     QTimer refusalSummary_;
-    QTimer acceptPause_;
     std::vector<RigctlConnection*> connections_; // all but the Gone, in arrival order
     bool admitting_ = false;
     int reportedCount_ = 0;

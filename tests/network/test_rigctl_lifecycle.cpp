@@ -1,8 +1,8 @@
 // Connections coming and going over real TCP on loopback, with a scripted
 // radio: a client waiting for a slot, clients that close with work queued,
-// a server on both stacks, and refusals past the reporting limit. After
-// each, the slots, the radio's turns and the process's descriptors are all
-// given back.
+// a server on both stacks, running out of descriptors, and refusals past
+// the reporting limit. After each, the slots, the radio's turns and the
+// process's descriptors are all given back.
 
 #include "fake_rig_backend.h"
 #include "line_client.h"
@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -247,6 +248,73 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(refused.size(), 1, kWaitMs);
         QCOMPARE(refused.first().first().value<QHostAddress>(), QHostAddress(QHostAddress::LocalHostIPv6));
         QTRY_VERIFY_WITH_TIMEOUT(ipv6.Closed(), kWaitMs);
+    }
+
+    // With the process out of descriptors the system cannot accept: the
+    // server pauses, serves the others meanwhile without retrying in a
+    // loop, tries again later, and serves the client once descriptors are
+    // free.
+    void acceptResumesAfterRunningOutOfDescriptors()
+    {
+        auto other = Connect();
+        QVERIFY(other);
+        QSignalSpy failures(server_.get(), &RigctlServer::acceptFailed);
+        const int client = ::socket(AF_INET, SOCK_STREAM, 0);
+        QVERIFY(client >= 0);
+
+        // Every descriptor below a lowered limit taken, until the scope ends.
+        struct Exhaustion {
+            rlimit saved{};
+            std::vector<int> fillers;
+            explicit Exhaustion(int spare)
+            {
+                ::getrlimit(RLIMIT_NOFILE, &saved);
+                const std::vector<int> open = Descriptors();
+                rlimit lowered = saved;
+                lowered.rlim_cur = rlim_t(*std::max_element(open.begin(), open.end()) + 16);
+                ::setrlimit(RLIMIT_NOFILE, &lowered);
+                for (int fd; (fd = ::dup(spare)) >= 0;)
+                    fillers.push_back(fd);
+            }
+            ~Exhaustion()
+            {
+                for (int fd : fillers)
+                    ::close(fd);
+                ::setrlimit(RLIMIT_NOFILE, &saved);
+            }
+        };
+        {
+            const Exhaustion exhausted(client);
+            QVERIFY(!exhausted.fillers.empty());
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_port = htons(port_);
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            QCOMPARE(::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+            QVERIFY2(failures.wait(kWaitMs), "accepting never failed");
+            QCOMPARE(failures.first().first().value<QAbstractSocket::SocketError>(),
+                     QAbstractSocket::SocketResourceError);
+            // Turns of the event loop while the client still waits: one
+            // failure per pause, not one per turn.
+            for (int i = 0; i < 5; ++i)
+                ASK(*other, "v\n", 1, QStringList{"VFOA"});
+            QVERIFY2(failures.size() <= 3, qPrintable(QStringLiteral("%1 failures").arg(failures.size())));
+        }
+
+        const QByteArray request("v\n");
+        QCOMPARE(::send(client, request.constData(), size_t(request.size()), MSG_NOSIGNAL), ssize_t(request.size()));
+        QByteArray reply;
+        QVERIFY(QTest::qWaitFor([&] {
+            char buffer[64];
+            const ssize_t n = ::recv(client, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n > 0)
+                reply.append(buffer, n);
+            return reply.endsWith('\n');
+        }, kWaitMs));
+        ::close(client);
+        QCOMPARE(reply, QByteArray("VFOA\n"));
+        other.reset();
+        CheckEverythingGivenBack();
     }
 
     // Each refused address is reported once, up to the limit; beyond it the

@@ -54,7 +54,10 @@ bool ParseListenEndpoint(const QString& text, QString* address, quint16* port, Q
         return fail(expected);
 
     // Unbracketed, it has no ':' and can only be IPv4.
-    const auto host = ParseListenAddress(hostText);
+    QString advice;
+    const auto host = ParseListenAddress(hostText, &advice);
+    if (!advice.isEmpty())
+        return fail(QStringLiteral("'%1' %2").arg(hostText, advice));
     if (!host || (bracketed && host->protocol() != QAbstractSocket::IPv6Protocol))
         return fail(QStringLiteral("'%1' is not an IP%2 address").arg(hostText, bracketed ? QStringLiteral("v6") : QString()));
 

@@ -51,7 +51,8 @@ QString ApplyTransmitSettings(SettingsStore& store, RigSharing& sharing, Transce
 
 void ReportRefusals(RigSharing& sharing)
 {
-    // Once per address: a scanner on the network cannot flood the log.
+    // Once per address, and past a thousand addresses one summary a minute:
+    // a scanner on the network can neither flood the log nor silence it.
     QObject::connect(&sharing, &RigSharing::connectionRefused,
                      [](const QString& message) { StderrMessages::Print(message); });
 }

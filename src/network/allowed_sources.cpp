@@ -24,7 +24,7 @@ std::optional<AllowedSources> ParseAllowList(const QString& text, QString* error
     AllowedSources allowed;
     for (const QString& entry : text.split(separators, Qt::SkipEmptyParts)) {
         const qsizetype slash = entry.indexOf(QLatin1Char('/'));
-        const auto address = ParseListenAddress(slash < 0 ? entry : entry.left(slash));
+        const auto address = ParseIpAddress(slash < 0 ? entry : entry.left(slash));
         const int bits = address && address->protocol() == QAbstractSocket::IPv4Protocol ? 32 : 128;
         int length = bits;
         if (address && slash >= 0) {
@@ -47,19 +47,6 @@ QString AllowListText(const AllowedSources& allowed)
     for (const Subnet& subnet : allowed)
         entries << QStringLiteral("%1/%2").arg(subnet.network.toString()).arg(subnet.prefixLength);
     return entries.join(QStringLiteral(", "));
-}
-
-QHostAddress Unmapped(const QHostAddress& address)
-{
-    if (address.protocol() != QAbstractSocket::IPv6Protocol)
-        return address;
-    const Q_IPV6ADDR bytes = address.toIPv6Address();
-    for (int i = 0; i < 10; ++i)
-        if (bytes[i] != 0)
-            return address;
-    if (bytes[10] != 0xff || bytes[11] != 0xff)
-        return address;
-    return QHostAddress(quint32(bytes[12]) << 24 | quint32(bytes[13]) << 16 | quint32(bytes[14]) << 8 | bytes[15]);
 }
 
 bool MayConnect(const QHostAddress& source, const AllowedSources& allowed)

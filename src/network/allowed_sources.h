@@ -3,6 +3,8 @@
 // networks [Network] Allow names, or without it the private and link-local
 // ones. Pure.
 
+#include "listen_address.h"
+
 #include <QHostAddress>
 #include <QString>
 
@@ -21,17 +23,13 @@ using AllowedSources = std::vector<Subnet>;
 AllowedSources PrivateNetworks();
 
 // "192.168.1.0/24, fd00::/8, 203.0.113.5": addresses, each with or without a
-// prefix length, separated by commas or spaces. Addresses are written as
-// for listening (ParseListenAddress). Nothing, with `error` naming the first
-// entry that is not one, when any is malformed.
+// prefix length, separated by commas or spaces, each written as
+// ParseIpAddress takes it. Nothing, with `error` naming the first entry that
+// is not one, when any is malformed.
 std::optional<AllowedSources> ParseAllowList(const QString& text, QString* error);
 
 // "192.168.1.0/24, fd00::/8", for messages.
 QString AllowListText(const AllowedSources& allowed);
-
-// An IPv4-mapped IPv6 address ("::ffff:192.168.1.5", a dual-stack
-// listener's view of an IPv4 client) as its IPv4 address; others as given.
-QHostAddress Unmapped(const QHostAddress& address);
 
 // Loopback sources always; others only inside one of `allowed`.
 bool MayConnect(const QHostAddress& source, const AllowedSources& allowed);

@@ -43,9 +43,11 @@ ListenPlan PlanListening(const NetworkChoice& stored, bool noListen, const std::
         return plan;
     if (listenAddress && listenPort) {
         plan.changedBy = plan.addressChangedBy = QStringLiteral("--listen");
-        const auto address = ParseListenAddress(*listenAddress);
+        QString advice;
+        const auto address = ParseListenAddress(*listenAddress, &advice);
         if (!address) {
-            plan.problem = QStringLiteral("--listen %1 is not an address.").arg(*listenAddress);
+            plan.problem = advice.isEmpty() ? QStringLiteral("--listen %1 is not an address.").arg(*listenAddress)
+                                            : QStringLiteral("--listen %1 %2.").arg(*listenAddress, advice);
             return plan;
         }
         plan.address = *address;
@@ -55,11 +57,13 @@ ListenPlan PlanListening(const NetworkChoice& stored, bool noListen, const std::
             return plan;
         plan.changedBy = QStringLiteral("[Network] Port");
         plan.addressChangedBy = QStringLiteral("[Network] Address");
-        const auto address = ParseListenAddress(stored.Address);
+        QString advice;
+        const auto address = ParseListenAddress(stored.Address, &advice);
         if (!address) {
             plan.problem = ServerOff(QStringLiteral("[Network] Address=%1").arg(stored.Address),
-                                   QStringLiteral("is not an IP address written out in full, such as 127.0.0.1 "
-                                                  "or ::1"));
+                                     !advice.isEmpty() ? advice
+                                                       : QStringLiteral("is not an IP address written out in full, "
+                                                                        "such as 127.0.0.1 or ::1"));
             return plan;
         }
         if (stored.Port < 0 || stored.Port > 65535) {

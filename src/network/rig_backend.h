@@ -54,7 +54,9 @@ public:
     // the transmitter and names it to the person.
     virtual int OpenClient(const QHostAddress& /*address*/ = {}, quint16 /*port*/ = 0) { return 0; }
     virtual void CloseClient(int /*client*/) {}
-    // The client closed its sending side: it can no longer unkey.
+    // The client closed its end without saying q: it sends nothing more and
+    // can no longer unkey, and CloseClient follows once the replies still
+    // owed are given, within a few seconds. Called once, before CloseClient.
     virtual void ClientStoppedSending(int /*client*/) {}
     // Queue an action for the client's turn. `done` may run inside the call
     // or later, once.

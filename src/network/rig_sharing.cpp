@@ -13,6 +13,9 @@ RigSharing::RigSharing(Transceiver& radio, QObject* parent)
     connect(&radio_, &Transceiver::transmitChanged, this, [this] { emit statusChanged(Status()); });
     connect(&server_, &RigctlServer::connectionRefused, this,
             [this](const QHostAddress& source) { emit connectionRefused(plan_.RefusalText(source)); });
+    connect(&server_, &RigctlServer::refusalsSummarized, this, [this](int connections, int addresses) {
+        emit connectionRefused(RefusalSummaryText(connections, addresses));
+    });
 }
 
 bool RigSharing::Start(const ListenPlan& plan)
@@ -91,4 +94,9 @@ QString SharingStatus(const QHostAddress& address, quint16 port, int programs, c
         .arg(programs)
         .arg(programs == 1 ? QString() : QStringLiteral("s"))
         .arg(transmitting.isEmpty() ? QString() : QStringLiteral(", %1 transmitting").arg(transmitting));
+}
+
+QString RefusalSummaryText(int connections, int addresses)
+{
+    return QStringLiteral("refused %1 more connections from %2 addresses").arg(connections).arg(addresses);
 }

@@ -36,7 +36,8 @@ public:
 
 signals:
     void statusChanged(const QString& status);
-    // A client the plan does not allow was turned away; once per address.
+    // A client the plan does not allow was turned away: once per address,
+    // and past the server's limit of addresses a summary now and then.
     void connectionRefused(const QString& message);
 
 private:
@@ -57,3 +58,6 @@ QString ListenProblem(const ListenPlan& plan, QAbstractSocket::SocketError error
 // "sharing on 0.0.0.0:4532 (open to the network), 0 programs"; with
 // "127.0.0.1:50312 transmitting" after it while a program holds the transmitter.
 QString SharingStatus(const QHostAddress& address, quint16 port, int programs, const QString& transmitting = {});
+
+// The line that stands for refusals not reported one by one.
+QString RefusalSummaryText(int connections, int addresses);

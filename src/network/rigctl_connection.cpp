@@ -4,8 +4,11 @@
 #include <QTcpSocket>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace {
@@ -16,98 +19,144 @@ constexpr qint64 kReadChunkBytes = 4096;
 } // namespace
 
 RigctlConnection::RigctlConnection(QTcpSocket* socket, RigBackend& backend, QObject* parent)
-    : QObject(parent), socket_(socket), backend_(backend), client_(backend.OpenClient(socket->peerAddress(), socket->peerPort()))
+    : QObject(parent), socket_(socket), backend_(backend), peerAddress_(socket->peerAddress()), peerPort_(socket->peerPort())
 {
     socket_->setParent(this);
-    // Unread requests stay in the kernel while a set waits, instead of in
-    // an ever-growing buffer here.
+    // Unread requests stay in the kernel while a set waits, or while the
+    // connection is parked, instead of in an ever-growing buffer here.
     socket_->setReadBufferSize(kReadChunkBytes * 4);
+    // Replies are short and a client waits for each one.
+    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
 #ifdef Q_OS_UNIX
     // Qt closes its descriptor when the client closes its sending side; this
-    // one keeps the connection open until every request has its reply.
-    keepAlive_ = ::dup(int(socket_->socketDescriptor()));
+    // one keeps the connection open until every request has its reply. Not
+    // inherited by programs Solvane starts.
+    keepAlive_ = ::fcntl(int(socket_->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
 #endif
+    bound_.setSingleShot(true);
+    connect(&bound_, &QTimer::timeout, this, [this] { Handle(ConnectionEvent::TimeUp); });
+    bound_.start(kSlotWaitMs);
     connect(socket_, &QTcpSocket::readyRead, this, &RigctlConnection::AnswerRequests);
     connect(socket_, &QTcpSocket::disconnected, this, &RigctlConnection::OnDisconnected);
-    // A client that has only closed its sending side still gets its
-    // replies; `disconnected` follows once Qt has written what it holds.
+    // The end of the client's input is also reported as an error; the
+    // `disconnected` that follows handles it.
     connect(socket_, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
         if (error != QAbstractSocket::RemoteHostClosedError)
-            End();
+            Handle(ConnectionEvent::Failed);
     });
 }
 
 RigctlConnection::~RigctlConnection()
 {
-    if (keepAlive_ >= 0)
-        ::close(keepAlive_);
-    // Deleted with its server before it could end: it gives up its turns.
-    if (!ended_)
+    // Deleted with its server before it could end: it gives back what it holds.
+    Handle(ConnectionEvent::Failed);
+}
+
+void RigctlConnection::Handle(ConnectionEvent event)
+{
+    const ConnectionState from = state_;
+    const ConnectionStep step = NextConnectionStep(from, event);
+    if (step == ConnectionStep{.next = from})
+        return;
+    state_ = step.next;
+    if (step.stopBound)
+        bound_.stop();
+    if (step.startBoundMs > 0)
+        bound_.start(step.startBoundMs);
+    if (step.openTurns)
+        client_ = backend_.OpenClient(peerAddress_, peerPort_);
+    if (step.stoppedSending)
+        backend_.ClientStoppedSending(client_);
+    if (step.closeDescriptors)
+        CloseDescriptors();
+    // Its queued sets are reported not sent; being Gone, it ignores them.
+    if (step.closeTurns)
         backend_.CloseClient(client_);
+    emit stateChanged(this, from);
 }
 
-void RigctlConnection::Abort()
+void RigctlConnection::CloseDescriptors()
 {
-    if (ended_)
-        return;
-    socket_->abort();
-    End();
-}
-
-void RigctlConnection::Close()
-{
-    if (ended_ || closing_)
-        return;
-    closing_ = true;
-    // What the client sent but will not be served is dropped first: a close
-    // with unread bytes would reset the connection and lose the replies.
-    requests_.clear();
-    socket_->readAll();
-    if (!waiting_)
-        FinishClosing();
-}
-
-void RigctlConnection::FinishClosing()
-{
-    Flush();
-    socket_->disconnectFromHost();
-    End();
-}
-
-void RigctlConnection::End()
-{
-    if (ended_)
-        return;
-    ended_ = true;
     if (keepAlive_ >= 0) {
         ::close(keepAlive_);
         keepAlive_ = -1;
     }
-    backend_.CloseClient(client_);
-    emit finished(this);
+    // Drops what Qt still holds: the client does not read, or has gone.
+    socket_->abort();
 }
 
-bool RigctlConnection::WorkPending() const
+void RigctlConnection::Admit()
 {
-    return waiting_ || !requests_.empty() || (!closing_ && socket_->bytesAvailable() > 0);
+    Handle(ConnectionEvent::SlotFree);
+    if (state_ == ConnectionState::Serving)
+        AnswerRequests(); // what it sent while it waited
+}
+
+void RigctlConnection::Close()
+{
+    Handle(ConnectionEvent::ServerClose);
+    if (state_ != ConnectionState::Closing)
+        return;
+    // What the client sent but will not be served is dropped first: a close
+    // with unread bytes would reset the connection and lose the replies.
+    DropInput();
+    EndIfClosing();
+}
+
+void RigctlConnection::DropInput()
+{
+    requests_.clear();
+    socket_->readAll();
+}
+
+// Closing: once no request waits, the replies go out and the socket closes;
+// `disconnected` follows when Qt has written them.
+void RigctlConnection::EndIfClosing()
+{
+    if (state_ != ConnectionState::Closing || waiting_)
+        return;
+    Flush();
+    if (state_ == ConnectionState::Closing && socket_->state() != QAbstractSocket::UnconnectedState)
+        socket_->disconnectFromHost();
+    SettleIfDone();
+}
+
+bool RigctlConnection::OwesNothing() const
+{
+    switch (state_) {
+    case ConnectionState::HalfClosed:
+        // Without a second descriptor no reply can reach it any more.
+        return keepAlive_ < 0 || (!waiting_ && requests_.empty() && socket_->bytesAvailable() <= 0);
+    case ConnectionState::Closing:
+        return !waiting_ && socket_->state() == QAbstractSocket::UnconnectedState;
+    default:
+        return false;
+    }
+}
+
+void RigctlConnection::SettleIfDone()
+{
+    if (OwesNothing())
+        Handle(ConnectionEvent::Settled);
 }
 
 void RigctlConnection::OnDisconnected()
 {
-    peerClosed_ = true;
-    // Replies still owed go out through the second descriptor.
-    if (quitting_ || keepAlive_ < 0 || !WorkPending())
-        End();
+    Handle(ConnectionEvent::PeerClosed);
+    if (state_ == ConnectionState::HalfClosed)
+        AnswerRequests(); // the rest of what it sent; replies go out on the second descriptor
     else
-        AnswerRequests();
+        SettleIfDone();
 }
 
+// Serving and half-closed connections take requests; a parked one is
+// answered once admitted, a closing one takes no more.
 void RigctlConnection::AnswerRequests()
 {
-    if (answering_ || quitting_ || ended_)
+    if (answering_)
         return; // a wait finished inside the backend's call; the loop below goes on
     answering_ = true;
-    while (!ended_ && !waiting_ && TakeNextRequest()) {
+    while (!waiting_ && TakeNextRequest()) {
         rigctl::Request request = std::move(requests_.front());
         requests_.pop_front();
         const RigSnapshot radio = backend_.Snapshot();
@@ -126,10 +175,8 @@ void RigctlConnection::AnswerRequests()
         if (answer.close) {
             // "RPRT 0" first: the client reads it before it closes its end.
             Send(answer.reply);
-            requests_.clear();
-            quitting_ = true;
-            Flush();
-            socket_->disconnectFromHost(); // once the replies are written
+            DropInput();
+            Handle(ConnectionEvent::Quit);
             break;
         }
         if (answer.set) {
@@ -140,19 +187,15 @@ void RigctlConnection::AnswerRequests()
         }
     }
     answering_ = false;
-    if (closing_ && !waiting_ && !ended_) {
-        FinishClosing();
-        return;
-    }
     Flush();
-    if (peerClosed_ && !WorkPending())
-        End();
+    EndIfClosing();
+    SettleIfDone();
 }
 
 // Next request into requests_, reading more of the socket when needed.
 bool RigctlConnection::TakeNextRequest()
 {
-    if (closing_)
+    if (state_ != ConnectionState::Serving && state_ != ConnectionState::HalfClosed)
         return false;
     while (requests_.empty()) {
         if (socket_->bytesAvailable() <= 0)
@@ -166,8 +209,6 @@ bool RigctlConnection::TakeNextRequest()
             for (auto& request : session_.Split(line.text))
                 requests_.push_back(std::move(request));
         }
-        if (ended_)
-            return false;
     }
     return true;
 }
@@ -185,7 +226,7 @@ void RigctlConnection::StartSet(const rigctl::SetAction& set)
 
 void RigctlConnection::FinishSet(quint64 set, ActionResult result)
 {
-    if (!waiting_ || set != waitsStarted_ || ended_)
+    if (!waiting_ || set != waitsStarted_ || state_ == ConnectionState::Gone)
         return;
     const rigctl::Request request = std::move(*waiting_);
     waiting_.reset();
@@ -195,7 +236,7 @@ void RigctlConnection::FinishSet(quint64 set, ActionResult result)
 
 void RigctlConnection::FinishReadingWait(quint64 wait)
 {
-    if (!waiting_ || wait != waitsStarted_ || ended_)
+    if (!waiting_ || wait != waitsStarted_ || state_ == ConnectionState::Gone)
         return;
     // Answered now from whatever the radio gave, fresh or not.
     requests_.push_front(std::move(*waiting_));
@@ -205,22 +246,24 @@ void RigctlConnection::FinishReadingWait(quint64 wait)
 
 void RigctlConnection::Send(const std::string& reply)
 {
-    if (!ended_)
+    if (state_ != ConnectionState::Gone)
         outbox_ += reply;
 }
 
 void RigctlConnection::Flush()
 {
-    if (ended_ || outbox_.empty())
+    if (state_ == ConnectionState::Gone || outbox_.empty())
         return;
     const std::string bytes = std::move(outbox_);
     outbox_.clear();
     if (socket_->state() == QAbstractSocket::UnconnectedState) {
 #ifdef Q_OS_UNIX
         // The client closed its sending side and Qt let go of the socket;
-        // the replies it still waits for go out on the second descriptor.
-        if (keepAlive_ >= 0)
-            ::send(keepAlive_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        // the replies it still waits for go out on the second descriptor. A
+        // client that closed altogether answers them with a reset.
+        if (keepAlive_ >= 0 && ::send(keepAlive_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT) < 0
+            && errno != EAGAIN && errno != EWOULDBLOCK)
+            Handle(ConnectionEvent::Failed);
 #endif
         return;
     }
@@ -229,5 +272,5 @@ void RigctlConnection::Flush()
     // has not read.
     socket_->flush();
     if (socket_->bytesToWrite() > kMaxUnreadReplyBytes)
-        Abort();
+        Handle(ConnectionEvent::Failed);
 }

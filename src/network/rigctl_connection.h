@@ -4,12 +4,18 @@
 // line. A set waiting for the wire, or a read waiting for a fresh reading,
 // holds back this connection's later requests only. Replies to everything
 // one read brought in leave in one write.
+//
+// Its life is one ConnectionState; every change goes through Handle(), so
+// the slot, the descriptors and the radio's turns are given back once.
 
+#include "connection_state.h"
 #include "request_lines.h"
 #include "rig_backend.h"
 #include "rigctl_protocol.h"
 
+#include <QHostAddress>
 #include <QObject>
+#include <QTimer>
 
 #include <deque>
 #include <optional>
@@ -23,22 +29,36 @@ public:
     // Replies a client leaves unread beyond this, and it is dropped.
     static constexpr qint64 kMaxUnreadReplyBytes = 64 * 1024;
 
-    // Takes ownership of the connected socket.
+    // Takes ownership of the connected socket. It starts Parked: read, within
+    // a bound, but neither answered nor one of the radio's clients until
+    // Admit(); after kSlotWaitMs without, it goes.
     RigctlConnection(QTcpSocket* socket, RigBackend& backend, QObject* parent = nullptr);
     ~RigctlConnection() override;
 
-    // Ends the connection at once, dropping unsent replies.
-    void Abort();
+    ConnectionState State() const { return state_; }
+
+    // A slot is free: it joins the radio's turns and answers what it sent
+    // while it waited.
+    void Admit();
     // The program is ending: requests not yet taken are dropped unanswered,
-    // a request already waiting still gets its answer, and the connection
-    // ends once that has gone out.
+    // a request already waiting still gets its answer (within
+    // kRepliesOwedMs), and the connection ends once that has gone out.
     void Close();
 
 signals:
-    // The connection has ended; it is deleted later.
-    void finished(RigctlConnection* connection);
+    // The state changed from `from` to State(). Once Gone, nothing more
+    // happens to it and its owner deletes it later.
+    void stateChanged(RigctlConnection* connection, ConnectionState from);
 
 private:
+    void Handle(ConnectionEvent event);
+    void CloseDescriptors();
+    void OnDisconnected();
+    void SettleIfDone();
+    bool OwesNothing() const;
+    void EndIfClosing();
+    void DropInput();
+
     void AnswerRequests();
     bool TakeNextRequest();
     void StartSet(const rigctl::SetAction& set);
@@ -46,14 +66,15 @@ private:
     void FinishReadingWait(quint64 wait);
     void Send(const std::string& reply);
     void Flush();
-    void OnDisconnected();
-    bool WorkPending() const;
-    void FinishClosing();
-    void End();
 
     QTcpSocket* socket_;
     RigBackend& backend_;
-    int client_ = 0; // its place in the line's turns
+    // Taken at accept: Qt forgets them once the socket has closed.
+    QHostAddress peerAddress_;
+    quint16 peerPort_ = 0;
+    ConnectionState state_ = ConnectionState::Parked;
+    QTimer bound_; // how long the present state may last
+    int client_ = 0; // its place in the line's turns, once Serving
     RequestLines lines_;
     rigctl::Session session_;
     std::deque<rigctl::Request> requests_;
@@ -62,9 +83,5 @@ private:
     quint64 waitsStarted_ = 0;               // tells a late or repeated report from the current one
     std::string outbox_;                     // replies not yet written
     bool answering_ = false;                 // AnswerRequests is on the stack
-    bool quitting_ = false;                  // the client said q; no more requests are read
-    bool peerClosed_ = false;                // the client closed its sending side
-    bool closing_ = false;                   // Close(): no more requests are taken
     int keepAlive_ = -1; // a second descriptor: replies still reach a client that half-closed
-    bool ended_ = false;
 };

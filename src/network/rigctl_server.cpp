@@ -8,25 +8,29 @@
 #include <algorithm>
 #include <utility>
 
+namespace {
+constexpr int kRefusalSummaryPeriodMs = 60 * 1000;
+}
+
 RigctlServer::RigctlServer(RigBackend& backend, QObject* parent)
     : QObject(parent)
     , backend_(backend)
     , admission_([](const QHostAddress& source) { return MayConnect(source, PrivateNetworks()); })
 {
-    connect(&server_, &QTcpServer::newConnection, this, &RigctlServer::AcceptConnections);
-    slotGrace_.setSingleShot(true);
-    connect(&slotGrace_, &QTimer::timeout, this, [this] {
-        // Still no slot: turned away.
-        for (QTcpSocket* socket : std::exchange(waitingForSlot_, {})) {
-            socket->abort();
-            socket->deleteLater();
-        }
+    connect(&acceptor_, &TcpAcceptor::accepted, this, &RigctlServer::Accept);
+    connect(&acceptor_, &TcpAcceptor::acceptFailed, this, &RigctlServer::acceptFailed);
+    refusalSummary_.setSingleShot(true);
+    refusalSummary_.setInterval(kRefusalSummaryPeriodMs);
+    connect(&refusalSummary_, &QTimer::timeout, this, [this] {
+        const RefusalLog::Summary summary = refusals_.TakeSummary();
+        emit refusalsSummarized(summary.connections, summary.addresses);
     });
 }
 
 RigctlServer::~RigctlServer()
 {
     closeAll();
+    // Those still owed replies give back their turns as they are deleted.
 }
 
 void RigctlServer::setAdmission(Admission admission)
@@ -34,108 +38,144 @@ void RigctlServer::setAdmission(Admission admission)
     admission_ = std::move(admission);
 }
 
+void RigctlServer::setRefusalReporting(int addressLimit, int summaryPeriodMs)
+{
+    refusals_.SetAddressLimit(addressLimit);
+    refusalSummary_.setInterval(summaryPeriodMs);
+}
+
 bool RigctlServer::listen(const QHostAddress& address, quint16 port)
 {
-    return server_.listen(address, port);
+    // Qt binds "::" to IPv6 alone; Any is "::" with IPv4 clients too.
+    return acceptor_.listen(address == QHostAddress(QHostAddress::AnyIPv6) ? QHostAddress(QHostAddress::Any) : address,
+                            port);
 }
 
 bool RigctlServer::isListening() const
 {
-    return server_.isListening();
+    return acceptor_.isListening();
 }
 
 QAbstractSocket::SocketError RigctlServer::serverError() const
 {
-    return server_.serverError();
+    return acceptor_.serverError();
 }
 
 QString RigctlServer::errorString() const
 {
-    return server_.errorString();
+    return acceptor_.errorString();
 }
 
 QHostAddress RigctlServer::serverAddress() const
 {
-    return server_.serverAddress();
+    return acceptor_.serverAddress();
 }
 
 quint16 RigctlServer::serverPort() const
 {
-    return server_.serverPort();
+    return acceptor_.serverPort();
+}
+
+int RigctlServer::CountIn(ConnectionState state) const
+{
+    return int(std::count_if(connections_.begin(), connections_.end(),
+                             [state](const RigctlConnection* c) { return c->State() == state; }));
 }
 
 int RigctlServer::clientCount() const
 {
-    return int(connections_.size());
+    return CountIn(ConnectionState::Serving);
 }
 
-void RigctlServer::AcceptConnections()
+int RigctlServer::parkedCount() const
 {
-    while (QTcpSocket* socket = server_.nextPendingConnection()) {
-        if (!admission_(socket->peerAddress())) {
-            Refuse(socket);
-            continue;
-        }
-        if (clientCount() >= kMaxClients) {
-            // Programs that reconnect all at once may arrive before the
-            // closing of their old connections has been seen: a slot freed
-            // within the grace goes to them.
-            waitingForSlot_.push_back(socket);
-            if (!slotGrace_.isActive())
-                slotGrace_.start(kSlotGraceMs);
-            continue;
-        }
-        Serve(socket);
+    return CountIn(ConnectionState::Parked);
+}
+
+void RigctlServer::Accept(QTcpSocket* socket)
+{
+    // A client that reset before it was accepted has no address left:
+    // nothing to serve, and nothing to report.
+    const QHostAddress source = Unmapped(socket->peerAddress());
+    if (source.isNull()) {
+        socket->abort();
+        socket->deleteLater();
+        return;
     }
-}
-
-void RigctlServer::Serve(QTcpSocket* socket)
-{
-    // Replies are short and a client waits for each one.
-    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (!admission_(source)) {
+        Refuse(socket, source);
+        return;
+    }
+    // Programs that reconnect all at once may arrive before the closing of
+    // their old connections has been seen: a connection that finds every
+    // slot taken waits for one, parked.
+    if (clientCount() >= kMaxClients && parkedCount() >= kMaxParked) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
     auto* connection = new RigctlConnection(socket, backend_, this);
-    connect(connection, &RigctlConnection::finished, this, &RigctlServer::Forget);
+    connect(connection, &RigctlConnection::stateChanged, this, &RigctlServer::OnStateChanged);
     connections_.push_back(connection);
-    emit clientCountChanged(clientCount());
+    AdmitParked();
 }
 
-void RigctlServer::Refuse(QTcpSocket* socket)
+void RigctlServer::Refuse(QTcpSocket* socket, const QHostAddress& source)
 {
-    const QHostAddress source = socket->peerAddress();
     socket->abort();
     socket->deleteLater();
-    if (refused_.contains(source) || refused_.size() >= kMaxRefusedReported)
-        return;
-    refused_.insert(source);
-    emit connectionRefused(source);
+    if (refusals_.Refused(source))
+        emit connectionRefused(source);
+    else if (refusals_.HasUnreported() && !refusalSummary_.isActive())
+        refusalSummary_.start();
 }
 
-void RigctlServer::Forget(RigctlConnection* connection)
+void RigctlServer::OnStateChanged(RigctlConnection* connection)
 {
-    const auto found = std::find(connections_.begin(), connections_.end(), connection);
-    if (found == connections_.end())
-        return;
-    connections_.erase(found);
-    connection->deleteLater();
-    emit clientCountChanged(clientCount());
-    if (!waitingForSlot_.empty() && server_.isListening()) {
-        QTcpSocket* next = waitingForSlot_.front();
-        waitingForSlot_.erase(waitingForSlot_.begin());
-        Serve(next);
+    if (connection->State() == ConnectionState::Gone) {
+        const auto found = std::find(connections_.begin(), connections_.end(), connection);
+        if (found != connections_.end())
+            connections_.erase(found);
+        connection->deleteLater();
     }
+    AdmitParked();
+}
+
+// Parked connections take free slots in the order they came. A connection
+// admitted may change state at once (its early bytes said q): the list is
+// scanned afresh each time, and a change meanwhile is picked up by the loop.
+void RigctlServer::AdmitParked()
+{
+    if (admitting_)
+        return;
+    admitting_ = true;
+    while (acceptor_.isListening() && clientCount() < kMaxClients) {
+        const auto parked = std::find_if(connections_.begin(), connections_.end(),
+                                         [](const RigctlConnection* c) { return c->State() == ConnectionState::Parked; });
+        if (parked == connections_.end())
+            break;
+        (*parked)->Admit();
+    }
+    admitting_ = false;
+    ReportCount();
+}
+
+void RigctlServer::ReportCount()
+{
+    const int count = clientCount();
+    if (count == reportedCount_)
+        return;
+    reportedCount_ = count;
+    emit clientCountChanged(count);
 }
 
 void RigctlServer::closeAll()
 {
-    server_.close();
-    slotGrace_.stop();
-    for (QTcpSocket* socket : std::exchange(waitingForSlot_, {})) {
-        socket->abort();
-        socket->deleteLater();
-    }
-    // Each one leaves the list through Forget as it ends, after the replies
-    // it was given (its dropped sets' errors among them) have gone out.
+    acceptor_.close();
+    // Each one leaves the list as it goes, after the replies it was given
+    // (its dropped sets' errors among them) have gone out.
     const std::vector<RigctlConnection*> open = connections_;
     for (RigctlConnection* connection : open)
         connection->Close();
+    ReportCount();
 }

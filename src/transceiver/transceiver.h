@@ -264,7 +264,7 @@ private:
     bool roundDue_ = false;                    // a tick asked for a round
     bool roundRunning_ = false;                // a round's reads are under way
     std::deque<radio::PollRead> roundReads_;   // its reads still to go
-    bool roundReadVfos_ = false;               // it read the VFOs of the mode the radio is in
+    quint64 roundStartSerial_ = 0;             // commands before it have lower numbers
     bool lastTurnWasPoll_ = false;
     bool scheduling_ = false;
     std::deque<RadioLink::Command> urgent_;    // unkeys that go before everything

@@ -249,12 +249,11 @@ void Transceiver::pollTurn()
         roundRunning_ = true;
         const auto reads = radio::RoundReads(turn_.satellite);
         roundReads_.assign(reads.begin(), reads.end());
-        roundReadVfos_ = false;
+        roundStartSerial_ = serial_;
     }
     lastTurnWasPoll_ = true;
     const radio::PollRead next = roundReads_.front();
     roundReads_.pop_front();
-    roundReadVfos_ = roundReadVfos_ || next != radio::PollRead::Meter;
     read(next);
     if (roundReads_.empty())
         link_.Then([this] { finishRound(); });
@@ -266,9 +265,10 @@ void Transceiver::finishRound()
     if (link_.PortOpen())
         ApplyPendingTuning();
     emit roundFinished();
-    // A round cut short by a switch of satellite mode read nothing of the
-    // new mode's VFOs: a client waiting for a fresh reading waits on.
-    if (roundReadVfos_)
+    // Only a round that brought a reading answers a client waiting for one;
+    // after a silent radio's round, or one cut short by a switch of
+    // satellite mode, it waits on, at most FreshReadingWaitMs.
+    if (current().serial > roundStartSerial_)
         releaseReadingWaiters();
 }
 

@@ -49,7 +49,6 @@ bool Transceiver::takeTurn(Pending pending, ClientId from, bool mayKey)
         // The readings were of the other mode's VFOs: nothing is answered
         // from them, and the round under way reads no more of them.
         forgetReadings();
-        roundReadVfos_ = false;
         if (roundRunning_) {
             std::erase_if(roundReads_, [](radio::PollRead r) { return r != radio::PollRead::Meter; });
             if (roundReads_.empty())

@@ -1,6 +1,8 @@
 #pragma once
-// A radio behind the server for its tests: a fixed reading, and sets that
-// are logged and either sent at once or held until the test releases them.
+// A radio behind the server for its tests: a fixed reading, and actions that
+// are logged and either done at once or held until the test releases them.
+// Clients joining and leaving the turns are recorded; a client that leaves
+// has its held actions dropped, reported as not sent, as the real queue does.
 
 #include "rig_backend.h"
 
@@ -8,6 +10,8 @@
 #include <QStringList>
 
 #include <deque>
+#include <set>
+#include <vector>
 
 class FakeRigBackend : public RigBackend {
 public:
@@ -22,17 +26,41 @@ public:
     }
 
     RigSnapshot snapshot;
-    bool holdSets = false; // keep sets waiting until Release
+    bool holdSets = false; // keep actions waiting until Release
     // "F1407405", "M82", "I14590000" (uplink), "T1", "T0", "S1 Sub", in the
     // order they were queued
     QStringList sets;
-    QList<int> stoppedSending; // clients that closed their sending side, in order
+
+    std::set<int> openClients;       // in the turns now
+    std::vector<int> closedClients;  // CloseClient calls, in order
+    std::vector<int> stoppedSending; // ClientStoppedSending calls, in order
 
     RigSnapshot Snapshot() const override { return snapshot; }
 
-    void ClientStoppedSending(int client) override { stoppedSending << client; }
+    int OpenClient(const QHostAddress& = {}, quint16 = 0) override
+    {
+        openClients.insert(++lastClient_);
+        return lastClient_;
+    }
+    void CloseClient(int client) override
+    {
+        closedClients.push_back(client);
+        openClients.erase(client);
+        std::vector<Pending> dropped;
+        for (auto it = held_.begin(); it != held_.end();) {
+            if (it->client == client) {
+                dropped.push_back(std::move(*it));
+                it = held_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        for (auto& pending : dropped)
+            pending.done(ActionResult::NotSent);
+    }
+    void ClientStoppedSending(int client) override { stoppedSending.push_back(client); }
 
-    void Perform(int, const RigAction& action, std::function<void(ActionResult)> done) override
+    void Perform(int client, const RigAction& action, std::function<void(ActionResult)> done) override
     {
         std::function<void()> apply = [] {};
         switch (action.kind) {
@@ -54,12 +82,12 @@ public:
             apply = [this, action] { snapshot.satellite = action.on; };
             break;
         }
-        Queue(std::move(apply), std::move(done));
+        Queue(client, std::move(apply), std::move(done));
     }
 
     int Held() const { return int(held_.size()); }
 
-    // Reports the oldest held set as sent (or failed), as the queue would.
+    // Reports the oldest held action as done (or failed), as the queue would.
     void Release(bool sent = true) { Release(sent ? ActionResult::Done : ActionResult::NotSent); }
     void Release(ActionResult result)
     {
@@ -71,18 +99,19 @@ public:
         next.done(result);
     }
 
-    // A queue at fault reporting the last released set a second time.
+    // A queue at fault reporting the last released action a second time.
     void RepeatLastReport() { lastReleased_(ActionResult::Done); }
 
 private:
     struct Pending {
+        int client = 0;
         std::function<void()> apply;
         std::function<void(ActionResult)> done;
     };
-    void Queue(std::function<void()> apply, std::function<void(ActionResult)> done)
+    void Queue(int client, std::function<void()> apply, std::function<void(ActionResult)> done)
     {
         if (holdSets) {
-            held_.push_back({std::move(apply), std::move(done)});
+            held_.push_back({client, std::move(apply), std::move(done)});
             return;
         }
         apply();
@@ -90,4 +119,5 @@ private:
     }
     std::deque<Pending> held_;
     std::function<void(ActionResult)> lastReleased_;
+    int lastClient_ = 0;
 };

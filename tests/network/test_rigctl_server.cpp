@@ -3,68 +3,16 @@
 // or broken clients kept from hurting the others.
 
 #include "fake_rig_backend.h"
+#include "line_client.h"
 #include "rigctl_server.h"
 
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTest>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <memory>
-
-namespace {
-
-constexpr int kWaitMs = 10000;
-
-// A client that reads everything it is sent, line by line.
-class Client {
-public:
-    explicit Client(quint16 port)
-    {
-        QObject::connect(&socket, &QTcpSocket::readyRead, &socket, [this] { received += socket.readAll(); });
-        socket.connectToHost(QHostAddress::LocalHost, port);
-    }
-
-    void Send(const QByteArray& bytes) { socket.write(bytes); }
-
-    // Complete lines received so far, not yet taken.
-    QStringList Lines() const
-    {
-        QStringList lines = QString::fromLatin1(received).split('\n');
-        lines.removeLast(); // the unfinished rest
-        return lines;
-    }
-    bool Has(int lines) const { return Lines().size() >= lines; }
-    // The first `n` lines, removed from what was received.
-    QStringList Take(int n)
-    {
-        QStringList lines = Lines().mid(0, n);
-        int bytes = 0;
-        for (const auto& line : lines)
-            bytes += line.size() + 1;
-        received.remove(0, bytes);
-        return lines;
-    }
-    bool Closed() const { return socket.state() == QAbstractSocket::UnconnectedState; }
-
-    QTcpSocket socket;
-    QByteArray received;
-};
-
-} // namespace
-
-// Sends a request and waits for the given number of reply lines.
-#define ASK(client, request, count, expected)                                   \
-    do {                                                                        \
-        (client).Send(request);                                                 \
-        QTRY_VERIFY_WITH_TIMEOUT((client).Has(count), kWaitMs);                 \
-        QCOMPARE((client).Take(count), (expected));                             \
-    } while (false)
 
 class TestRigctlServer : public QObject {
     Q_OBJECT
@@ -375,11 +323,13 @@ private slots:
         client->Send("F 7074000\n");
         QTRY_COMPARE_WITH_TIMEOUT(radio_->Held(), 1, kWaitMs);
         client->socket.abort();
-        // The connection stays until the set has its answer (a client that
-        // only closed its sending side still reads it), then ends.
-        QTest::qWait(0);
-        radio_->Release();
+        // Its slot is free at once; the set may still be answered (a client
+        // that only closed its sending side still reads it).
         QTRY_COMPARE_WITH_TIMEOUT(server_->clientCount(), 0, kWaitMs);
+        QCOMPARE(radio_->stoppedSending.size(), std::size_t(1));
+        QCOMPARE(radio_->Held(), 1);
+        radio_->Release();
+        QTRY_VERIFY_WITH_TIMEOUT(radio_->openClients.empty(), kWaitMs);
         auto next = Connect();
         QVERIFY(next);
         ASK(*next, "v\n", 1, QStringList{"VFOA"});

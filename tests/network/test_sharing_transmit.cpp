@@ -3,7 +3,11 @@
 // retunes a transmitter outside satellite mode; a holder that goes is
 // unkeyed at once; the status names who transmits.
 
+#include "line_client.h"
 #include "radio_station.h"
+
+#include <fcntl.h>
+#include <sys/socket.h>
 
 namespace {
 
@@ -87,6 +91,43 @@ private slots:
         QTest::newRow("closes") << "close";
         QTest::newRow("resets") << "abort";
     }
+
+    // A program that closes its sending side can still read the replies it
+    // is owed, but never send the unkey: it is unkeyed at once, not when
+    // its connection finally goes once its last reply is out (here a read
+    // that waits for a fresh reading from a radio fallen silent).
+    void aHolderThatStopsSendingIsUnkeyedAtOnce()
+    {
+        RadioStation station;
+        QVERIFY(station.start());
+        QVERIFY(RunUntil([&] { return station.radio->HaveFrequency(); }, 5000));
+        const int holder = ConnectedDescriptor(station.serverPort());
+        QVERIFY(holder >= 0);
+        ::fcntl(holder, F_SETFL, O_NONBLOCK); // the server runs in this thread
+        QByteArray replies;
+        bool ended = false;
+        auto receive = [&] {
+            char buffer[256];
+            ssize_t n;
+            while ((n = ::recv(holder, buffer, sizeof buffer, 0)) > 0)
+                replies.append(buffer, int(n));
+            ended = ended || n == 0;
+        };
+        QCOMPARE(::send(holder, "T 1\n", 4, MSG_NOSIGNAL), ssize_t(4));
+        QVERIFY(RunUntil([&] { receive(); return replies == "RPRT 0\n"; }, 5000));
+        QTRY_COMPARE(station.logged(kKey), 1);
+        QVERIFY(station.sim.send(QStringLiteral("silent on")));
+        QVERIFY(RunUntil([&] { return station.radio->ReadingAgeMs() > 1100; }, 5000));
+        const int unkeysBefore = station.logged(kUnkey);
+        QCOMPARE(::send(holder, "f\n", 2, MSG_NOSIGNAL), ssize_t(2));
+        ::shutdown(holder, SHUT_WR);
+        QVERIFY(RunUntil([&] { receive(); return ended || station.logged(kUnkey) > unkeysBefore; }, 5000));
+        QVERIFY2(!ended, "unkeyed only once the connection had gone");
+        QVERIFY(RunUntil([&] { receive(); return ended; }, 5000));
+        QCOMPARE(replies, QByteArray("RPRT 0\nRPRT -5\n")); // the reply it was owed
+        ::close(holder);
+    }
+
     void aHolderThatGoesIsUnkeyed()
     {
         QFETCH(QString, how);

@@ -73,7 +73,7 @@ private slots:
         QTest::newRow("IPv4 loopback") << QStringList{"--listen", "127.0.0.1:4532"} << "127.0.0.1" << 4532;
         QTest::newRow("equals form") << QStringList{"--listen=127.0.0.1:4000"} << "127.0.0.1" << 4000;
         QTest::newRow("IPv6 in brackets") << QStringList{"--listen", "[::1]:4532"} << "::1" << 4532;
-        QTest::newRow("IPv6 link-local") << QStringList{"--listen", "[fe80::1]:7"} << "fe80::1" << 7;
+        QTest::newRow("IPv6 link-local") << QStringList{"--listen", "[fe80::1%eth0]:7"} << "fe80::1%eth0" << 7;
         QTest::newRow("LAN address, top port") << QStringList{"--listen", "192.168.1.20:65535"} << "192.168.1.20" << 65535;
         QTest::newRow("all interfaces, port 1") << QStringList{"--listen", "0.0.0.0:1"} << "0.0.0.0" << 1;
         QTest::newRow("last one counts")
@@ -173,6 +173,12 @@ private slots:
         QTest::newRow("shorthand IPv4") << "127.1:4532" << "not an IP address";
         QTest::newRow("octet too big") << "256.0.0.1:4532" << "not an IP address";
         QTest::newRow("leading zero, read as octal") << "10.0.0.010:4532" << "not an IP address";
+        // Addresses that parse but cannot be listened on as written: the
+        // message says what to write instead.
+        QTest::newRow("IPv4 in IPv6 form") << "[::ffff:127.0.0.1]:4532"
+                                           << "'::ffff:127.0.0.1' is an IPv4 address in IPv6 form: write 127.0.0.1";
+        QTest::newRow("link-local without interface")
+            << "[fe80::1]:4532" << "'fe80::1' is a link-local address without its interface: write fe80::1%eth0";
     }
     void malformedEndpointsAreRefused()
     {

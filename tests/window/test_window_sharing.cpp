@@ -45,6 +45,15 @@ private slots:
         QTest::newRow("--listen over Listen=false") << off << false << "::1" << 5000 << "::1:5000";
         for (const char* address : {"localhost:4532", "0", "127.1"})
             QTest::newRow(address) << at(address) << false << QString() << 0 << "problem [Network] Address";
+        // Addresses that parse but cannot be listened on: what to write instead.
+        QTest::newRow("IPv4 in IPv6 form") << at("::ffff:192.168.1.5") << false << QString() << 0
+                                           << "problem [Network] Address=::ffff:192.168.1.5 is an IPv4 address in "
+                                              "IPv6 form: write 192.168.1.5; the sharing server is off.";
+        QTest::newRow("link-local without interface")
+            << at("fe80::1") << false << QString() << 0
+            << "problem [Network] Address=fe80::1 is a link-local address without its interface: write fe80::1%eth0";
+        QTest::newRow("link-local with interface") << at("fe80::1%eth0") << false << QString() << 0
+                                                   << "fe80::1%eth0:4532";
         QTest::newRow("a port that is not one") << at("127.0.0.1", -1) << false << QString() << 0
                                                 << "problem [Network] Port";
         QTest::newRow("Allow list") << at("::", 4532, "192.168.1.0/24, fd00::/8 10.0.0.7") << false << QString() << 0
@@ -136,6 +145,9 @@ private slots:
         QCOMPARE(SharingStatus(QHostAddress::LocalHostIPv6, 4532, 2), QStringLiteral("sharing on [::1]:4532, 2 programs"));
         QCOMPARE(SharingStatus(QHostAddress::AnyIPv4, 4532, 0),
                  QStringLiteral("sharing on 0.0.0.0:4532 (open to the network), 0 programs"));
+        // A server on "::" listens on both stacks, as QHostAddress::Any.
+        QCOMPARE(SharingStatus(QHostAddress::Any, 4532, 3),
+                 QStringLiteral("sharing on [::]:4532 (open to the network), 3 programs"));
     }
 
     // Listening fails for the cause named, with the setting to change. Only

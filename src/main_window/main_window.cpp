@@ -81,6 +81,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     connect(&radio_, &Transceiver::frequencyRead, this, &MainWindow::showReading);
     connect(&radio_, &Transceiver::sMeterRead, this, &MainWindow::showSMeter);
     connect(&radio_, &Transceiver::roundFinished, this, &MainWindow::Timer1_Timer);
+    connectTransmitter();
 
     speaker_ = new FrequencySpeaker(&parts_.player, QStringList{parts_.soundFallbackDir}, this);
     connect(speaker_, &FrequencySpeaker::finished, this, &MainWindow::speakingFinished);
@@ -114,6 +115,11 @@ void MainWindow::findControls()
     sldLow = findChild<QSlider*>(QStringLiteral("sldLow"));
     sldMid = findChild<QSlider*>(QStringLiteral("sldMid"));
     sldHigh = findChild<QSlider*>(QStringLiteral("sldHigh"));
+    lblTransmit = findChild<QLabel*>(QStringLiteral("lblTransmit"));
+    cmdTransmit = findChild<QPushButton*>(QStringLiteral("cmdTransmit"));
+    cmdSatellite = findChild<QPushButton*>(QStringLiteral("cmdSatellite"));
+    txtUplink = findChild<QLineEdit*>(QStringLiteral("txtUplink"));
+    noticeLine = findChild<QFrame*>(QStringLiteral("noticeLine"));
     sliders = {sldLow, sldMid, sldHigh};
     for (int i = 0; i < 8; ++i)
         Command1[i] = findChild<QPushButton*>(QStringLiteral("Command1(%1)").arg(i));
@@ -243,7 +249,8 @@ void MainWindow::showReading(bool)
 
 void MainWindow::showSMeter(int level)
 {
-    if (displayFrozen())
+    // A receiver reading that crossed the key on the line is no power out.
+    if (displayFrozen() || radio_.Transmitting())
         return;
     if (pbarSmeter->value() != level)
         pbarSmeter->setValue(level);
@@ -285,8 +292,11 @@ bool MainWindow::sliderEvent(QSlider* slider, QEvent* event)
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
-        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-            radio_.SliderMouseDown(which);
+        if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
+            return false;
+        if (refused(Press::Tune))
+            return true; // the thumb does not move
+        radio_.SliderMouseDown(which);
         return false;
     case QEvent::MouseButtonRelease:
         if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
@@ -303,6 +313,8 @@ bool MainWindow::sliderEvent(QSlider* slider, QEvent* event)
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (!isSliderKey(key))
             return false;
+        if (refused(Press::Tune))
+            return true;
         if (const int units = keyUnits(key))
             radio_.SliderKeyStep(which, units);
         return true;
@@ -321,6 +333,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         lastInputWasKey_ = true;
     else if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease)
         lastInputWasKey_ = false;
+    if (escapeStopsTransmitting(watched, event))
+        return true;
     // Speaking holds the program: no handler runs until the last sound has
     // played, though the window still repaints. Escape is the way out.
     if (Speaking() && isUserInput(type)) {
@@ -337,17 +351,32 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 // read between them.
 void MainWindow::Command1_Click(int Index)
 {
-    if (Index >= 0 && Index < int(kBandButtons.size())) {
-        const BandButton& band = kBandButtons[Index];
-        radio_.SetFrequencyKhz(band.kilohertz); // every band spot is in range
-        radio_.SetMode(band.modeCode);
-    }
+    if (Index < 0 || Index >= int(kBandButtons.size()) || refused(Press::Jump))
+        return;
+    const BandButton& band = kBandButtons[Index];
+    // A band is on the main VFO: satellite mode ends first (nothing goes
+    // when it is off already).
+    radio_.SetSatellite(false);
+    radio_.SetFrequencyKhz(band.kilohertz); // every band spot is in range
+    radio_.SetMode(band.modeCode);
 }
 
 void MainWindow::Command2_Click(int Index)
 {
-    if (Index >= 0 && Index < int(kModeButtons.size()))
+    if (Index >= 0 && Index < int(kModeButtons.size()) && !refused(Press::Tune))
         radio_.SetMode(kModeButtons[Index].modeCode);
+}
+
+void MainWindow::cmdMhzPlus_Click()
+{
+    if (!refused(Press::Tune))
+        radio_.MhzUp();
+}
+
+void MainWindow::cmdMhzMinus_Click()
+{
+    if (!refused(Press::Tune))
+        radio_.MhzDown();
 }
 
 // --- Speech -------------------------------------------------------------------

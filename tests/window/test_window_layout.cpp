@@ -131,6 +131,8 @@ private slots:
         QCOMPARE(window->cmdSettings->shortcut(), QKeySequence(Qt::ALT | Qt::Key_S));
         QCOMPARE(window->cmdTakeControl->shortcut(), QKeySequence(Qt::ALT | Qt::Key_M));
         QCOMPARE(window->cmdSpeak->shortcut(), QKeySequence(Qt::ALT | Qt::Key_K));
+        QCOMPARE(window->cmdTransmit->shortcut(), QKeySequence(Qt::ALT | Qt::Key_T));
+        QCOMPARE(window->cmdSatellite->shortcut(), QKeySequence(Qt::ALT | Qt::Key_A));
     }
 
     void longModeTextsFit()

@@ -1,0 +1,279 @@
+// The transmitter from the real window: a program keys the radio through
+// the sharing server; the window shows TX and power out, Escape and Stop TX
+// unkey it and keying stays refused until allowed, and the presses a keyed
+// transmitter holds back send nothing and say why.
+
+#include "loopback_client.h"
+#include "window_rig.h"
+
+#include <QTemporaryDir>
+
+#include <map>
+
+namespace {
+
+const QString kKey = QStringLiteral("00 00 00 00 08");
+const QString kUnkey = QStringLiteral("00 00 00 00 88");
+
+// What the person's presses put on the line: the log without the poll's reads.
+QStringList userCommands(const QStringList& log)
+{
+    static const QStringList reads{" 03", " 13", " 23", " E7", " F7"};
+    QStringList out;
+    for (const QString& line : log)
+        if (std::none_of(reads.begin(), reads.end(), [&](const QString& r) { return line.endsWith(r); }))
+            out << line;
+    return out;
+}
+
+// The colour most pixels of `widget` show.
+QColor shownColour(QWidget* widget)
+{
+    const QImage image = widget->grab().toImage();
+    std::map<QRgb, int> histogram;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ++histogram[image.pixel(x, y)];
+    return QColor::fromRgb(std::max_element(histogram.begin(), histogram.end(), [](const auto& a, const auto& b) {
+                               return a.second < b.second;
+                           })->first);
+}
+
+} // namespace
+
+class TestWindowTransmit : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    WindowRig rig;
+    std::unique_ptr<RigSharing> sharing;
+    std::unique_ptr<Client> program;
+
+    MainWindow& window() { return *rig.window; }
+    Transceiver& radio() { return rig.window->Radio(); }
+    int logSize() const { return int(rig.sim.loggedCommands().size()); }
+    // Waits for `rounds` more poll rounds in either mode, so that whatever a
+    // press queued has had its turn.
+    bool waitForRounds(int rounds)
+    {
+        const QStringList log = rig.sim.loggedCommands();
+        const auto meters = [](const QStringList& l) {
+            return l.count(QStringLiteral("00 00 00 00 E7")) + l.count(QStringLiteral("00 00 00 00 F7"));
+        };
+        const qsizetype target = meters(log) + rounds;
+        return QTest::qWaitFor([&] { return meters(rig.sim.loggedCommands()) >= target; }, 5000);
+    }
+    bool keyByProgram()
+    {
+        const int from = logSize();
+        return program->ask("T 1\n") == QLatin1String("RPRT 0") && radio().Transmitting()
+            && rig.commandsSince(from).contains(kKey);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        const QString memories = dir.filePath(QStringLiteral("Memories.txt"));
+        QFile file(memories);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("20m net,14200,USB\r\n");
+        file.close();
+        QVERIFY(rig.start({QStringLiteral("--smeter"), QStringLiteral("9"), QStringLiteral("--power"), QStringLiteral("20")},
+                          memories));
+        QVERIFY(rig.waitForReading());
+        sharing = ShareOnLoopback(window());
+        QVERIFY(sharing);
+        program = std::make_unique<Client>(sharing->Server().serverPort());
+        QTRY_COMPARE(radio().ClientCount(), 1);
+    }
+
+    // Each case starts receiving, keying allowed, out of satellite mode.
+    void init()
+    {
+        rig.player.holdMs = 0;
+        if (radio().KeyingStopped())
+            radio().AllowKeying();
+        if (radio().Transmitting())
+            QCOMPARE(program->ask("T 0\n"), QStringLiteral("RPRT 0"));
+        radio().SetSatellite(false);
+        QTRY_VERIFY(!radio().Satellite() && !radio().Busy());
+    }
+
+    void cleanupTestCase()
+    {
+        program.reset();
+        QVERIFY(rig.shutDown());
+    }
+
+    void keyedShowsTxAndPowerOutUntilUnkeyed()
+    {
+        QTRY_COMPARE(window().pbarSmeter->value(), 9);
+        const QString scale = window().Label1->text();
+        QVERIFY(!window().lblTransmit->isVisible());
+
+        QVERIFY(keyByProgram());
+        QVERIFY(window().lblTransmit->isVisible());
+        QCOMPARE(window().lblTransmit->text(), QStringLiteral("TX"));
+        QCOMPARE(shownColour(window().lblTransmit), QColor(224, 0, 0));
+        QTRY_COMPARE(window().pbarSmeter->value(), 20); // the power-out meter, read with F7
+        QCOMPARE(window().Label1->text(), QStringLiteral(" Power out"));
+        QCOMPARE(window().pbarSmeter->accessibleName(), QStringLiteral("Power out"));
+        QCOMPARE(window().pbarSmeter->accessibleDescription(), QStringLiteral("65 %"));
+        QVERIFY2(window().NoticeText().startsWith(QStringLiteral("Transmitting, keyed by 127.0.0.1:")),
+                 qPrintable(window().NoticeText()));
+        QVERIFY(waitForRounds(2));
+        QCOMPARE(window().pbarSmeter->value(), 20); // no S-meter reading in between
+
+        QCOMPARE(program->ask("T 0\n"), QStringLiteral("RPRT 0"));
+        QVERIFY(!window().lblTransmit->isVisible());
+        QCOMPARE(window().NoticeText(), QStringLiteral("Receiving"));
+        QCOMPARE(window().Label1->text(), scale);
+        QCOMPARE(window().pbarSmeter->accessibleName(), QStringLiteral("S-meter"));
+        QTRY_COMPARE(window().pbarSmeter->value(), 9);
+        QCOMPARE(rig.sim.loggedStates().mid(rig.sim.loggedStates().size() - 2),
+                 (QStringList{"transmit on", "transmit off"}));
+    }
+
+    void theStopUnkeysAndKeyingWaitsForAllow_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Escape") << "escape";
+        QTest::newRow("Escape while speaking") << "speaking";
+        QTest::newRow("Escape after Escape closed the settings dialog") << "dialog";
+        QTest::newRow("the Stop TX button") << "button";
+    }
+    void theStopUnkeysAndKeyingWaitsForAllow()
+    {
+        QFETCH(QString, how);
+        QVERIFY(keyByProgram());
+        if (how == QLatin1String("speaking")) {
+            rig.player.holdMs = 60000;
+            QTest::mouseClick(window().cmdSpeak, Qt::LeftButton);
+            QVERIFY(window().Speaking());
+        } else if (how == QLatin1String("dialog")) {
+            QTest::mouseClick(window().cmdSettings, Qt::LeftButton);
+            SettingsDialog* dialog = waitForDialog(window());
+            QVERIFY(dialog);
+            QTest::keyClick(dialog, Qt::Key_Escape);
+            QTRY_VERIFY(!window().Form2());
+            QVERIFY(radio().Transmitting()); // that Escape was the dialog's Cancel
+        }
+        const int from = logSize();
+        if (how == QLatin1String("button"))
+            QTest::mouseClick(window().cmdTransmit, Qt::LeftButton);
+        else
+            QTest::keyClick(&window(), Qt::Key_Escape);
+        QVERIFY(!radio().Transmitting());
+        QVERIFY(!window().Speaking());
+        QTRY_VERIFY(rig.commandsSince(from).contains(kUnkey));
+        QVERIFY(!window().lblTransmit->isVisible());
+        QVERIFY2(window().NoticeText().contains(QStringLiteral("stopped at the radio")), qPrintable(window().NoticeText()));
+
+        // Refused until the person allows it again, with the same control.
+        QCOMPARE(window().cmdTransmit->text(), QStringLiteral("Allow &TX"));
+        QCOMPARE(window().cmdTransmit->accessibleName(), QStringLiteral("Allow transmitting"));
+        QCOMPARE(program->ask("T 1\n"), QStringLiteral("RPRT -9"));
+        QVERIFY(!rig.commandsSince(from).contains(kKey));
+        QTest::mouseClick(window().cmdTransmit, Qt::LeftButton);
+        QCOMPARE(window().cmdTransmit->text(), QStringLiteral("Stop &TX"));
+        QCOMPARE(window().cmdTransmit->accessibleName(), QStringLiteral("Stop transmitting"));
+        QVERIFY(keyByProgram());
+    }
+
+    void escapeWhileReceivingStopsNothing()
+    {
+        QTest::keyClick(&window(), Qt::Key_Escape);
+        QVERIFY(!radio().KeyingStopped());
+        QVERIFY(keyByProgram());
+    }
+
+    void pressesHeldBackWhileKeyed_data()
+    {
+        QTest::addColumn<bool>("satellite");
+        QTest::addColumn<QString>("press");
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<QString>("why"); // in the notice line; empty: the notice stays as it was
+        const QString locked = QStringLiteral("nothing may retune the transmitter");
+        const QString leaves = QStringLiteral("would leave satellite mode");
+        const QString switches = QStringLiteral("satellite mode cannot be switched");
+        QTest::newRow("mode button") << false << "mode" << QStringList{} << locked;
+        QTest::newRow("+1 MHz") << false << "mhz" << QStringList{} << locked;
+        QTest::newRow("slider key") << false << "slider key" << QStringList{} << locked;
+        QTest::newRow("slider press") << false << "slider press" << QStringList{} << locked;
+        QTest::newRow("band button") << false << "band" << QStringList{} << locked;
+        QTest::newRow("memory channel") << false << "memory" << QStringList{} << locked;
+        QTest::newRow("satellite toggle") << false << "satellite" << QStringList{} << switches;
+        QTest::newRow("satellite: band button") << true << "band" << QStringList{} << leaves;
+        QTest::newRow("satellite: memory channel") << true << "memory" << QStringList{} << leaves;
+        QTest::newRow("satellite: the toggle") << true << "satellite" << QStringList{} << switches;
+        QTest::newRow("satellite: mode button retunes the downlink")
+            << true << "mode" << QStringList{"00 00 00 00 17"} << QString();
+    }
+    void pressesHeldBackWhileKeyed()
+    {
+        QFETCH(bool, satellite);
+        QFETCH(QString, press);
+        QFETCH(QStringList, sent);
+        QFETCH(QString, why);
+        if (satellite) {
+            radio().SetSatellite(true);
+            QTRY_VERIFY(radio().Satellite() && !radio().Busy());
+        }
+        QVERIFY(keyByProgram());
+        const QString noticeBefore = window().NoticeText();
+        const int from = logSize();
+        if (press == QLatin1String("mode")) {
+            QTest::mouseClick(window().Command2[0], Qt::LeftButton);
+        } else if (press == QLatin1String("mhz")) {
+            QTest::mouseClick(window().cmdMhzPlus, Qt::LeftButton);
+        } else if (press == QLatin1String("slider key")) {
+            window().sldMid->setFocus();
+            QTest::keyClick(window().sldMid, Qt::Key_Right);
+        } else if (press == QLatin1String("slider press")) {
+            QTest::mousePress(window().sldHigh, Qt::LeftButton, {}, QPoint(window().sldHigh->width() - 5, 10));
+            QCOMPARE(window().sldHigh->value(), 50); // the thumb does not move
+            QTest::mouseRelease(window().sldHigh, Qt::LeftButton, {}, QPoint(window().sldHigh->width() - 5, 10));
+        } else if (press == QLatin1String("band")) {
+            QTest::mouseClick(window().Command1[2], Qt::LeftButton);
+        } else if (press == QLatin1String("memory")) {
+            window().cboMemories->setCurrentIndex(0);
+            window().cboMemories_Click();
+        } else {
+            QTest::mouseClick(window().cmdSatellite, Qt::LeftButton);
+            QCOMPARE(window().cmdSatellite->isChecked(), satellite); // the click did not switch it
+        }
+        if (why.isEmpty())
+            QCOMPARE(window().NoticeText(), noticeBefore);
+        else
+            QVERIFY2(window().NoticeText().contains(why), qPrintable(window().NoticeText()));
+        QVERIFY(waitForRounds(3));
+        QCOMPARE(userCommands(rig.commandsSince(from)), sent);
+        QCOMPARE(radio().Satellite(), satellite);
+        QVERIFY(radio().Transmitting());
+    }
+
+    void aProgramLeavingWhileKeyedIsToldInTheNoticeLine()
+    {
+        Client other(sharing->Server().serverPort());
+        QTRY_COMPARE(radio().ClientCount(), 2);
+        QCOMPARE(other.ask("T 1\n"), QStringLiteral("RPRT 0"));
+        QVERIFY(window().lblTransmit->isVisible());
+        const int from = logSize();
+        other.socket.abort();
+        QTRY_VERIFY(!radio().Transmitting());
+        QTRY_VERIFY(rig.commandsSince(from).contains(kUnkey));
+        QVERIFY(!window().lblTransmit->isVisible());
+        QVERIFY2(window().NoticeText().contains(QStringLiteral("while transmitting: the radio is back on receive")),
+                 qPrintable(window().NoticeText()));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    UseTemporaryConfigHome();
+    QApplication app(argc, argv);
+    TestWindowTransmit test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_window_transmit.moc"

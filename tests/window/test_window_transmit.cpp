@@ -242,14 +242,14 @@ private slots:
             QTest::mouseClick(window().cmdSatellite, Qt::LeftButton);
             QCOMPARE(window().cmdSatellite->isChecked(), satellite); // the click did not switch it
         }
-        if (why.isEmpty())
-            QCOMPARE(window().NoticeText(), noticeBefore);
-        else
-            QVERIFY2(window().NoticeText().contains(why), qPrintable(window().NoticeText()));
         QVERIFY(waitForRounds(3));
         QCOMPARE(userCommands(rig.commandsSince(from)), sent);
         QCOMPARE(radio().Satellite(), satellite);
         QVERIFY(radio().Transmitting());
+        if (why.isEmpty())
+            QCOMPARE(window().NoticeText(), noticeBefore);
+        else
+            QVERIFY2(window().NoticeText().contains(why), qPrintable(window().NoticeText()));
     }
 
     void aProgramLeavingWhileKeyedIsToldInTheNoticeLine()

@@ -33,6 +33,7 @@ inline constexpr FontSpec kCourier45{"Courier New", 45.75, true};
 inline constexpr FontSpec kArial24{"Arial", 24, true};
 inline constexpr FontSpec kArial16{"Arial", 16, true};
 inline constexpr FontSpec kSans13{"MS Sans Serif", 13.5, true};
+inline constexpr FontSpec kSans12{"MS Sans Serif", 12, false};
 inline constexpr FontSpec kDefaultFont{nullptr, 0, false};
 
 enum class Align { Left, Centre, Right };
@@ -53,7 +54,7 @@ struct ControlSpec {
 
 inline constexpr int kTwipsPerPixel = 15;
 inline constexpr int kClientWidthTwips = 9555;
-inline constexpr int kClientHeightTwips = 8130;
+inline constexpr int kClientHeightTwips = 8250;
 
 // Control arrays are listed element by element as "Command1(3)" and so on.
 inline constexpr std::array<ControlSpec, 38> kMainWindowControls{{
@@ -104,5 +105,5 @@ inline constexpr std::array<ControlSpec, 38> kMainWindowControls{{
     {"cmdTransmit", ControlKind::Button, "Stop &TX", 150, 6660, 2895, 500, kSans13, kStopRed, 1},
     {"cmdSatellite", ControlKind::Toggle, "S&AT", 3180, 6660, 1155, 500, kSans13, kOrange, 35},
     {"txtUplink", ControlKind::TextBox, "", 4410, 6660, 5055, 500, kCourier15, kYellow, 36, Align::Centre, false, kNoColour, true},
-    {"noticeLine", ControlKind::Notice, "", 150, 7200, 9315, 840, kDefaultFont, kNoColour, 37},
+    {"noticeLine", ControlKind::Notice, "", 150, 7200, 9315, 960, kSans12, kNoColour, 37},
 }};

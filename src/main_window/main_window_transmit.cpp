@@ -39,7 +39,9 @@ void MainWindow::showTransmitting(bool on)
     lblTransmit->setVisible(on);
     ShowPowerOutMeter(*this, on);
     pbarSmeter->setValue(on ? radio_.PowerOutLevel() : radio_.SMeterLevel());
-    ShowNotice(*this, TransmitStateText(on, radio_.TransmitHolder()));
+    // With the port lost nobody knows: the Transceiver's warning says so instead.
+    if (on || radio_.PortOpen())
+        ShowNotice(*this, TransmitStateText(on, radio_.TransmitHolder()));
 }
 
 void MainWindow::showPowerOut(int level)

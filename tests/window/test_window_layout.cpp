@@ -30,7 +30,7 @@ private slots:
 
     void fixedClientArea()
     {
-        QCOMPARE(window->size(), QSize(637, 542));
+        QCOMPARE(window->size(), QSize(637, 550));
         QCOMPARE(window->minimumSize(), window->maximumSize());
         QVERIFY(!window->windowTitle().isEmpty());
     }

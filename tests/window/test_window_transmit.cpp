@@ -266,6 +266,19 @@ private slots:
         QVERIFY2(window().NoticeText().contains(QStringLiteral("while transmitting: the radio is back on receive")),
                  qPrintable(window().NoticeText()));
     }
+
+    // Last: the simulator's adapter goes and does not come back.
+    void aPortLostWhileKeyedIsWarnedInFull()
+    {
+        QVERIFY(keyByProgram());
+        QVERIFY(rig.sim.unplug());
+        QTRY_VERIFY(!radio().Transmitting());
+        QVERIFY2(window().NoticeText().contains(QStringLiteral("it may still be transmitting")),
+                 qPrintable(window().NoticeText()));
+        auto* text = window().noticeLine->findChild<QLabel*>();
+        QVERIFY2(text->heightForWidth(text->width()) <= text->height(),
+                 qPrintable(QStringLiteral("needs %1 px, has %2").arg(text->heightForWidth(text->width())).arg(text->height())));
+    }
 };
 
 int main(int argc, char** argv)

@@ -34,7 +34,7 @@ export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 (cd "$WORK/run" && exec "$BUILD_DIR/src/app/solvane") &
 PIDS+=($!)
 sleep 3
-import -window root -crop 637x542+0+0 "$ROOT/docs/screenshot.png"
+import -window root -crop 637x550+0+0 "$ROOT/docs/screenshot.png"
 echo "wrote docs/screenshot.png"
 
 # A program turns satellite mode on and keys the radio, as gpredict and
@@ -50,7 +50,7 @@ for request in ("S 1 VFOB", "T 1"):
     if ask(request) != "RPRT 0":
         sys.exit(f"the radio did not take {request!r}")
 time.sleep(1.5)
-subprocess.run(["import", "-window", "root", "-crop", "637x542+0+0", sys.argv[2]], check=True)
+subprocess.run(["import", "-window", "root", "-crop", "637x550+0+0", sys.argv[2]], check=True)
 ask("T 0")
 ask("S 0 VFOA")
 PY

@@ -99,7 +99,7 @@ inline constexpr std::array<ControlSpec, 38> kMainWindowControls{{
     {"sldHigh", ControlKind::Slider, "", 4410, 6120, 5055, 420, kDefaultFont, kNoColour, 20},
 
     // Transmitting: over the right end of the S-meter scale, beside the mode.
-    {"lblTransmit", ControlKind::Label, "TX", 5520, 1905, 900, 405, kArial16, kRed, 34, Align::Centre, false, kWhite, true},
+    {"lblTransmit", ControlKind::Label, "TX", 4620, 1905, 1800, 405, kArial16, kRed, 34, Align::Centre, false, kWhite, true},
     // The row below the window's first rows: the person's stop, satellite
     // mode and its uplink, then the line that says what the radio did.
     {"cmdTransmit", ControlKind::Button, "Stop &TX", 150, 6660, 2895, 500, kSans13, kStopRed, 1},

@@ -4,8 +4,7 @@ checks what a reader would say: the window is a frame, every control has a
 spoken name and the right role, the frequency box holds the display text,
 the S-meter says its reading in S-units, decoration stays out of the tree,
 the Decimals button tells its state after a press through AT-SPI, and with
---rig-port a reader hears the radio keyed and unkeyed and can stop it
-(transmit_checks.py).
+--rig-port a reader hears the radio keyed and unkeyed (transmit_checks.py).
 
 Exits 0 when all hold; prints every failed check otherwise."""
 
@@ -168,7 +167,7 @@ def main():
             check(shown, f"after Decimals off the frequency reads {text_of(freq)!r}, expected {short!r}")
 
     if args.rig_port:
-        transmit_checks.run(by_name, args.rig_port, args.settle, check, fresh)
+        transmit_checks.run(args.rig_port, args.settle, check)
 
     for failure in failures:
         print("FAIL:", failure, file=sys.stderr)

@@ -33,7 +33,7 @@ QString TransmitStateText(bool transmitting, const QString& holder)
 
 QString SatelliteStateText(bool on)
 {
-    return on ? QStringLiteral("Satellite mode on: the big box shows the downlink, the box below the uplink.")
+    return on ? QStringLiteral("Satellite mode on: the big box shows the downlink, the box beside SAT the uplink.")
               : QStringLiteral("Satellite mode off");
 }
 

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Regenerates docs/screenshot.png: Solvane on a virtual X server, showing a
-# live reading from the simulator; then docs/screenshot-settings.png: the
-# Settings dialog, opened by pressing Settings through the accessibility
-# bus as a screen reader would.
+# live reading from the simulator; docs/screenshot-satellite-tx.png: the
+# same window in satellite mode while a program keys the radio through the
+# sharing server; then docs/screenshot-settings.png: the Settings dialog,
+# opened by pressing Settings through the accessibility bus as a screen
+# reader would.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
@@ -11,16 +13,17 @@ PIDS=()
 cleanup() { for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$WORK"; }
 trap cleanup EXIT
 
-"$BUILD_DIR/simulator/ft847-sim" --link "$WORK/ft847" --freq 1420750 --mode 01 --smeter 17 </dev/null >"$WORK/sim.out" 2>&1 &
+"$BUILD_DIR/simulator/ft847-sim" --link "$WORK/ft847" --freq 1420750 --mode 01 --smeter 17 --power 22 </dev/null >"$WORK/sim.out" 2>&1 &
 PIDS+=($!)
 for _ in $(seq 50); do grep -q '^DEVICE ' "$WORK/sim.out" && break; sleep 0.1; done
 
 export XDG_CONFIG_HOME="$WORK/config"
 mkdir -p "$XDG_CONFIG_HOME"
-printf '[Ports]\nCOM2=%s\n' "$WORK/ft847" >"$XDG_CONFIG_HOME/Solvane.conf"
+RIG_PORT="$(/usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+printf '[Ports]\nCOM2=%s\n\n[Network]\nPort=%s\n' "$WORK/ft847" "$RIG_PORT" >"$XDG_CONFIG_HOME/Solvane.conf"
 mkdir -p "$WORK/run" && cp "$ROOT/demo/Memories.txt" "$WORK/run/"
 
-Xvfb :93 -screen 0 700x520x24 >/dev/null 2>&1 &
+Xvfb :93 -screen 0 700x620x24 >/dev/null 2>&1 &
 PIDS+=($!)
 sleep 1
 export DISPLAY=:93
@@ -31,8 +34,28 @@ export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 (cd "$WORK/run" && exec "$BUILD_DIR/src/app/solvane") &
 PIDS+=($!)
 sleep 3
-import -window root -crop 637x448+0+0 "$ROOT/docs/screenshot.png"
+import -window root -crop 637x550+0+0 "$ROOT/docs/screenshot.png"
 echo "wrote docs/screenshot.png"
+
+# A program turns satellite mode on and keys the radio, as gpredict and
+# WSJT-X would; the picture is taken while it transmits, then it lets go.
+/usr/bin/python3 - "$RIG_PORT" "$ROOT/docs/screenshot-satellite-tx.png" <<'PY'
+import socket, subprocess, sys, time
+sock = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=5)
+replies = sock.makefile("r")
+def ask(request):
+    sock.sendall(request.encode() + b"\n")
+    return replies.readline().strip()
+for request in ("S 1 VFOB", "T 1"):
+    if ask(request) != "RPRT 0":
+        sys.exit(f"the radio did not take {request!r}")
+time.sleep(1.5)
+subprocess.run(["import", "-window", "root", "-crop", "637x550+0+0", sys.argv[2]], check=True)
+ask("T 0")
+ask("S 0 VFOA")
+PY
+echo "wrote docs/screenshot-satellite-tx.png"
+sleep 1
 
 /usr/bin/python3 - <<'PY'
 import sys, time

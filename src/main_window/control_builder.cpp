@@ -9,20 +9,34 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <vector>
 
 namespace {
 
+QString rgbText(Rgb colour) { return QStringLiteral("rgb(%1,%2,%3)").arg(colour.r).arg(colour.g).arg(colour.b); }
+
 QString styleFor(const ControlSpec& spec)
 {
-    if (spec.background.r < 0)
-        return {};
-    return QStringLiteral("background-color: rgb(%1,%2,%3);")
-        .arg(spec.background.r)
-        .arg(spec.background.g)
-        .arg(spec.background.b);
+    QString style;
+    if (spec.background.r >= 0)
+        style += QStringLiteral("background-color: %1;").arg(rgbText(spec.background));
+    if (spec.textColour.r >= 0)
+        style += QStringLiteral(" color: %1;").arg(rgbText(spec.textColour));
+    return style;
+}
+
+QString selectorFor(ControlKind kind)
+{
+    switch (kind) {
+    case ControlKind::Label: return QStringLiteral("QLabel");
+    case ControlKind::Button:
+    case ControlKind::Toggle: return QStringLiteral("QPushButton");
+    case ControlKind::ComboBox: return QStringLiteral("QComboBox");
+    default: return QStringLiteral("QLineEdit");
+    }
 }
 
 Qt::Alignment alignmentOf(Align align)
@@ -70,9 +84,11 @@ void BuildControls(QWidget& form)
             widget = bar;
             break;
         }
-        case ControlKind::Button: {
+        case ControlKind::Button:
+        case ControlKind::Toggle: {
             auto* button = new QPushButton(caption, &form);
             button->setAutoDefault(false);
+            button->setCheckable(spec.kind == ControlKind::Toggle);
             widget = button;
             break;
         }
@@ -91,6 +107,21 @@ void BuildControls(QWidget& form)
             widget = slider;
             break;
         }
+        case ControlKind::Notice: {
+            // A frame around one label: a screen reader speaks the labels
+            // inside a notification, not the notification's own name.
+            auto* frame = new QFrame(&form);
+            frame->setFrameStyle(QFrame::Box | QFrame::Plain);
+            auto* text = new QLabel(caption, frame);
+            text->setObjectName(QString::fromLatin1(spec.name) + QStringLiteral("Text"));
+            text->setWordWrap(true);
+            text->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+            auto* layout = new QVBoxLayout(frame);
+            layout->setContentsMargins(6, 2, 6, 2);
+            layout->addWidget(text);
+            widget = frame;
+            break;
+        }
         }
         widget->setObjectName(QString::fromLatin1(spec.name));
         widget->setGeometry(TwipsToPixels(spec.left), TwipsToPixels(spec.top), TwipsToPixels(spec.width), TwipsToPixels(spec.height));
@@ -101,14 +132,11 @@ void BuildControls(QWidget& form)
             widget->setFont(font);
         }
         if (!styleFor(spec).isEmpty()) {
-            const QString selector = spec.kind == ControlKind::Label ? QStringLiteral("QLabel")
-                                   : spec.kind == ControlKind::Button ? QStringLiteral("QPushButton")
-                                   : spec.kind == ControlKind::ComboBox ? QStringLiteral("QComboBox")
-                                                                        : QStringLiteral("QLineEdit");
-            QString style = selector + QStringLiteral(" { ") + styleFor(spec);
-            if (spec.kind == ControlKind::Button)
+            QString style = selectorFor(spec.kind) + QStringLiteral(" { ") + styleFor(spec);
+            if (spec.kind == ControlKind::Button || spec.kind == ControlKind::Toggle)
                 style += QStringLiteral(" border: 1px solid gray; border-radius: 2px; }"
                                         " QPushButton:pressed { background-color: rgb(200,200,200); }"
+                                        " QPushButton:checked { background-color: rgb(255,128,0); border: 3px inset gray; }"
                                         " QPushButton:focus { border: 2px solid black; }");
             else if (spec.kind == ControlKind::Label && spec.framed)
                 style += QStringLiteral(" border: 1px solid black; }");
@@ -116,6 +144,8 @@ void BuildControls(QWidget& form)
                 style += QStringLiteral(" }");
             widget->setStyleSheet(style);
         }
+        if (spec.hidden)
+            widget->hide();
         if (widget->focusPolicy() != Qt::NoFocus)
             tabOrder.emplace_back(spec.tabIndex, widget);
     }

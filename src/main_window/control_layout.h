@@ -4,7 +4,9 @@
 
 #include <array>
 
-enum class ControlKind { TextBox, Label, ProgressBar, Button, ComboBox, Slider };
+// Toggle: a button that stays down while its state is on. Notice: a framed
+// line of text a screen reader is told of each time it changes.
+enum class ControlKind { TextBox, Label, ProgressBar, Button, Toggle, ComboBox, Slider, Notice };
 
 struct Rgb {
     int r, g, b;
@@ -15,6 +17,9 @@ inline constexpr Rgb kYellow{255, 255, 192};
 inline constexpr Rgb kOrange{255, 192, 128};
 inline constexpr Rgb kPink{255, 192, 192};
 inline constexpr Rgb kCyan{128, 255, 255};
+inline constexpr Rgb kRed{224, 0, 0};
+inline constexpr Rgb kStopRed{255, 128, 128};
+inline constexpr Rgb kWhite{255, 255, 255};
 
 struct FontSpec {
     const char* family; // nullptr: the default font
@@ -26,7 +31,9 @@ inline constexpr FontSpec kCourier72{"Courier New", 72, true};
 inline constexpr FontSpec kCourier15{"Courier New", 15.75, true};
 inline constexpr FontSpec kCourier45{"Courier New", 45.75, true};
 inline constexpr FontSpec kArial24{"Arial", 24, true};
+inline constexpr FontSpec kArial16{"Arial", 16, true};
 inline constexpr FontSpec kSans13{"MS Sans Serif", 13.5, true};
+inline constexpr FontSpec kSans12{"MS Sans Serif", 12, false};
 inline constexpr FontSpec kDefaultFont{nullptr, 0, false};
 
 enum class Align { Left, Centre, Right };
@@ -41,14 +48,16 @@ struct ControlSpec {
     int tabIndex;
     Align align = Align::Left;
     bool framed = false; // single border (labels)
+    Rgb textColour = kNoColour;
+    bool hidden = false; // shown only while what it tells of holds
 };
 
 inline constexpr int kTwipsPerPixel = 15;
 inline constexpr int kClientWidthTwips = 9555;
-inline constexpr int kClientHeightTwips = 6720;
+inline constexpr int kClientHeightTwips = 8250;
 
 // Control arrays are listed element by element as "Command1(3)" and so on.
-inline constexpr std::array<ControlSpec, 33> kMainWindowControls{{
+inline constexpr std::array<ControlSpec, 38> kMainWindowControls{{
     {"txtFreq", ControlKind::TextBox, "", 180, 150, 9225, 1770, kCourier72, kYellow, 3, Align::Right},
     {"Label1", ControlKind::Label, " . 1 2 3 4 5 6 7 8 9 +20 +40 +60", 180, 1890, 6300, 435, kCourier15, kNoColour, 6, Align::Left, true},
     {"pbarSmeter", ControlKind::ProgressBar, "", 180, 2310, 6285, 765, kDefaultFont, kNoColour, 5},
@@ -88,4 +97,13 @@ inline constexpr std::array<ControlSpec, 33> kMainWindowControls{{
     {"sldLow", ControlKind::Slider, "", 4410, 5070, 5055, 420, kDefaultFont, kNoColour, 18},
     {"sldMid", ControlKind::Slider, "", 4410, 5580, 5055, 420, kDefaultFont, kNoColour, 19},
     {"sldHigh", ControlKind::Slider, "", 4410, 6120, 5055, 420, kDefaultFont, kNoColour, 20},
+
+    // Transmitting: over the right end of the S-meter scale, beside the mode.
+    {"lblTransmit", ControlKind::Label, "TX", 4620, 1905, 1800, 405, kArial16, kRed, 34, Align::Centre, false, kWhite, true},
+    // The row below the window's first rows: the person's stop, satellite
+    // mode and its uplink, then the line that says what the radio did.
+    {"cmdTransmit", ControlKind::Button, "Stop &TX", 150, 6660, 2895, 500, kSans13, kStopRed, 1},
+    {"cmdSatellite", ControlKind::Toggle, "S&AT", 3180, 6660, 1155, 500, kSans13, kOrange, 35},
+    {"txtUplink", ControlKind::TextBox, "", 4410, 6660, 5055, 500, kCourier15, kYellow, 36, Align::Centre, false, kNoColour, true},
+    {"noticeLine", ControlKind::Notice, "", 150, 7200, 9315, 960, kSans12, kNoColour, 37},
 }};

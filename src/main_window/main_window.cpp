@@ -1,6 +1,5 @@
 #include "main_window.h"
 
-#include "band_table.h"
 #include "control_builder.h"
 #include "control_layout.h"
 #include "frequency_display.h"
@@ -18,8 +17,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
-
-#include <algorithm>
 
 namespace {
 
@@ -47,23 +44,6 @@ bool isUserInput(QEvent::Type type)
     }
 }
 
-// Slider units a key asks for: arrows one, page keys ten. Home and End
-// would throw the thumb to an end, so they tune nothing.
-int keyUnits(int key)
-{
-    switch (key) {
-    case Qt::Key_Right:
-    case Qt::Key_Up: return 1;
-    case Qt::Key_Left:
-    case Qt::Key_Down: return -1;
-    case Qt::Key_PageUp: return 10;
-    case Qt::Key_PageDown: return -10;
-    default: return 0;
-    }
-}
-
-bool isSliderKey(int key) { return keyUnits(key) != 0 || key == Qt::Key_Home || key == Qt::Key_End; }
-
 } // namespace
 
 MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
@@ -81,6 +61,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     connect(&radio_, &Transceiver::frequencyRead, this, &MainWindow::showReading);
     connect(&radio_, &Transceiver::sMeterRead, this, &MainWindow::showSMeter);
     connect(&radio_, &Transceiver::roundFinished, this, &MainWindow::Timer1_Timer);
+    connectTransmitter();
 
     speaker_ = new FrequencySpeaker(&parts_.player, QStringList{parts_.soundFallbackDir}, this);
     connect(speaker_, &FrequencySpeaker::finished, this, &MainWindow::speakingFinished);
@@ -114,6 +95,11 @@ void MainWindow::findControls()
     sldLow = findChild<QSlider*>(QStringLiteral("sldLow"));
     sldMid = findChild<QSlider*>(QStringLiteral("sldMid"));
     sldHigh = findChild<QSlider*>(QStringLiteral("sldHigh"));
+    lblTransmit = findChild<QLabel*>(QStringLiteral("lblTransmit"));
+    cmdTransmit = findChild<QPushButton*>(QStringLiteral("cmdTransmit"));
+    cmdSatellite = findChild<QPushButton*>(QStringLiteral("cmdSatellite"));
+    txtUplink = findChild<QLineEdit*>(QStringLiteral("txtUplink"));
+    noticeLine = findChild<QFrame*>(QStringLiteral("noticeLine"));
     sliders = {sldLow, sldMid, sldHigh};
     for (int i = 0; i < 8; ++i)
         Command1[i] = findChild<QPushButton*>(QStringLiteral("Command1(%1)").arg(i));
@@ -243,7 +229,8 @@ void MainWindow::showReading(bool)
 
 void MainWindow::showSMeter(int level)
 {
-    if (displayFrozen())
+    // A receiver reading that crossed the key on the line is no power out.
+    if (displayFrozen() || radio_.Transmitting())
         return;
     if (pbarSmeter->value() != level)
         pbarSmeter->setValue(level);
@@ -274,46 +261,6 @@ void MainWindow::cmdDecimals_Click()
     ShowDecimalsState(cmdDecimals, showDecimals_);
 }
 
-// --- Tuning -------------------------------------------------------------------
-
-bool MainWindow::sliderEvent(QSlider* slider, QEvent* event)
-{
-    const int s = int(std::find(sliders.begin(), sliders.end(), slider) - sliders.begin());
-    if (s < 0 || s > 2)
-        return false;
-    const auto which = static_cast<TuningSlider>(s);
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-            radio_.SliderMouseDown(which);
-        return false;
-    case QEvent::MouseButtonRelease:
-        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-            // Let the slider finish its own release first, then spring back.
-            QMetaObject::invokeMethod(this, [this, slider, which] {
-                radio_.SliderMouseUp(which);
-                slider->setValue(kSliderCentre);
-            }, Qt::QueuedConnection);
-        }
-        return false;
-    case QEvent::KeyPress: {
-        // Keys tune from the reading like a drag, and the thumb never
-        // leaves the centre, so the next drag measures from there.
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (!isSliderKey(key))
-            return false;
-        if (const int units = keyUnits(key))
-            radio_.SliderKeyStep(which, units);
-        return true;
-    }
-    case QEvent::Wheel:
-        return true; // a wheel would move the thumb off centre and send nothing
-    default:
-        return false;
-    }
-}
-
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
@@ -321,6 +268,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         lastInputWasKey_ = true;
     else if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease)
         lastInputWasKey_ = false;
+    if (escapeStopsTransmitting(watched, event))
+        return true;
     // Speaking holds the program: no handler runs until the last sound has
     // played, though the window still repaints. Escape is the way out.
     if (Speaking() && isUserInput(type)) {
@@ -331,23 +280,6 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     if (auto* slider = qobject_cast<QSlider*>(watched))
         return sliderEvent(slider, event);
     return QWidget::eventFilter(watched, event);
-}
-
-// The person's commands go out together, before any client's and with no
-// read between them.
-void MainWindow::Command1_Click(int Index)
-{
-    if (Index >= 0 && Index < int(kBandButtons.size())) {
-        const BandButton& band = kBandButtons[Index];
-        radio_.SetFrequencyKhz(band.kilohertz); // every band spot is in range
-        radio_.SetMode(band.modeCode);
-    }
-}
-
-void MainWindow::Command2_Click(int Index)
-{
-    if (Index >= 0 && Index < int(kModeButtons.size()))
-        radio_.SetMode(kModeButtons[Index].modeCode);
 }
 
 // --- Speech -------------------------------------------------------------------

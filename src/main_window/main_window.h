@@ -8,6 +8,7 @@
 #include "settings_dialog.h"
 #include "settings_store.h"
 #include "transceiver.h"
+#include "window_texts.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -15,6 +16,7 @@
 #include <array>
 
 class QComboBox;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -67,12 +69,15 @@ public:
     void cmdSettings_Click();
     void cmdTakeControl_Click();
     void cmdExit_Click();
-    void cmdMhzPlus_Click() { radio_.MhzUp(); }
-    void cmdMhzMinus_Click() { radio_.MhzDown(); }
+    void cmdMhzPlus_Click();
+    void cmdMhzMinus_Click();
     void Command1_Click(int Index);
     void Command2_Click(int Index);
     void cboMemories_Click();
     void cmdSpeak_Click();
+    // The person's stop, or the allow that undoes it.
+    void cmdTransmit_Click();
+    void cmdSatellite_Click();
     void Form_DblClick();
     void SpeakNumbers(const QString& spokenText);
     // Shows what the sharing server is doing in the title; empty: nothing.
@@ -80,6 +85,8 @@ public:
     // Puts a mode text in its box, in the layout's font or smaller when the
     // longest texts ("CW(N)-R") would not fit.
     void ShowMode(const QString& text);
+    // The notice line's text: what the radio did, or why a press did nothing.
+    QString NoticeText() const;
 
 signals:
     // The display now holds a new frequency and mode.
@@ -99,6 +106,16 @@ private:
     void LoadMemories();
     void showReading(bool changed);
     void showSMeter(int level);
+    // Transmitter and satellite mode (main_window_transmit.cpp).
+    void connectTransmitter();
+    void showTransmitting(bool on);
+    void showPowerOut(int level);
+    void showSatellite(bool on);
+    void showUplink();
+    // True, with the reason in the notice line, when `press` must do nothing now.
+    bool refused(Press press);
+    // Escape in this window while the radio transmits: the person's stop.
+    bool escapeStopsTransmitting(QObject* watched, QEvent* event);
     // While the dialog is open or the window speaks, the display stays as it
     // was, and with no client connected the poll stops.
     bool displayFrozen() const;
@@ -133,6 +150,11 @@ public:
     QSlider* sldLow = nullptr;
     QSlider* sldMid = nullptr;
     QSlider* sldHigh = nullptr;
+    QLabel* lblTransmit = nullptr;
+    QPushButton* cmdTransmit = nullptr;
+    QPushButton* cmdSatellite = nullptr;
+    QLineEdit* txtUplink = nullptr;
+    QFrame* noticeLine = nullptr;
 
 private:
     // Memory channels, in file order.

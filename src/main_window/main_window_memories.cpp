@@ -43,8 +43,12 @@ void MainWindow::cboMemories_Click()
     const memories::KhzValue khz = memories::ParseKilohertz(MemoryFrequencies[i]);
     if (!khz.fits)
         return; // too large for the radio's arithmetic: out of range
-    if (!radio_.SetFrequencyKhz(khz.kilohertz))
+    const auto frequency = cat::KilohertzTo10Hz(khz.kilohertz);
+    if (!frequency || !cat::InTuningRange(*frequency) || refused(Press::Jump))
         return;
+    // A memory is on the main VFO: satellite mode ends first.
+    radio_.SetSatellite(false);
+    radio_.SetFrequency(*frequency);
     // An unknown word leaves 0: LSB.
     radio_.SetMode(cat::ModeCodeForWord(MemoryModes[i]).value_or(0));
     // A pick by mouse moves on to Exit; a pick by key stays in the list, so

@@ -5,6 +5,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string_view>
@@ -118,6 +119,12 @@ QString SMeterSpoken(int raw0to31)
         if (raw0to31 >= mark.level)
             spoken = mark.spoken;
     return spoken;
+}
+
+QString PowerOutSpoken(int raw0to31)
+{
+    const int level = std::clamp(raw0to31, 0, kSMeterTop);
+    return QStringLiteral("%1 %").arg(int(std::lround(level * 100.0 / kSMeterTop)));
 }
 
 QString AmateurBandName(int kilohertz)

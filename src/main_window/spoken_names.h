@@ -11,6 +11,10 @@
 // the scale label the bar has reached for a raw level of 0..31.
 QString SMeterSpoken(int raw0to31);
 
+// The power-out meter (0..31 while transmitting) as a share of its full
+// scale: "65 %". The radio's meter is not calibrated in watts.
+QString PowerOutSpoken(int raw0to31);
+
 // The amateur band a frequency lies in ("160 metres", "70 centimetres"),
 // empty outside the bands.
 QString AmateurBandName(int kilohertz);

@@ -1,8 +1,10 @@
 #include "window_accessibility.h"
 
 #include "band_table.h"
+#include "notice_line.h"
 #include "spoken_names.h"
 #include "tuning_requests.h"
+#include "window_texts.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -23,6 +25,14 @@ constexpr const char* kNotExposed = "solvaneNotExposed";
 constexpr const char* kFrame = "solvaneFrame";
 // Set while the window holds the user (speaking).
 constexpr const char* kBusy = "solvaneBusy";
+// Set on the bar while it shows power out; the scale label keeps its caption.
+constexpr const char* kPowerOut = "solvanePowerOut";
+constexpr const char* kScaleCaption = "solvaneScaleCaption";
+
+QString meterSpoken(const QWidget* meter, int level)
+{
+    return meter->property(kPowerOut).toBool() ? PowerOutSpoken(level) : SMeterSpoken(level);
+}
 
 bool notExposed(const QAccessibleInterface* iface)
 {
@@ -112,16 +122,23 @@ void describeReadouts(QWidget& form1)
         mode->setAccessibleName(QStringLiteral("Mode"));
     if (auto* meter = control<QProgressBar>(form1, QStringLiteral("pbarSmeter"))) {
         meter->setAccessibleName(QStringLiteral("S-meter"));
-        meter->setAccessibleDescription(SMeterSpoken(meter->value()));
+        meter->setAccessibleDescription(meterSpoken(meter, meter->value()));
         // Only a new level changes the words, so a steady signal stays quiet.
         QObject::connect(meter, &QProgressBar::valueChanged, meter,
-                         [meter](int level) { meter->setAccessibleDescription(SMeterSpoken(level)); });
+                         [meter](int level) { meter->setAccessibleDescription(meterSpoken(meter, level)); });
     }
     // The scale is drawn for the eye; its reading is the S-meter's description.
     if (auto* scale = control<QLabel>(form1, QStringLiteral("Label1"))) {
         scale->setAccessibleName(QStringLiteral("S-meter scale"));
         scale->setProperty(kNotExposed, true);
+        scale->setProperty(kScaleCaption, scale->text());
     }
+    if (auto* uplink = control<QLineEdit>(form1, QStringLiteral("txtUplink"))) {
+        uplink->setAccessibleName(QStringLiteral("Uplink"));
+        uplink->setAccessibleDescription(QStringLiteral("Satellite mode: the transmit frequency and mode"));
+    }
+    if (auto* badge = control<QLabel>(form1, QStringLiteral("lblTransmit")))
+        badge->setAccessibleName(QStringLiteral("Transmitting"));
     // The empty framed box behind the step labels.
     if (auto* box = control<QLabel>(form1, QStringLiteral("Label5")))
         box->setProperty(kNotExposed, true);
@@ -169,6 +186,16 @@ void describeButtons(QWidget& form1)
         speak->setAccessibleDescription(QStringLiteral("Reads the frequency aloud"));
     if (auto* resume = control<QPushButton>(form1, QStringLiteral("cmdTakeControl")))
         resume->setAccessibleDescription(QStringLiteral("Takes control of the radio again"));
+    if (auto* stop = control<QPushButton>(form1, QStringLiteral("cmdTransmit"))) {
+        ShowKeyingState(stop, false);
+        stop->setAccessibleDescription(QStringLiteral("Stop ends a transmission at once, whoever keyed the radio, "
+                                                      "and no program may key it again until Allow. Escape stops too."));
+    }
+    if (auto* satellite = control<QPushButton>(form1, QStringLiteral("cmdSatellite"))) {
+        satellite->setAccessibleName(QStringLiteral("Satellite mode"));
+        satellite->setAccessibleDescription(QStringLiteral("Turns the radio's satellite mode on or off; "
+                                                           "press it too when the radio is already in it"));
+    }
 }
 
 } // namespace
@@ -179,12 +206,33 @@ void DescribeForAssistiveTech(QWidget& form1)
     describeReadouts(form1);
     describeSliders(form1);
     describeButtons(form1);
+    DescribeNoticeLine(form1);
 }
 
 void ShowDecimalsState(QPushButton* button, bool on)
 {
     if (button)
         button->setAccessibleName(on ? QStringLiteral("Decimals on") : QStringLiteral("Decimals off"));
+}
+
+void ShowKeyingState(QPushButton* button, bool keyingStopped)
+{
+    if (!button)
+        return;
+    button->setText(KeyingButtonCaption(keyingStopped));
+    button->setAccessibleName(KeyingButtonName(keyingStopped));
+}
+
+void ShowPowerOutMeter(QWidget& form1, bool powerOut)
+{
+    auto* meter = control<QProgressBar>(form1, QStringLiteral("pbarSmeter"));
+    if (!meter || meter->property(kPowerOut).toBool() == powerOut)
+        return;
+    meter->setProperty(kPowerOut, powerOut);
+    meter->setAccessibleName(powerOut ? QStringLiteral("Power out") : QStringLiteral("S-meter"));
+    meter->setAccessibleDescription(meterSpoken(meter, meter->value()));
+    if (auto* scale = control<QLabel>(form1, QStringLiteral("Label1")))
+        scale->setText(powerOut ? QStringLiteral(" Power out") : scale->property(kScaleCaption).toString());
 }
 
 void ShowBusy(QWidget& form1, bool busy)

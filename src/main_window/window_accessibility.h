@@ -14,5 +14,14 @@ void DescribeForAssistiveTech(QWidget& form1);
 // The Decimals button speaks its state: "Decimals on" or "Decimals off".
 void ShowDecimalsState(QPushButton* button, bool on);
 
+// The stop control says what pressing it does: "Stop transmitting", or
+// "Allow transmitting" once the person has stopped keying.
+void ShowKeyingState(QPushButton* button, bool keyingStopped);
+
+// The bar under the scale shows power out while transmitting: its scale
+// label and its spoken name and reading say so, so that nobody takes it for
+// a signal strength. The bar's value is the caller's.
+void ShowPowerOutMeter(QWidget& form1, bool powerOut);
+
 // Tells assistive technology that the window is busy (speaking) or not.
 void ShowBusy(QWidget& form1, bool busy);

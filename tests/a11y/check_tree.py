@@ -3,7 +3,8 @@
 checks what a reader would say: the window is a frame, every control has a
 spoken name and the right role, the frequency box holds the display text,
 the S-meter says its reading in S-units, decoration stays out of the tree,
-and the Decimals button tells its state after a press through AT-SPI.
+the Decimals button tells its state after a press through AT-SPI, and with
+--rig-port a reader hears the radio keyed and unkeyed (transmit_checks.py).
 
 Exits 0 when all hold; prints every failed check otherwise."""
 
@@ -13,6 +14,8 @@ import sys
 import time
 
 import pyatspi
+
+import transmit_checks
 
 TEXT_ROLES = {pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY}
 BUTTON = {pyatspi.ROLE_PUSH_BUTTON}
@@ -33,6 +36,11 @@ EXPECTED_CONTROLS = {
     "Decimals on": BUTTON,
     "Exit": BUTTON,
     "Speak": BUTTON,
+    "Stop transmitting": BUTTON,
+    "Satellite mode": {pyatspi.ROLE_CHECK_BOX},
+    "Uplink": TEXT_ROLES,
+    "Transmitting": {pyatspi.ROLE_LABEL},
+    "Notice": {pyatspi.ROLE_NOTIFICATION},
 }
 
 SCALE_CAPTION = re.compile(r"^[ .0-9+]+$")
@@ -98,6 +106,7 @@ def main():
     parser.add_argument("--settle", type=float, default=10, help="seconds to wait for each change")
     parser.add_argument("--expect-text", required=True, help="frequency box text, e.g. 21.074.00")
     parser.add_argument("--expect-smeter", required=True, help="S-meter description, e.g. S9+20")
+    parser.add_argument("--rig-port", type=int, help="the sharing server's loopback port, to key the radio")
     args = parser.parse_args()
     failures = []
 
@@ -156,6 +165,9 @@ def main():
             short = args.expect_text.rsplit(".", 1)[0]
             shown = wait_until(args.settle, lambda: text_of(freq) == short)
             check(shown, f"after Decimals off the frequency reads {text_of(freq)!r}, expected {short!r}")
+
+    if args.rig_port:
+        transmit_checks.run(args.rig_port, args.settle, check)
 
     for failure in failures:
         print("FAIL:", failure, file=sys.stderr)

@@ -103,6 +103,10 @@ PIDS+=($!)
 PIDS+=($!)
 wait_for 50 grep -q '^DEVICE ' "$WORK/sim.log" || fail "the simulator did not start"
 
+# A free loopback port for the sharing server, through which the checker
+# keys the radio as a program would.
+RIG_PORT="$("$PYTHON" -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+
 export XDG_CONFIG_HOME="$WORK/config"
 mkdir -p "$XDG_CONFIG_HOME" "$WORK/run"
 # Quoted as QSettings writes it: unquoted, the commas would make it a list.
@@ -113,12 +117,16 @@ COM2=$WORK/ft847
 [Settings]
 Commport=2
 CommSpeed="57600,N,8,1"
+
+[Network]
+Port=$RIG_PORT
 CONF
 
 (cd "$WORK/run" && QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 exec "$SOLVANE") >"$WORK/solvane.log" 2>&1 &
 PIDS+=($!)
 
 # The checker waits (bounded) for Solvane on the bus, then reads the tree.
-timeout 70 "$PYTHON" "$HERE/check_tree.py" --app Solvane --timeout 30 --settle 8 \
-  --expect-text "$EXPECT_TEXT" --expect-smeter "$EXPECT_SMETER" || fail "the accessibility tree check failed"
+timeout 80 "$PYTHON" "$HERE/check_tree.py" --app Solvane --timeout 30 --settle 8 \
+  --expect-text "$EXPECT_TEXT" --expect-smeter "$EXPECT_SMETER" --rig-port "$RIG_PORT" \
+  || fail "the accessibility tree check failed"
 echo "a11y: the tree over AT-SPI is as a screen reader needs it"

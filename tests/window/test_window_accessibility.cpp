@@ -177,6 +177,12 @@ private slots:
             {w.Command2[5], "CW reverse", QAccessible::Button},
             {w.cmdDecimals, "Decimals on", QAccessible::Button},
             {w.cmdExit, "Exit", QAccessible::Button},
+            {w.cmdTransmit, "Stop transmitting", QAccessible::Button},
+            {w.cmdSatellite, "Satellite mode", QAccessible::CheckBox},
+            {w.txtUplink, "Uplink", QAccessible::EditableText},
+            {w.lblTransmit, "Transmitting", QAccessible::StaticText},
+            // A reader speaks a notification's labels each time it is shown.
+            {w.noticeLine, "Notice", QAccessible::Notification},
         };
         for (const Expected& e : expected) {
             QAccessibleInterface* iface = accessibleOf(e.widget);

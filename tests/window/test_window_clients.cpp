@@ -2,38 +2,14 @@
 // 127.0.0.1 share the line with it, against a simulator that carries bytes
 // at 4800 baud both ways, as a UART does.
 
-#include "rig_sharing.h"
+#include "loopback_client.h"
 #include "window_rig.h"
 
 #include <QSignalSpy>
-#include <QTcpSocket>
 
 namespace {
 
 const QStringList kPacedLine{QStringLiteral("--baud"), QStringLiteral("4800")};
-
-// A client that keeps every reply line it is sent.
-class Client {
-public:
-    explicit Client(quint16 port)
-    {
-        QObject::connect(&socket, &QTcpSocket::readyRead, &socket, [this] {
-            received += socket.readAll();
-            for (qsizetype end; (end = received.indexOf('\n')) >= 0; received.remove(0, end + 1))
-                lines << QString::fromLatin1(received.left(end));
-            onLines();
-        });
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        socket.waitForConnected(5000);
-    }
-    void send(const QByteArray& bytes) { socket.write(bytes); }
-    int count(const QString& line) const { return int(lines.count(line)); }
-    std::function<void()> onLines = [] {}; // after each batch of lines
-
-    QTcpSocket socket;
-    QByteArray received;
-    QStringList lines;
-};
 
 // The window on a paced line, sharing the radio on a loopback port.
 struct SharedRig {
@@ -51,12 +27,8 @@ struct SharedRig {
         rig.load();
         if (!rig.waitForReading())
             return false;
-        sharing = std::make_unique<RigSharing>(rig.window->Radio());
-        QObject::connect(&rig.window->Radio(), &Transceiver::shutdownStarted, sharing.get(), &RigSharing::Stop);
-        ListenPlan plan;
-        plan.listen = true;
-        plan.address = QHostAddress::LocalHost;
-        return sharing->Start(plan);
+        sharing = ShareOnLoopback(*rig.window);
+        return sharing != nullptr;
     }
     quint16 port() const { return sharing->Server().serverPort(); }
     // Commands the simulator logged with this opcode.

@@ -1,0 +1,56 @@
+#include "window_texts.h"
+
+#include "cat_protocol.h"
+#include "frequency_display.h"
+
+namespace {
+
+const QString kHowToStop = QStringLiteral(" Escape or Stop TX ends the transmission.");
+
+} // namespace
+
+QString RefusalText(Press press, bool transmitting, bool satellite)
+{
+    if (!transmitting)
+        return {};
+    if (press == Press::SatelliteSwitch)
+        return QStringLiteral("Not while transmitting: satellite mode cannot be switched.") + kHowToStop;
+    if (!satellite)
+        return QStringLiteral("Not while transmitting: nothing may retune the transmitter.") + kHowToStop;
+    if (press == Press::Jump)
+        return QStringLiteral("Not while transmitting: a band or memory would leave satellite mode.") + kHowToStop;
+    return {}; // the downlink may be retuned while the uplink transmits
+}
+
+QString TransmitStateText(bool transmitting, const QString& holder)
+{
+    if (!transmitting)
+        return QStringLiteral("Receiving");
+    if (holder.isEmpty())
+        return QStringLiteral("Transmitting");
+    return QStringLiteral("Transmitting, keyed by %1").arg(holder);
+}
+
+QString SatelliteStateText(bool on)
+{
+    return on ? QStringLiteral("Satellite mode on: the big box shows the downlink, the box beside SAT the uplink.")
+              : QStringLiteral("Satellite mode off");
+}
+
+QString UplinkText(const QString& frequencyDigits, std::uint8_t modeCode, bool showDecimals)
+{
+    if (frequencyDigits.isEmpty())
+        return {};
+    return QStringLiteral("↑ %1 %2").arg(FormatFrequencyText(frequencyDigits, showDecimals).trimmed(),
+                                         cat::ModeText(modeCode).trimmed());
+}
+
+QString KeyingButtonCaption(bool keyingStopped)
+{
+    return keyingStopped ? QStringLiteral("Allow &TX") : QStringLiteral("Stop &TX");
+}
+
+QString KeyingButtonName(bool keyingStopped)
+{
+    return keyingStopped ? QStringLiteral("Allow transmitting") : QStringLiteral("Stop transmitting");
+}

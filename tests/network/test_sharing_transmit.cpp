@@ -164,6 +164,22 @@ private slots:
         QTRY_COMPARE(station.opcodes().mid(station.opcodes().indexOf(QStringLiteral("4E"))).filter(QRegularExpression("^(4E|08|11|21|88|8E)$")),
                      (QStringList{"4E", "08", "11", "21", "88"}));
     }
+
+    // OK in Settings reopens the port: the transmitter keyed through the
+    // old one is unkeyed there before it closes.
+    void reopeningThePortUnkeysFirst()
+    {
+        RadioStation station;
+        QVERIFY(station.start());
+        LineClient holder(station.serverPort());
+        QCOMPARE(Ask(holder, "T 1\n"), QStringLiteral("RPRT 0"));
+        QTRY_COMPARE(station.logged(kKey), 1);
+        const int unkeysBefore = station.logged(kUnkey);
+        QVERIFY(station.radio->OpenPort(2, QStringLiteral("4800,N,8,1"), false));
+        QVERIFY(!station.radio->Transmitting());
+        QTRY_COMPARE(station.logged(kUnkey), unkeysBefore + 1);
+        QCOMPARE(station.sim.loggedStates().last(), QStringLiteral("transmit off"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSharingTransmit)

@@ -62,6 +62,9 @@ bool Transceiver::OpenPort(int portNumber, const QString& settingsText, bool wat
         turn_.holder = -1;
         emit transmitChanged(false);
     }
+    // Another port may be another radio, assumed out of satellite mode; the
+    // same one reopened kept its mode.
+    const bool anotherPort = portNumber != portNumber_;
     portNumber_ = portNumber;
     settingsText_ = settingsText;
     forgetReadings();
@@ -70,9 +73,7 @@ bool Transceiver::OpenPort(int portNumber, const QString& settingsText, bool wat
     // which must not reach the radio being left.
     link_.ClosePort();
     dropQueued();
-    // Another radio, or the same one after its port was chosen again: it was
-    // left out of satellite mode by the user's choice, or is assumed so.
-    if (turn_.satellite) {
+    if (turn_.satellite && anotherPort) {
         turn_.satellite = false;
         emit satelliteChanged(false);
     }

@@ -135,6 +135,22 @@ private slots:
         QCOMPARE(client.lines.mid(4), (QStringList{"RPRT 0", "14200000", "14200000", "0", "VFOA"}));
         QCOMPARE(station.sim.loggedStates(), (QStringList{"satellite on", "satellite off"}));
     }
+
+    // The radio cannot be asked: the same port reopened kept its mode,
+    // another port is assumed out of satellite mode.
+    void whatIsAssumedWhenThePortIsChosenAgain()
+    {
+        RadioStation station;
+        QVERIFY(station.start());
+        LineClient client(station.serverPort());
+        client.send("S 1 Sub\n");
+        QVERIFY(client.waitForLines(1, 5000));
+        QVERIFY(station.radio->Satellite());
+        QVERIFY(station.radio->OpenPort(2, QStringLiteral("4800,N,8,1"), false));
+        QVERIFY(station.radio->Satellite());
+        QVERIFY(station.radio->OpenPort(3, QStringLiteral("4800,N,8,1"), false));
+        QVERIFY(!station.radio->Satellite());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSharingSatellite)

@@ -4,59 +4,15 @@
 // carries both directions at 4800 baud, and clients over TCP on 127.0.0.1.
 
 #include "counting_messages.h"
+#include "loopback_line_client.h"
 #include "qt_serial_port.h"
 #include "rig_sharing.h"
 #include "sim_process.h"
 #include "transceiver.h"
 
-#include <QEventLoop>
-#include <QTcpSocket>
 #include <QTest>
-#include <QTimer>
 
-#include <functional>
 #include <memory>
-
-// Runs the event loop until `done` holds, at most `timeoutMs`. Unlike
-// QTest::qWaitFor, which sleeps 10 ms between rounds of events, this lets
-// every notification through as it comes, as the program's own loop does,
-// so the line's timing is not stretched.
-inline bool RunUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    check.start(5);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    if (!done())
-        loop.exec();
-    return done();
-}
-
-// A client that keeps every reply line it is sent.
-class LineClient {
-public:
-    explicit LineClient(quint16 port)
-    {
-        QObject::connect(&socket, &QTcpSocket::readyRead, &socket, [this] {
-            received += socket.readAll();
-            for (qsizetype end; (end = received.indexOf('\n')) >= 0; received.remove(0, end + 1))
-                lines << QString::fromLatin1(received.left(end));
-        });
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        socket.waitForConnected(5000);
-    }
-    void send(const QByteArray& bytes) { socket.write(bytes); }
-    // Waits for `n` lines in all, at most `timeoutMs`.
-    bool waitForLines(int n, int timeoutMs) { return RunUntil([&] { return lines.size() >= n; }, timeoutMs); }
-
-    QTcpSocket socket;
-    QByteArray received;
-    QStringList lines;
-};
 
 struct RadioStation {
     SimProcess sim;

@@ -14,16 +14,6 @@ namespace {
 const QString kKey = QStringLiteral("08");
 const QString kUnkey = QStringLiteral("88");
 
-// Sends `request` and waits for `n` more lines; the last of them.
-QString Ask(LineClient& client, const QByteArray& request, int n = 1)
-{
-    const qsizetype before = client.lines.size();
-    client.send(request);
-    if (!client.waitForLines(int(before) + n, 5000))
-        return QStringLiteral("no reply");
-    return client.lines.last();
-}
-
 } // namespace
 
 class TestSharingTransmit : public QObject {
@@ -35,26 +25,26 @@ private slots:
         QVERIFY(station.start());
         LineClient wsjtx(station.serverPort());
         LineClient fldigi(station.serverPort());
-        QCOMPARE(Ask(wsjtx, "T 1\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(wsjtx.ask("T 1\n"), QStringLiteral("RPRT 0"));
         QTRY_COMPARE(station.logged(kKey), 1);
         QVERIFY(station.sharing->Status().endsWith(
             QStringLiteral("%1 transmitting").arg(wsjtx.socket.localPort())));
         // Another program's key is refused; its unkey releases nothing.
-        QCOMPARE(Ask(fldigi, "T 3\n"), QStringLiteral("RPRT -9"));
-        QCOMPARE(Ask(fldigi, "T 0\n"), QStringLiteral("RPRT 0"));
-        QCOMPARE(Ask(fldigi, "t\n"), QStringLiteral("1"));
+        QCOMPARE(fldigi.ask("T 3\n"), QStringLiteral("RPRT -9"));
+        QCOMPARE(fldigi.ask("T 0\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(fldigi.ask("t\n"), QStringLiteral("1"));
         // Nobody retunes the transmitter, not even its holder.
-        QCOMPARE(Ask(fldigi, "F 7074000\n"), QStringLiteral("RPRT -9"));
-        QCOMPARE(Ask(wsjtx, "M CW 500\n"), QStringLiteral("RPRT -9"));
-        QCOMPARE(Ask(wsjtx, "S 1 Sub\n"), QStringLiteral("RPRT -9"));
+        QCOMPARE(fldigi.ask("F 7074000\n"), QStringLiteral("RPRT -9"));
+        QCOMPARE(wsjtx.ask("M CW 500\n"), QStringLiteral("RPRT -9"));
+        QCOMPARE(wsjtx.ask("S 1 Sub\n"), QStringLiteral("RPRT -9"));
         // The holder's repeated key needs nothing on the line.
-        QCOMPARE(Ask(wsjtx, "T 1\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(wsjtx.ask("T 1\n"), QStringLiteral("RPRT 0"));
         // The meter is the power out while keyed.
         QVERIFY(QTest::qWaitFor([&] { return station.logged(QStringLiteral("F7")) >= 2; }, 5000));
-        QCOMPARE(Ask(wsjtx, "T 0\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(wsjtx.ask("T 0\n"), QStringLiteral("RPRT 0"));
         QTRY_COMPARE(station.logged(kUnkey), 2); // one after taking control
-        QCOMPARE(Ask(fldigi, "T 2\n"), QStringLiteral("RPRT 0"));
-        QCOMPARE(Ask(fldigi, "T 0\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(fldigi.ask("T 2\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(fldigi.ask("T 0\n"), QStringLiteral("RPRT 0"));
         QTRY_COMPARE(station.logged(kKey), 2);
         QCOMPARE(station.logged(QStringLiteral("01")) + station.logged(QStringLiteral("07"))
                      + station.logged(QStringLiteral("4E")),
@@ -135,7 +125,7 @@ private slots:
         QVERIFY(station.start());
         auto holder = std::make_unique<LineClient>(station.serverPort());
         LineClient other(station.serverPort());
-        QCOMPARE(Ask(*holder, "T 1\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(holder->ask("T 1\n"), QStringLiteral("RPRT 0"));
         QTRY_COMPARE(station.logged(kKey), 1);
         const int unkeysBefore = station.logged(kUnkey);
         if (how == QLatin1String("close"))
@@ -144,8 +134,8 @@ private slots:
             holder->socket.abort();
         QTRY_COMPARE(station.logged(kUnkey), unkeysBefore + 1);
         QVERIFY(!station.radio->Transmitting());
-        QCOMPARE(Ask(other, "t\n"), QStringLiteral("0"));
-        QCOMPARE(Ask(other, "T 1\n"), QStringLiteral("RPRT 0")); // free for the next
+        QCOMPARE(other.ask("t\n"), QStringLiteral("0"));
+        QCOMPARE(other.ask("T 1\n"), QStringLiteral("RPRT 0")); // free for the next
     }
 
     // In satellite mode the Doppler sets keep going while keyed: the
@@ -155,12 +145,12 @@ private slots:
         RadioStation station;
         QVERIFY(station.start());
         LineClient gpredict(station.serverPort());
-        QCOMPARE(Ask(gpredict, "S 1 Sub\n"), QStringLiteral("RPRT 0"));
-        QCOMPARE(Ask(gpredict, "T 1\n"), QStringLiteral("RPRT 0"));
-        QCOMPARE(Ask(gpredict, "F  435905000\n"), QStringLiteral("RPRT 0"));
-        QCOMPARE(Ask(gpredict, "I 145895000\n"), QStringLiteral("RPRT 0"));
-        QCOMPARE(Ask(gpredict, "S 0 VFOA\n"), QStringLiteral("RPRT -9")); // would move the transmitter
-        QCOMPARE(Ask(gpredict, "T 0\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(gpredict.ask("S 1 Sub\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(gpredict.ask("T 1\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(gpredict.ask("F  435905000\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(gpredict.ask("I 145895000\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(gpredict.ask("S 0 VFOA\n"), QStringLiteral("RPRT -9")); // would move the transmitter
+        QCOMPARE(gpredict.ask("T 0\n"), QStringLiteral("RPRT 0"));
         QTRY_COMPARE(station.opcodes().mid(station.opcodes().indexOf(QStringLiteral("4E"))).filter(QRegularExpression("^(4E|08|11|21|88|8E)$")),
                      (QStringList{"4E", "08", "11", "21", "88"}));
     }
@@ -172,7 +162,7 @@ private slots:
         RadioStation station;
         QVERIFY(station.start());
         LineClient holder(station.serverPort());
-        QCOMPARE(Ask(holder, "T 1\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(holder.ask("T 1\n"), QStringLiteral("RPRT 0"));
         QTRY_COMPARE(station.logged(kKey), 1);
         const int unkeysBefore = station.logged(kUnkey);
         QVERIFY(station.radio->OpenPort(2, QStringLiteral("4800,N,8,1"), false));

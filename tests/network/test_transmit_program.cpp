@@ -4,38 +4,14 @@
 // turns keying off. The headless server also waits quietly for a device
 // that is there but will not open yet.
 
+#include "loopback_line_client.h"
 #include "solvane_station.h"
-
-#include <QTcpSocket>
 
 namespace {
 
 const QString kKey = QStringLiteral("00 00 00 00 08");
 const QString kUnkey = QStringLiteral("00 00 00 00 88");
 const QString kRelease = QStringLiteral("00 00 00 00 80");
-
-// A program that keys and stays connected, reading its replies.
-struct Keyer {
-    QTcpSocket socket;
-    QStringList lines;
-    explicit Keyer(quint16 port)
-    {
-        QObject::connect(&socket, &QTcpSocket::readyRead, &socket, [this] {
-            while (socket.canReadLine())
-                lines << QString::fromLatin1(socket.readLine()).trimmed();
-        });
-        socket.connectToHost(QHostAddress::LocalHost, port);
-    }
-    // Sends `request` and waits for one more reply line.
-    QString ask(const QByteArray& request)
-    {
-        const qsizetype before = lines.size();
-        socket.write(request);
-        if (!QTest::qWaitFor([&] { return lines.size() > before; }, 10000))
-            return QStringLiteral("no reply");
-        return lines.last();
-    }
-};
 
 QString ErrorsOf(QProcess& process) { return QString::fromLocal8Bit(process.readAllStandardError()); }
 
@@ -72,7 +48,7 @@ private slots:
         Station station;
         QVERIFY(station.start({QStringLiteral("--baud"), QStringLiteral("4800")}, args,
                               "[Settings]\nCommSpeed=4800,N,8,1\n"));
-        Keyer keyer(station.port);
+        LineClient keyer(station.port);
         QCOMPARE(keyer.ask("T 1\n"), QStringLiteral("RPRT 0"));
         QCOMPARE(keyer.ask("t\n"), QStringLiteral("1"));
         station.solvane.terminate();
@@ -93,7 +69,7 @@ private slots:
         Station station;
         QVERIFY(station.start({QStringLiteral("--baud"), QStringLiteral("4800")}, {QStringLiteral("--headless")},
                               "[Settings]\nCommSpeed=4800,N,8,1\n[Transmit]\nLimit=10\n"));
-        Keyer keyer(station.port);
+        LineClient keyer(station.port);
         QCOMPARE(keyer.ask("T 1\n"), QStringLiteral("RPRT 0"));
         QVERIFY(QTest::qWaitFor([&] { return station.sim.loggedCommands().count(kUnkey) >= 2; }, 15000));
         QCOMPARE(keyer.ask("t\n"), QStringLiteral("0"));
@@ -127,7 +103,7 @@ private slots:
         QFETCH(QString, said);
         Station station;
         QVERIFY(station.start({}, {QStringLiteral("--headless")}, settings));
-        Keyer keyer(station.port);
+        LineClient keyer(station.port);
         const bool keys = said == QLatin1String("ok");
         QCOMPARE(keyer.ask("T 1\n"), keys ? QStringLiteral("RPRT 0") : QStringLiteral("RPRT -9"));
         QCOMPARE(keyer.ask("f\n"), QStringLiteral("14200000")); // the rest runs as usual

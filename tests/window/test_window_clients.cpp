@@ -43,24 +43,6 @@ struct SharedRig {
     int pollsLogged() const { return logged(QStringLiteral("03")); }
 };
 
-// Runs the event loop until `done` holds. Unlike QTest::qWaitFor, which
-// sleeps 10 ms between rounds of events, this lets every notification through
-// as it comes, as the program's own loop does, so line timing is not masked.
-bool RunUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done())
-            loop.quit();
-    });
-    check.start(5);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    if (!done())
-        loop.exec();
-    return done();
-}
-
 // `n` frequency sets in one write, each to a different frequency.
 QByteArray Flood(int n, int first = 0)
 {

@@ -95,21 +95,26 @@ Answer GetLevel(const Request& request, const RigSnapshot& radio)
     return Reply(request, kOk, {std::to_string(level == "RAWSTR" ? raw : StrengthDb(raw))});
 }
 
+// A set of the VFO the request addresses: the uplink only in satellite mode.
+Answer Retune(const Request& request, const RigSnapshot& radio, RigAction action)
+{
+    action.uplink = AddressesUplink(request);
+    if (action.uplink && !radio.satellite)
+        return Reply(request, kNotAvailable);
+    if (!radio.portOpen)
+        return Reply(request, kIoError);
+    return Act(action);
+}
+
 Answer SetFrequency(const Request& request, const RigSnapshot& radio)
 {
     const auto frequency = ParseFrequency10Hz(request.arguments[0]);
     if (!frequency || !cat::InTuningRange(*frequency))
         return Reply(request, kInvalidArgument);
-    const bool uplink = AddressesUplink(request);
-    if (uplink && !radio.satellite)
-        return Reply(request, kNotAvailable);
-    if (!radio.portOpen)
-        return Reply(request, kIoError);
     RigAction action;
     action.kind = RigAction::Kind::Frequency;
-    action.uplink = uplink;
     action.frequency10Hz = *frequency;
-    return Act(action);
+    return Retune(request, radio, action);
 }
 
 Answer SetMode(const Request& request, const RigSnapshot& radio)
@@ -117,19 +122,14 @@ Answer SetMode(const Request& request, const RigSnapshot& radio)
     const auto passband = ParseInteger(request.arguments[1]);
     if (!passband)
         return Reply(request, kInvalidArgument);
-    const bool uplink = AddressesUplink(request);
-    const auto code = CodeForSetMode(request.arguments[0], *passband, uplink ? radio.uplinkModeCode : radio.modeCode);
+    const auto code = CodeForSetMode(request.arguments[0], *passband,
+                                     AddressesUplink(request) ? radio.uplinkModeCode : radio.modeCode);
     if (!code)
         return Reply(request, kInvalidArgument);
-    if (uplink && !radio.satellite)
-        return Reply(request, kNotAvailable);
-    if (!radio.portOpen)
-        return Reply(request, kIoError);
     RigAction action;
     action.kind = RigAction::Kind::Mode;
-    action.uplink = uplink;
     action.modeCode = *code;
-    return Act(action);
+    return Retune(request, radio, action);
 }
 
 // The radio is driven on VFO A only; naming it (or "the current one") is fine.

@@ -8,6 +8,8 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <memory>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -48,6 +50,19 @@ public:
     QTcpSocket socket;
     QByteArray received;
 };
+
+// A client once the server serves it (counted among its clients); null
+// when it is not within kWaitMs.
+template <class Server>
+std::unique_ptr<Client> ConnectServed(const Server& server, quint16 port)
+{
+    const int before = server.clientCount();
+    auto client = std::make_unique<Client>(port);
+    const bool accepted = QTest::qWaitFor(
+        [&] { return client->socket.state() == QAbstractSocket::ConnectedState && server.clientCount() == before + 1; },
+        kWaitMs);
+    return accepted ? std::move(client) : nullptr;
+}
 
 // A blocking TCP connection to 127.0.0.1:port as a plain descriptor; -1 if
 // it could not be made.

@@ -43,15 +43,7 @@ private:
     quint16 port_ = 0;
     std::vector<int> baseline_; // descriptors open with the server listening, before any client
 
-    std::unique_ptr<Client> Connect()
-    {
-        const int before = server_->clientCount();
-        auto client = std::make_unique<Client>(port_);
-        const bool accepted = QTest::qWaitFor(
-            [&] { return client->socket.state() == QAbstractSocket::ConnectedState && server_->clientCount() == before + 1; },
-            kWaitMs);
-        return accepted ? std::move(client) : nullptr;
-    }
+    std::unique_ptr<Client> Connect() { return ConnectServed(*server_, port_); }
 
     // Every slot can be taken again, and once the clients leave, nothing is
     // held: no slot, no place in the radio's turns, no descriptor.

@@ -21,15 +21,7 @@ private:
     std::unique_ptr<RigctlServer> server_;
     quint16 port_ = 0;
 
-    std::unique_ptr<Client> Connect()
-    {
-        const int before = server_->clientCount();
-        auto client = std::make_unique<Client>(port_);
-        const bool accepted = QTest::qWaitFor(
-            [&] { return client->socket.state() == QAbstractSocket::ConnectedState && server_->clientCount() == before + 1; },
-            kWaitMs);
-        return accepted ? std::move(client) : nullptr;
-    }
+    std::unique_ptr<Client> Connect() { return ConnectServed(*server_, port_); }
 
 private slots:
     void init()

@@ -163,7 +163,10 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     if (Speaking()) {
-        // Speaking holds the program; the close follows its last sound.
+        // Speaking holds the program; the close follows its last sound. A
+        // transmitter does not wait for it.
+        if (radio_.Transmitting())
+            radio_.StopTransmitting();
         closeAfterSpeaking_ = true;
         event->ignore();
         return;

@@ -1,6 +1,7 @@
 // Speaking the displayed frequency from the real window: the order of the
 // sounds, the poll stopped meanwhile, and the user held off until the end.
 
+#include "loopback_client.h"
 #include "window_rig.h"
 
 #include <QAccessible>
@@ -116,6 +117,28 @@ private slots:
         QTest::mouseClick(rig.window->Form2()->cmdCancel, Qt::LeftButton);
         QTRY_VERIFY(rig.window->Timer1().isActive());
         QVERIFY(rig.shutDown());
+    }
+
+    // Closing while speaking waits for the last sound, but a transmitter
+    // keyed meanwhile is unkeyed at once.
+    void closingWhileSpeakingUnkeysAtOnce()
+    {
+        WindowRig rig;
+        rig.player.holdMs = 300;
+        QVERIFY(rig.start());
+        QVERIFY(rig.waitForReading());
+        const auto sharing = ShareOnLoopback(*rig.window);
+        QVERIFY(sharing);
+        LineClient program(sharing->Server().serverPort());
+        QCOMPARE(program.ask("T 1\n"), QStringLiteral("RPRT 0"));
+        QTRY_VERIFY(rig.sim.loggedCommands().contains(QStringLiteral("00 00 00 00 08")));
+        QTest::mouseClick(rig.window->cmdSpeak, Qt::LeftButton);
+        QVERIFY(rig.window->Speaking());
+        rig.window->close();
+        QTRY_VERIFY(rig.sim.loggedStates().contains(QStringLiteral("transmit off")));
+        QVERIFY(rig.window->Speaking());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.window->Unloaded(), 10000);
+        QCOMPARE(rig.sim.loggedCommands().last(), QStringLiteral("00 00 00 00 80"));
     }
 };
 

@@ -120,37 +120,6 @@ private slots:
         QCOMPARE(station.sim.loggedOverlaps(), 0);
     }
 
-    // Leaving satellite mode drops the readings of its VFOs: the next read
-    // waits for the main VFO's.
-    void leavingDropsTheSatelliteReadings()
-    {
-        RadioStation station;
-        QVERIFY(station.start());
-        LineClient client(station.serverPort());
-        client.send("S 1 Sub\nf\ns\n");
-        QVERIFY(client.waitForLines(4, 5000));
-        QCOMPARE(client.lines, (QStringList{"RPRT 0", "435900000", "1", "Sub"}));
-        client.send("S 0 VFOA\nf\ni\ns\n");
-        QVERIFY(client.waitForLines(9, 5000));
-        QCOMPARE(client.lines.mid(4), (QStringList{"RPRT 0", "14200000", "14200000", "0", "VFOA"}));
-        QCOMPARE(station.sim.loggedStates(), (QStringList{"satellite on", "satellite off"}));
-    }
-
-    // The radio cannot be asked: the same port reopened kept its mode,
-    // another port is assumed out of satellite mode.
-    void whatIsAssumedWhenThePortIsChosenAgain()
-    {
-        RadioStation station;
-        QVERIFY(station.start());
-        LineClient client(station.serverPort());
-        client.send("S 1 Sub\n");
-        QVERIFY(client.waitForLines(1, 5000));
-        QVERIFY(station.radio->Satellite());
-        QVERIFY(station.radio->OpenPort(2, QStringLiteral("4800,N,8,1"), false));
-        QVERIFY(station.radio->Satellite());
-        QVERIFY(station.radio->OpenPort(3, QStringLiteral("4800,N,8,1"), false));
-        QVERIFY(!station.radio->Satellite());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestSharingSatellite)

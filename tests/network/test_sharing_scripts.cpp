@@ -1,0 +1,207 @@
+// Programs sharing the radio through the server, as scripts of requests
+// and the replies they must get, against the simulator at 4800 baud: each
+// client's set gets its turn whatever the radio does, one program at a
+// time holds the transmitter and nothing retunes it, one that goes is
+// unkeyed at once, and satellite mode moves the sets to its two VFOs.
+
+#include "line_client.h"
+#include "radio_station.h"
+
+#include <QRegularExpression>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+
+#include <map>
+
+namespace {
+
+const QString kUnkey = QStringLiteral("88");
+
+// The commands a script put on the line: the log without the poll's reads
+// and the receive that follows taking control.
+QStringList Sent(const RadioStation& station)
+{
+    QStringList out = station.opcodes().filter(QRegularExpression(QStringLiteral("^(?!03$|13$|23$|E7$|F7$)")));
+    out.removeFirst(); // 00
+    out.removeFirst(); // 88
+    return out;
+}
+
+// Runs one script. Steps, separated by " | ":
+//   "A: REQUEST => REPLY"  A sends and waits for the reply lines (";" between lines)
+//   "A> REQUEST"           A sends without waiting
+//   "A,B< R1,R2"           one line each from A and B, in either order
+//   "A closes", "A resets" A's connection ends
+//   "radio: LINE"          a control line to the simulator
+//   "wait OP N"            until the log holds N commands with opcode OP
+QString Run(RadioStation& station, const QString& script, int replyMs)
+{
+    std::map<QString, std::unique_ptr<LineClient>> clients;
+    auto client = [&](const QString& name) -> LineClient& {
+        auto& c = clients[name];
+        if (!c)
+            c = std::make_unique<LineClient>(station.serverPort());
+        return *c;
+    };
+    std::map<QString, int> read; // lines taken from each client so far
+    auto take = [&](const QString& name, int n) {
+        LineClient& c = client(name);
+        if (!c.waitForLines(read[name] + n, replyMs))
+            return QStringLiteral("<no reply>");
+        const QString lines = c.lines.mid(read[name], n).join(QLatin1Char(';'));
+        read[name] += n;
+        return lines;
+    };
+    for (const QString& step : script.split(QStringLiteral(" | "))) {
+        QRegularExpressionMatch m;
+        if ((m = QRegularExpression(QStringLiteral("^(\\w): (.*) => (.*)$")).match(step)).hasMatch()) {
+            client(m.captured(1)).send(m.captured(2).toLatin1() + '\n');
+            const QString got = take(m.captured(1), int(m.captured(3).count(QLatin1Char(';'))) + 1);
+            if (got != m.captured(3))
+                return step + QStringLiteral(": got ") + got;
+        } else if ((m = QRegularExpression(QStringLiteral("^(\\w)> (.*)$")).match(step)).hasMatch()) {
+            client(m.captured(1)).send(m.captured(2).toLatin1() + '\n');
+        } else if ((m = QRegularExpression(QStringLiteral("^(\\w),(\\w)< (.*)$")).match(step)).hasMatch()) {
+            QStringList got{take(m.captured(1), 1), take(m.captured(2), 1)};
+            QStringList want = m.captured(3).split(QLatin1Char(','));
+            got.sort();
+            want.sort();
+            if (got != want)
+                return step + QStringLiteral(": got ") + got.join(QLatin1Char(','));
+        } else if ((m = QRegularExpression(QStringLiteral("^(\\w) (closes|resets)$")).match(step)).hasMatch()) {
+            if (m.captured(2) == QLatin1String("closes"))
+                client(m.captured(1)).socket.disconnectFromHost();
+            else
+                client(m.captured(1)).socket.abort();
+        } else if (step.startsWith(QLatin1String("radio: "))) {
+            if (!station.sim.send(step.mid(7)))
+                return step + QStringLiteral(": refused");
+        } else if ((m = QRegularExpression(QStringLiteral("^wait (\\w\\w) (\\d+)$")).match(step)).hasMatch()) {
+            if (!RunUntil([&] { return station.logged(m.captured(1)) >= m.captured(2).toInt(); }, 5000))
+                return step + QStringLiteral(": only ") + QString::number(station.logged(m.captured(1)));
+        } else {
+            return step + QStringLiteral(": not a step");
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+class TestSharingScripts : public QObject {
+    Q_OBJECT
+private slots:
+    void scripts_data()
+    {
+        QTest::addColumn<QStringList>("simArgs");
+        QTest::addColumn<int>("replyMs"); // each reply within this
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("sent"); // opcodes the script put on the line
+        const QStringList late{"--delay-ms", "60"};
+        const QString threeSets = QStringLiteral("wait E7 2 | A: F 14074000 => RPRT 0 | A: F 14075000 => RPRT 0 | "
+                                                 "A: F 14076000 => RPRT 0");
+        // A set goes between two reads: answered on the line within 2 s
+        // even when each read waits out its time-out.
+        QTest::newRow("set, radio on time") << QStringList{} << 2000 << threeSets << "01 01 01";
+        QTest::newRow("set, replies 60 ms late") << late << 2000 << threeSets << "01 01 01";
+        QTest::newRow("set, radio silent") << QStringList{"--silent"} << 2000 << threeSets << "01 01 01";
+        QTest::newRow("set, satellite mode, late") << late << 2000
+            << "A: S 1 Sub => RPRT 0 | wait E7 2 | A: F 435910000 => RPRT 0 | A: I 145890000 => RPRT 0" << "4E 11 21";
+        QTest::newRow("read, radio silent") << QStringList{"--silent"} << 2500 << "A: f => RPRT -5" << "";
+        // One holder; its time runs on through a repeated key; nothing
+        // retunes the transmitter or switches satellite mode meanwhile.
+        QTest::newRow("one holder") << QStringList{} << 5000
+            << "A: T 1 => RPRT 0 | B: T 3 => RPRT -9 | B: T 0 => RPRT 0 | B: t => 1 | B: F 7074000 => RPRT -9 | "
+               "A: M CW 500 => RPRT -9 | A: S 1 Sub => RPRT -9 | A: T 1 => RPRT 0 | wait F7 2 | A: T 0 => RPRT 0 | "
+               "B: T 2 => RPRT 0 | B: T 0 => RPRT 0"
+            << "08 88 08 88";
+        // Decided at the turn: of two keys queued together one holds, and a
+        // set queued before the key but reaching its turn after it is refused.
+        QTest::newRow("keys queued together") << late << 5000
+            << "A> T 1 | B> T 1 | C> F 7074000 | A,B< RPRT 0,RPRT -9 | C: t => RPRT -9;1" << "08";
+        QTest::newRow("holder closes") << QStringList{} << 5000
+            << "A: T 1 => RPRT 0 | A closes | wait 88 2 | B: t => 0 | B: T 1 => RPRT 0 | B: T 0 => RPRT 0"
+            << "08 88 08 88";
+        QTest::newRow("holder resets") << QStringList{} << 5000
+            << "A: T 1 => RPRT 0 | A resets | wait 88 2 | B: t => 0" << "08 88";
+        // Doppler sets go on while keyed in satellite mode.
+        QTest::newRow("Doppler while keyed") << QStringList{} << 5000
+            << "A: S 1 Sub => RPRT 0 | A: T 1 => RPRT 0 | A: F  435905000 => RPRT 0 | A: I 145895000 => RPRT 0 | "
+               "A: S 0 VFOA => RPRT -9 | A: T 0 => RPRT 0"
+            << "4E 08 11 21 88";
+        // A switch drops the other mode's readings: reads wait for the new ones.
+        QTest::newRow("in and out of satellite mode") << QStringList{} << 5000
+            << "A: S 1 Sub => RPRT 0 | A: f => 435900000 | A: i => 145900000 | A: s => 1;Sub | "
+               "A: S 0 VFOA => RPRT 0 | A: f => 14200000 | A: i => 14200000 | A: s => 0;VFOA"
+            << "4E 8E";
+    }
+    void scripts()
+    {
+        QFETCH(QStringList, simArgs);
+        QFETCH(int, replyMs);
+        QFETCH(QString, script);
+        QFETCH(QString, sent);
+        RadioStation station;
+        QVERIFY(station.start(simArgs));
+        const QString failed = Run(station, script, replyMs);
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
+        // Logged once the simulator has framed it, a moment after its line time.
+        QTRY_COMPARE(Sent(station).join(QLatin1Char(' ')), sent);
+        QCOMPARE(station.sim.loggedOverlaps(), 0);
+    }
+
+    // A program that closes its sending side can still read the replies it
+    // is owed, but never send the unkey: it is unkeyed at once, not when
+    // its connection finally goes once its last reply is out (here a read
+    // that waits for a fresh reading from a radio fallen silent).
+    void aHolderThatStopsSendingIsUnkeyedAtOnce()
+    {
+        RadioStation station;
+        QVERIFY(station.start());
+        QVERIFY(RunUntil([&] { return station.radio->HaveFrequency(); }, 5000));
+        const int holder = ConnectedDescriptor(station.serverPort());
+        QVERIFY(holder >= 0);
+        ::fcntl(holder, F_SETFL, O_NONBLOCK); // the server runs in this thread
+        QByteArray replies;
+        bool ended = false;
+        auto receive = [&] {
+            char buffer[256];
+            ssize_t n;
+            while ((n = ::recv(holder, buffer, sizeof buffer, 0)) > 0)
+                replies.append(buffer, int(n));
+            ended = ended || n == 0;
+        };
+        QCOMPARE(::send(holder, "T 1\n", 4, MSG_NOSIGNAL), ssize_t(4));
+        QVERIFY(RunUntil([&] { receive(); return replies == "RPRT 0\n"; }, 5000));
+        QVERIFY(station.sim.send(QStringLiteral("silent on")));
+        QVERIFY(RunUntil([&] { return station.radio->ReadingAgeMs() > 1100; }, 5000));
+        QCOMPARE(::send(holder, "f\n", 2, MSG_NOSIGNAL), ssize_t(2));
+        ::shutdown(holder, SHUT_WR);
+        QVERIFY(RunUntil([&] { receive(); return ended || station.logged(kUnkey) == 2; }, 5000));
+        QVERIFY2(!ended, "unkeyed only once the connection had gone");
+        QVERIFY(RunUntil([&] { receive(); return ended; }, 5000));
+        QCOMPARE(replies, QByteArray("RPRT 0\nRPRT -5\n")); // the reply it was owed
+        ::close(holder);
+    }
+
+    // OK in Settings reopens the port: the transmitter keyed through the
+    // old one is unkeyed there before it closes. The radio cannot be asked
+    // its mode: the same port reopened kept satellite mode, another one is
+    // assumed out of it.
+    void reopeningThePort()
+    {
+        RadioStation station;
+        QVERIFY(station.start());
+        QVERIFY(Run(station, QStringLiteral("A: S 1 Sub => RPRT 0 | A: T 1 => RPRT 0 | wait 08 1"), 5000).isEmpty());
+        QVERIFY(station.radio->OpenPort(2, QStringLiteral("4800,N,8,1"), false));
+        QVERIFY(!station.radio->Transmitting());
+        QTRY_COMPARE(station.sim.loggedStates().last(), QStringLiteral("transmit off"));
+        QVERIFY(station.radio->Satellite());
+        QVERIFY(station.radio->OpenPort(3, QStringLiteral("4800,N,8,1"), false));
+        QVERIFY(!station.radio->Satellite());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSharingScripts)
+#include "test_sharing_scripts.moc"

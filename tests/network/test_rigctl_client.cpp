@@ -132,6 +132,8 @@ private slots:
         QVERIFY(station.solvane.waitForFinished(10000));
         QCOMPARE(station.solvane.exitCode(), 0);
         const QStringList log = station.sim.loggedCommands();
+        // Receive follows taking control, for a radio left transmitting.
+        QCOMPARE(log.mid(0, 2), (QStringList{QStringLiteral("00 00 00 00 00"), QStringLiteral("00 00 00 00 88")}));
         QCOMPARE(log.last(), QStringLiteral("00 00 00 00 80"));
         QVERIFY(log.contains(QStringLiteral("00 70 74 00 01")));
         QCOMPARE(station.sim.loggedOverlaps(), 0);

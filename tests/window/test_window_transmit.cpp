@@ -196,10 +196,7 @@ private slots:
         const QString switches = QStringLiteral("satellite mode cannot be switched");
         QTest::newRow("mode button") << false << "mode" << QStringList{} << locked;
         QTest::newRow("slider key") << false << "slider key" << QStringList{} << locked;
-        QTest::newRow("band button") << false << "band" << QStringList{} << locked;
-        QTest::newRow("satellite toggle") << false << "satellite" << QStringList{} << switches;
         QTest::newRow("satellite: band button") << true << "band" << QStringList{} << leaves;
-        QTest::newRow("satellite: memory channel") << true << "memory" << QStringList{} << leaves;
         QTest::newRow("satellite: the toggle") << true << "satellite" << QStringList{} << switches;
         QTest::newRow("satellite: mode button retunes the downlink")
             << true << "mode" << QStringList{"00 00 00 00 17"} << QString();

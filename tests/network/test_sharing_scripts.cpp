@@ -2,12 +2,15 @@
 // and the replies they must get, against the simulator at 4800 baud: each
 // client's set gets its turn whatever the radio does, one program at a
 // time holds the transmitter and nothing retunes it, one that goes is
-// unkeyed at once, and satellite mode moves the sets to its two VFOs.
+// unkeyed at once, and satellite mode moves the sets to its two VFOs, as
+// gpredict's Doppler tracking drives it.
 
 #include "line_client.h"
 #include "radio_station.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QSignalSpy>
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -200,6 +203,46 @@ private slots:
         QVERIFY(station.radio->Satellite());
         QVERIFY(station.radio->OpenPort(3, QStringLiteral("4800,N,8,1"), false));
         QVERIFY(!station.radio->Satellite());
+    }
+
+    // gpredict's duplex cycle every 100 ms while another program reads:
+    // no errors, each read-back the value just set, every set on the line
+    // in order to its VFO, and the poll reading both VFOs, never the main
+    // one, at its cadence throughout.
+    void dopplerCycleEvery100Ms()
+    {
+        RadioStation station;
+        QVERIFY(station.start());
+        QVERIFY(Run(station, QStringLiteral("G: S 1 Sub => RPRT 0"), 5000).isEmpty());
+        LineClient logger(station.serverPort());
+        QSignalSpy ticks(&station.radio->PollTimer(), &QTimer::timeout);
+        const int roundsBefore = station.logged(QStringLiteral("23"));
+        QStringList expected;
+        QElapsedTimer clock;
+        clock.start();
+        for (int c = 0; c < 30; ++c) {
+            // Printed with %10.0f: a nine-digit frequency after two spaces.
+            const QString down = QString::number(435900000 - c * 10), up = QString::number(145900000 + c * 10);
+            const QString cycle = QStringLiteral("G: f => %1 | G: F  %2 => RPRT 0 | G: f => %2 | G: i => %3 | "
+                                                 "G: I  %4 => RPRT 0 | G: i => %4")
+                                      .arg(c ? QString::number(435900000 - (c - 1) * 10) : QStringLiteral("435900000"),
+                                           down, c ? QString::number(145900000 + (c - 1) * 10) : QStringLiteral("145900000"), up);
+            const QString failed = Run(station, cycle, 5000);
+            QVERIFY2(failed.isEmpty(), qPrintable(failed));
+            logger.send("f\n");
+            expected << QStringLiteral("11 %1").arg(down.left(8)) << QStringLiteral("21 %1").arg(up.left(8));
+            RunUntil([&] { return false; }, int(qMax<qint64>(0, (c + 1) * 100 - clock.elapsed())));
+        }
+        QVERIFY(logger.waitForLines(30, 5000));
+        QVERIFY(logger.lines.filter(QStringLiteral("RPRT")).isEmpty());
+        QStringList sets;
+        for (const QString& line : station.sim.loggedCommands())
+            if (line.endsWith(QLatin1String(" 11")) || line.endsWith(QLatin1String(" 21")))
+                sets << line.right(2) + QLatin1Char(' ') + line.left(11).remove(QLatin1Char(' '));
+        QCOMPARE(sets, expected);
+        const int rounds = station.logged(QStringLiteral("23")) - roundsBefore;
+        QVERIFY2(rounds >= ticks.count() - 2, qPrintable(QStringLiteral("%1 rounds for %2 ticks").arg(rounds).arg(ticks.count())));
+        QVERIFY(!station.opcodes().mid(station.opcodes().indexOf(QStringLiteral("4E"))).contains(QStringLiteral("03")));
     }
 };
 

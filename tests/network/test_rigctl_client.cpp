@@ -1,10 +1,117 @@
-// Debian's own rig-control client (rigctl -m 2, "Hamlib NET rigctl") against
-// the real Solvane program, with the FT-847 simulator behind it: what the
-// client reads and sets, and what reaches the radio's line.
+// Debian's own rig-control client (rigctl -m 2, "Hamlib NET rigctl") and
+// programs that key the transmitter, against the real Solvane program with
+// the FT-847 simulator behind it: what the client reads and sets, what
+// reaches the radio's line, and that no transmitter is left keyed: receive
+// before the release at a termination signal and at the time limit from
+// [Transmit], which can also turn keying off. The headless server waits
+// quietly for a device that is there but will not open yet.
 
-#include "solvane_station.h"
+#include "loopback_line_client.h"
+#include "sim_process.h"
 
+#include <QProcess>
 #include <QStandardPaths>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+quint16 FreePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// Solvane, offscreen, with port 2 mapped to the simulator and its server on
+// 127.0.0.1:port.
+struct Station {
+    SimProcess sim;
+    QTemporaryDir config;
+    QProcess solvane;
+    quint16 port = 0;
+    QString device; // port 2's device; the simulator's when empty
+
+    // Starts Solvane and waits until it polls, or with --headless (which
+    // polls only for its clients) until it has taken control.
+    bool start(const QStringList& simArgs = {}, QStringList extraArgs = {}, const QByteArray& moreSettings = {})
+    {
+        if (!sim.start(simArgs) || !launch(extraArgs, moreSettings))
+            return false;
+        const QString ready = extraArgs.contains(QStringLiteral("--headless")) ? QStringLiteral("00 00 00 00 00")
+                                                                               : QStringLiteral("00 00 00 00 03");
+        return QTest::qWaitFor([&] { return sim.loggedCommands().contains(ready); }, 10000);
+    }
+
+    // With `ownPort`, the server listens on 127.0.0.1:port whatever [Network] says.
+    bool launch(QStringList extraArgs, const QByteArray& moreSettings, bool ownPort = true)
+    {
+        QFile conf(config.filePath(QStringLiteral("Solvane.conf")));
+        if (!conf.open(QIODevice::WriteOnly))
+            return false;
+        conf.write("[Ports]\nCOM2=" + (device.isEmpty() ? sim.device() : device).toLocal8Bit() + "\n" + moreSettings);
+        conf.close();
+        port = FreePort();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        solvane.setProcessEnvironment(env);
+        solvane.setWorkingDirectory(config.path());
+        if (ownPort && !extraArgs.contains(QStringLiteral("--listen")))
+            extraArgs << QStringLiteral("--listen") << QStringLiteral("127.0.0.1:%1").arg(port);
+        solvane.start(QStringLiteral(SOLVANE_PATH), extraArgs);
+        return solvane.waitForStarted(5000);
+    }
+
+    ~Station()
+    {
+        solvane.terminate();
+        solvane.waitForFinished(5000);
+    }
+
+    // Runs `rigctl -m 2` with these commands; its standard output, one
+    // value a line (it exits 0 even when a request fails).
+    QStringList rigctl(const QStringList& commands, QString* errors = nullptr) const
+    {
+        QProcess client;
+        client.start(QStringLiteral("rigctl"),
+                     QStringList{QStringLiteral("-m"), QStringLiteral("2"), QStringLiteral("-r"),
+                                 QStringLiteral("127.0.0.1:%1").arg(port)}
+                         + commands);
+        if (!client.waitForFinished(30000))
+            return {QStringLiteral("rigctl did not finish")};
+        if (errors)
+            *errors = QString::fromLocal8Bit(client.readAllStandardError());
+        return QString::fromLocal8Bit(client.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+
+    QStringList userCommands() const
+    {
+        // Taking control is CAT on, then receive for a radio left keyed.
+        QStringList out;
+        QString previous;
+        for (const QString& line : sim.loggedCommands()) {
+            const bool takingControl = line == QLatin1String("00 00 00 00 00")
+                                    || (line == QLatin1String("00 00 00 00 88") && previous == QLatin1String("00 00 00 00 00"));
+            const bool poll = line.endsWith(QLatin1String(" 03")) || line.endsWith(QLatin1String(" E7"))
+                           || line.endsWith(QLatin1String(" F7"));
+            if (!poll && !takingControl)
+                out << line;
+            previous = line;
+        }
+        return out;
+    }
+};
+
+QStringList words(const char* text) { return QString::fromLatin1(text).split(QLatin1Char(' ')); }
+
+const QString kKey = QStringLiteral("00 00 00 00 08");
+const QString kUnkey = QStringLiteral("00 00 00 00 88");
+
+QString ErrorsOf(QProcess& process) { return QString::fromLocal8Bit(process.readAllStandardError()); }
+
+} // namespace
 
 
 class TestRigctlClient : public QObject {
@@ -186,6 +293,109 @@ private slots:
                  qPrintable(said));
         QCOMPARE(said.count(QStringLiteral("cannot share")), 1);
         QVERIFY(station.solvane.state() == QProcess::Running); // the radio is still served to the window
+    }
+    void terminationUnkeysBeforeTheRelease_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("window") << QStringList{};
+        QTest::newRow("headless") << QStringList{QStringLiteral("--headless")};
+    }
+    void terminationUnkeysBeforeTheRelease()
+    {
+        QFETCH(QStringList, args);
+        Station station;
+        QVERIFY(station.start({QStringLiteral("--baud"), QStringLiteral("4800")}, args,
+                              "[Settings]\nCommSpeed=4800,N,8,1\n"));
+        LineClient keyer(station.port);
+        QCOMPARE(keyer.ask("T 1\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(keyer.ask("t\n"), QStringLiteral("1"));
+        station.solvane.terminate();
+        QVERIFY(station.solvane.waitForFinished(10000));
+        QCOMPARE(station.solvane.exitCode(), 0);
+        const QStringList log = station.sim.loggedCommands();
+        const qsizetype keyed = log.lastIndexOf(kKey);
+        const qsizetype unkeyed = log.lastIndexOf(kUnkey);
+        QVERIFY2(keyed > 1 && unkeyed > keyed, qPrintable(log.join(QStringLiteral(", "))));
+        QCOMPARE(log.last(), QStringLiteral("00 00 00 00 80"));
+        QCOMPARE(station.sim.loggedStates().last(), QStringLiteral("transmit off"));
+    }
+
+    // The limit comes from the settings; at it the transmitter is unkeyed,
+    // standard error says why, and the holder reads receive.
+    void theTimeLimitUnkeys()
+    {
+        Station station;
+        QVERIFY(station.start({QStringLiteral("--baud"), QStringLiteral("4800")}, {QStringLiteral("--headless")},
+                              "[Settings]\nCommSpeed=4800,N,8,1\n[Transmit]\nLimit=10\n"));
+        LineClient keyer(station.port);
+        QCOMPARE(keyer.ask("T 1\n"), QStringLiteral("RPRT 0"));
+        QVERIFY(QTest::qWaitFor([&] { return station.sim.loggedCommands().count(kUnkey) >= 2; }, 15000));
+        QCOMPARE(keyer.ask("t\n"), QStringLiteral("0"));
+        QCOMPARE(keyer.ask("T 1\n"), QStringLiteral("RPRT 0")); // a new transmission
+        QCOMPARE(keyer.ask("T 0\n"), QStringLiteral("RPRT 0"));
+        QTRY_COMPARE(station.sim.loggedCommands().count(kKey), 2);
+        station.solvane.terminate();
+        QVERIFY(station.solvane.waitForFinished(10000));
+        QVERIFY(ErrorsOf(station.solvane).contains(QStringLiteral("reached the 10 s limit ([Transmit] Limit)")));
+    }
+
+    void settingsThatTurnKeyingOff_data()
+    {
+        QTest::addColumn<QByteArray>("settings");
+        QTest::addColumn<QString>("said"); // on standard error; empty: nothing
+        QTest::newRow("Enabled=false") << QByteArray("[Transmit]\nEnabled=false\n") << QString();
+        QTest::newRow("Limit below 10 s") << QByteArray("[Transmit]\nLimit=5\n")
+                                          << QStringLiteral("[Transmit] Limit=5 is not a number of seconds");
+        QTest::newRow("Allow malformed") << QByteArray("[Transmit]\nAllow=192.168.1.0/99\n")
+                                         << QStringLiteral("[Transmit] Allow:");
+        // This computer may key unless the settings say otherwise; Allow names others.
+        QTest::newRow("Allow elsewhere") << QByteArray("[Transmit]\nAllow=192.168.1.0/24\n") << QStringLiteral("ok");
+    }
+    void settingsThatTurnKeyingOff()
+    {
+        QFETCH(QByteArray, settings);
+        QFETCH(QString, said);
+        Station station;
+        QVERIFY(station.start({}, {QStringLiteral("--headless")}, settings));
+        LineClient keyer(station.port);
+        const bool keys = said == QLatin1String("ok");
+        QCOMPARE(keyer.ask("T 1\n"), keys ? QStringLiteral("RPRT 0") : QStringLiteral("RPRT -9"));
+        QCOMPARE(keyer.ask("f\n"), QStringLiteral("14200000")); // the rest runs as usual
+        keyer.socket.abort();
+        QTRY_COMPARE(station.sim.loggedCommands().count(kKey), keys ? 1 : 0);
+        station.solvane.terminate();
+        QVERIFY(station.solvane.waitForFinished(10000));
+        const QString errors = ErrorsOf(station.solvane);
+        if (!keys && !said.isEmpty())
+            QVERIFY2(errors.count(said) == 1, qPrintable(errors));
+        if (said.isEmpty())
+            QVERIFY2(!errors.contains(QStringLiteral("[Transmit]")), qPrintable(errors));
+    }
+
+    // A service at boot may find the adapter there before its permissions
+    // are set, or held by another program: it says so once and tries again.
+    void headlessRetriesADeviceThatWillNotOpen()
+    {
+        Station station;
+        QVERIFY(station.sim.start());
+        station.device = station.config.filePath(QStringLiteral("radio"));
+        QFile notASerialPort(station.device);
+        QVERIFY(notASerialPort.open(QIODevice::WriteOnly));
+        notASerialPort.close();
+        QVERIFY(station.launch({QStringLiteral("--headless")}, {}));
+        QVERIFY(QTest::qWaitFor([&] { return station.solvane.state() == QProcess::Running; }, 5000));
+        QTest::qWait(2 * 1000 + 200); // two retries that fail
+        QVERIFY(station.sim.loggedCommands().isEmpty());
+        // Now it is the radio's port.
+        const QString link = station.config.filePath(QStringLiteral("radio.new"));
+        QVERIFY(QFile::link(station.sim.device(), link));
+        QVERIFY(QFile::remove(station.device) && QFile::rename(link, station.device));
+        QVERIFY(QTest::qWaitFor([&] { return station.sim.loggedCommands().contains(QStringLiteral("00 00 00 00 00")); },
+                                5000));
+        station.solvane.terminate();
+        QVERIFY(station.solvane.waitForFinished(10000));
+        QCOMPARE(station.solvane.exitCode(), 0);
+        QCOMPARE(ErrorsOf(station.solvane).count(QStringLiteral("COM Port not available")), 1);
     }
 };
 

@@ -140,35 +140,28 @@ private slots:
     }
 
     // A parked client is read within the same bound as a connection: what
-    // it pushes while it waits stays in the kernel, not in the server.
+    // it pushes while it waits stays in the kernel, not in the server
+    // (about 160 kB fit in the buffers here; unbounded, megabytes).
     void parkedClientIsReadWithinBounds()
     {
         std::vector<std::unique_ptr<Client>> clients;
-        for (int i = 0; i < RigctlServer::kMaxClients; ++i) {
+        for (int i = 0; i < RigctlServer::kMaxClients; ++i)
             clients.push_back(Connect());
-            QVERIFY(clients.back());
-        }
         const int flood = ConnectedDescriptor(port_);
-        QVERIFY(flood >= 0);
+        QVERIFY(flood >= 0 && clients.back());
         const int small = 16 * 1024;
         ::setsockopt(flood, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
         QTRY_COMPARE_WITH_TIMEOUT(server_->parkedCount(), 1, kWaitMs);
-
-        // Pushed from a thread of its own, so the server reads meanwhile,
-        // until the server turns it away at the end of its wait. Bounded,
-        // about 160 kB fit in the buffers here; a server that reads a parked
-        // client without bound takes megabytes.
         constexpr qint64 kUnbounded = 1024 * 1024;
         std::atomic<qint64> pushed = 0;
         std::atomic<bool> ended = false;
+        // From a thread of its own, so the server reads meanwhile, until it
+        // turns the client away at the end of its wait.
         std::thread pusher([&] {
             const QByteArray chunk(64 * 1024, 'f');
-            while (pushed < kUnbounded) {
-                const ssize_t n = ::send(flood, chunk.constData(), size_t(chunk.size()), MSG_NOSIGNAL);
-                if (n <= 0)
-                    break;
+            for (ssize_t n; pushed < kUnbounded
+                            && (n = ::send(flood, chunk.constData(), size_t(chunk.size()), MSG_NOSIGNAL)) > 0;)
                 pushed += n;
-            }
             ended = true;
         });
         const bool finished = QTest::qWaitFor([&] { return ended.load(); }, kWaitMs);

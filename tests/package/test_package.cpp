@@ -67,6 +67,7 @@ class TestPackage : public QObject {
     QString deb_;
     QTemporaryDir root_; // the package's contents, unpacked
     QString solvane_;    // the packaged program inside root_
+    Run pedanticLintian_; // run once, by the first test that needs it
 
     QString readPackaged(const QString& path)
     {
@@ -154,6 +155,34 @@ private slots:
             qInfo("%s", qPrintable(tag));
         QVERIFY2(lintian.exitCode == 0, qPrintable(lintian.out + lintian.err));
         QVERIFY2(tags.filter(QRegularExpression(QStringLiteral("^[EW]: "))).isEmpty(), qPrintable(lintian.out));
+    }
+
+    // Built with dpkg-buildflags' hardening: each program binds every symbol
+    // at start-up (BIND_NOW) and calls fortified string and memory functions,
+    // and lintian, pedantic and with its informational tags, agrees.
+    void programsAreHardened_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::newRow("solvane") << "usr/bin/solvane";
+        QTest::newRow("ft847-sim") << "usr/bin/ft847-sim";
+    }
+    void programsAreHardened()
+    {
+        QFETCH(QString, program);
+        const Run dynamic = RunTool(QStringLiteral("readelf"), {QStringLiteral("-d"), QStringLiteral("-W"), root_.filePath(program)});
+        QCOMPARE(dynamic.exitCode, 0);
+        QVERIFY2(dynamic.out.contains(QRegularExpression(QStringLiteral("\\(FLAGS(_1)?\\).*\\bNOW\\b"))), qPrintable(dynamic.out));
+        const Run symbols = RunTool(QStringLiteral("readelf"), {QStringLiteral("--dyn-syms"), QStringLiteral("-W"), root_.filePath(program)});
+        QCOMPARE(symbols.exitCode, 0);
+        QVERIFY2(symbols.out.contains(QRegularExpression(QStringLiteral("\\b__\\w+_chk\\b"))), "no fortified call");
+
+        if (pedanticLintian_.exitCode < 0)
+            pedanticLintian_ = RunTool(QStringLiteral("lintian"), {QStringLiteral("--pedantic"), QStringLiteral("-I"), deb_});
+        QVERIFY2(pedanticLintian_.exitCode == 0, qPrintable(pedanticLintian_.out + pedanticLintian_.err));
+        for (const char* tag : {"hardening-no-bindnow", "hardening-no-fortify-functions", "hardening-no-relro", "hardening-no-pie"}) {
+            const QRegularExpression line(QStringLiteral(": %1 \\[?%2\\]?$").arg(QLatin1String(tag), program), QRegularExpression::MultilineOption);
+            QVERIFY2(!pedanticLintian_.out.contains(line), qPrintable(pedanticLintian_.out));
+        }
     }
 
     void desktopEntryValidatesAndStartsThePackagedProgram()

@@ -11,6 +11,7 @@ const QString kSpeedKey = QStringLiteral("Settings/CommSpeed");
 
 struct QtSettingsStore::Impl {
     QSettings settings{QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Solvane")};
+    bool saved = false; // Save wrote keys to a file that read cleanly
 };
 
 QtSettingsStore::QtSettingsStore()
@@ -55,6 +56,20 @@ void QtSettingsStore::Save(const PortChoice& choice)
     impl_->settings.setValue(kPortKey, QString::number(choice.CommPortNumber));
     impl_->settings.setValue(kSpeedKey, choice.CommSettings);
     impl_->settings.sync();
+    impl_->saved = true;
+}
+
+QString QtSettingsStore::Flush()
+{
+    if (!impl_->saved)
+        return {};
+    // A failed write keeps the keys pending, so this tries once more. The
+    // status is the first error met, and Save writes only to a file that
+    // read without one: any error now is the write's.
+    impl_->settings.sync();
+    if (impl_->settings.status() == QSettings::NoError)
+        return {};
+    return QStringLiteral("The settings could not be written to %1.").arg(impl_->settings.fileName());
 }
 
 QString QtSettingsStore::PortsEntry(int portNumber)

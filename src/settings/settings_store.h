@@ -71,6 +71,10 @@ public:
     QString Problem() const override;
     NetworkChoice LoadNetwork() override;
     TransmitChoice LoadTransmit() override;
+    // Before the program leaves: writes what Save stored if it is not on
+    // disk yet. Returns why the file does not hold it (a full disk, a folder
+    // that cannot be written), empty when it does or nothing was stored.
+    QString Flush();
 
     bool Readable() const;
 

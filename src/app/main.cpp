@@ -2,6 +2,7 @@
 
 #include "command_line.h"
 #include "headless_station.h"
+#include "leave_process.h"
 #include "main_window.h"
 #include "qt_serial_port.h"
 #include "qt_sound_player.h"
@@ -141,7 +142,12 @@ int RunWindow(int argc, char* argv[], const CommandLine& commandLine)
     }
     if (!transmitProblem.isEmpty())
         messages.showNotice(transmitProblem);
-    return app.exec();
+    const int status = app.exec();
+    // The shutdown has stored the settings; make sure they are on disk, as
+    // LeaveProcess skips anything that would still write them at exit.
+    if (const QString problem = store.Flush(); !problem.isEmpty())
+        StderrMessages::Print(problem);
+    return status;
 }
 
 } // namespace
@@ -160,7 +166,9 @@ int main(int argc, char* argv[])
         return parsed.exitCode;
     }
     // --listen / --no-listen override [Network] for this run.
+    // The headless server makes no sound player, so Qt's audio engine never
+    // starts and a normal exit is safe.
     if (parsed.options.headless)
         return RunHeadless(argc, argv, parsed.options);
-    return RunWindow(argc, argv, parsed.options);
+    LeaveProcess(RunWindow(argc, argv, parsed.options));
 }

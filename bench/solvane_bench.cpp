@@ -11,12 +11,17 @@
 //   solvane-bench --dispatcher-only  the headless server's CPU per request with
 //                                  GLib's event dispatcher and Qt's own,
 //                                  BENCH_RUNS times each (default 3)
+//   solvane-bench --quit-only      quitting after Speak, returning from main
+//                                  and through LeaveProcess, BENCH_RUNS child
+//                                  processes each (default 100); run it under
+//                                  scripts/with-pulseaudio.sh
 
 #include "bench_table.h"
 #include "line_settings.h"
 #include "main_window.h"
 #include "memory_file.h"
 #include "network_bench.h"
+#include "quit_bench.h"
 #include "qt_serial_port.h"
 #include "settings_store.h"
 #include "sim_process.h"
@@ -39,6 +44,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -345,10 +351,15 @@ int main(int argc, char** argv)
             list << QString::fromLocal8Bit(argv[i]);
         return list;
     }();
+    // A child of --quit-only: it runs in the settings its parent made.
+    if (!args.isEmpty() && args.first().startsWith(QLatin1String(kQuitChildOption)))
+        return RunQuitChild(argc, argv, args.first().mid(int(std::strlen(kQuitChildOption))));
+    const bool quitOnly = args.contains(QStringLiteral("--quit-only"));
     const bool xcbCpuOnly = args.contains(QStringLiteral("--xcb-cpu-only"));
     const bool dispatcherOnly = args.contains(QStringLiteral("--dispatcher-only"));
-    const bool windowTable = !args.contains(QStringLiteral("--network-only")) && !xcbCpuOnly && !dispatcherOnly;
-    const bool networkTable = !args.contains(QStringLiteral("--window-only")) && !xcbCpuOnly && !dispatcherOnly;
+    const bool oneTable = xcbCpuOnly || dispatcherOnly || quitOnly;
+    const bool windowTable = !args.contains(QStringLiteral("--network-only")) && !oneTable;
+    const bool networkTable = !args.contains(QStringLiteral("--window-only")) && !oneTable;
 
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
@@ -366,6 +377,11 @@ int main(int argc, char** argv)
     if (dispatcherOnly) {
         const int runs = qEnvironmentVariableIntValue("BENCH_RUNS");
         RunDispatcherBench(QStringLiteral(SOLVANE_PATH), seconds, runs > 0 ? runs : 3);
+        return 0;
+    }
+    if (quitOnly) {
+        const int runs = qEnvironmentVariableIntValue("BENCH_RUNS");
+        RunQuitBench(QCoreApplication::applicationFilePath(), runs > 0 ? runs : 100);
         return 0;
     }
     if (windowTable) {

@@ -4,9 +4,16 @@
 # come from a second run of the program under xvfb-run, started by the first;
 # the sharing table runs the real program and Debian's rigctld on loopback.
 # Arguments go to the program: --window-only, --network-only, --dispatcher-only
-# (the headless server with and without QT_NO_GLIB=1; BENCH_RUNS runs each).
+# (the headless server with and without QT_NO_GLIB=1; BENCH_RUNS runs each),
+# --quit-only (quitting after Speak, BENCH_RUNS children each way, default
+# 100, under a private PulseAudio server).
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 "$ROOT/scripts/setup.sh"
 "$ROOT/scripts/build.sh"
-"${BUILD_DIR:-$ROOT/build}/bench/solvane-bench" "$@"
+BENCH="${BUILD_DIR:-$ROOT/build}/bench/solvane-bench"
+# Quitting after Speak needs a sound server: a private one with a null sink.
+case " $* " in
+  *" --quit-only "*) exec "$ROOT/scripts/with-pulseaudio.sh" "$BENCH" "$@" ;;
+esac
+"$BENCH" "$@"

@@ -40,6 +40,7 @@ RigSnapshot RadioFrom(std::uint8_t choice)
     radio.modeCode = cat::kModes[(choice >> 5) % cat::kModes.size()].code;
     radio.frequency10Hz = 1407400;
     radio.sMeterRaw = choice % 40 - 4; // also outside 0..31
+    radio.meterAgeMs = radio.readingAgeMs;
     radio.satellite = choice % 3 == 0;
     radio.transmitting = choice % 5 == 0;
     radio.haveUplinkReading = radio.satellite && radio.haveReading;

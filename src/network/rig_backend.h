@@ -15,6 +15,7 @@ struct RigSnapshot {
     std::int32_t frequency10Hz = 0; // last reading, or the value just set (10 Hz units)
     std::uint8_t modeCode = 0x01;   // radio mode code: 00 LSB 01 USB 02 CW 03 CWR 04 AM 08 FM, 82 83 84 88 narrow CW CWR AM FM
     int sMeterRaw = 0;              // 0..31
+    std::int64_t meterAgeMs = -1;   // ms since the last meter reply; -1 when none
     bool transmitting = false;      // keyed through Solvane
     // Satellite mode: the fields above are the downlink's; these the uplink's.
     bool satellite = false;

@@ -34,6 +34,13 @@ bool ReadingWithin(const RigSnapshot& radio, std::int64_t ageMs)
     return radio.portOpen && radio.haveReading && radio.readingAgeMs >= 0 && radio.readingAgeMs <= ageMs;
 }
 
+// The meter is read after the frequency in each round: a frequency fresh
+// on its own does not make the meter so.
+bool MeterFresh(const RigSnapshot& radio)
+{
+    return radio.portOpen && radio.meterAgeMs >= 0 && radio.meterAgeMs <= kFreshReadingMs;
+}
+
 // The split commands, and a transmit VFO word, address the uplink: in
 // satellite mode its own VFO; outside it the radio has no split, and reads
 // answer the main VFO as such a radio shows.
@@ -89,7 +96,7 @@ Answer GetLevel(const Request& request, const RigSnapshot& radio)
     const std::string& level = request.arguments[0];
     if (level != "RAWSTR" && level != "STRENGTH")
         return Reply(request, kNotAvailable);
-    if (!ReadingWithin(radio, kFreshReadingMs))
+    if (!MeterFresh(radio))
         return Reply(request, kTimeout);
     const int raw = radio.sMeterRaw < 0 ? 0 : (radio.sMeterRaw > kMeterMaxRaw ? kMeterMaxRaw : radio.sMeterRaw);
     return Reply(request, kOk, {std::to_string(level == "RAWSTR" ? raw : StrengthDb(raw))});
@@ -299,6 +306,7 @@ bool WantsFreshReading(const Request& request, const RigSnapshot& radio)
     case Action::GetSplitMode:
         return !ViewOf(request, radio).fresh;
     case Action::GetLevel:
+        return !MeterFresh(radio);
     case Action::GetPowerStatus:
         return !ReadingWithin(radio, kFreshReadingMs);
     default:

@@ -68,7 +68,7 @@ std::vector<Request> Session::Split(std::string_view line) const
     Cursor in(line);
     in.SkipSpaces();
     if (in.AtEnd()) {
-        requests.push_back(Request{nullptr, kInvalidArgument, {}, {}});
+        requests.push_back(Request{nullptr, kInvalidArgument, {}, {}, {}});
         return requests;
     }
     while (true) {
@@ -80,7 +80,7 @@ std::vector<Request> Session::Split(std::string_view line) const
             style = ReplyStyle{true, in.Peek() == '+' ? '\n' : in.Peek()};
             in.Advance();
             if (in.AtEnd() || IsSpace(in.Peek())) {
-                requests.push_back(Request{nullptr, kInvalidArgument, {}, style});
+                requests.push_back(Request{nullptr, kInvalidArgument, {}, style, {}});
                 break;
             }
         }
@@ -94,11 +94,11 @@ std::vector<Request> Session::Split(std::string_view line) const
             in.Advance();
         }
         if (!command) {
-            requests.push_back(Request{nullptr, kNotAvailable, {}, style});
+            requests.push_back(Request{nullptr, kNotAvailable, {}, style, {}});
             break;
         }
 
-        Request request{command, kOk, {}, style};
+        Request request{command, kOk, {}, style, {}};
         if (command->takesVfoWord && in.SpaceFollows() && IsVfoWord(in.PeekWord()))
             request.vfo = std::string(in.Word());
         for (std::size_t i = 0; i < command->ArgumentCount(); ++i) {
@@ -119,7 +119,7 @@ std::vector<Request> Session::Split(std::string_view line) const
 
 std::string Session::OverlongLineReply()
 {
-    return Format(Request{nullptr, kInvalidArgument, {}, {}}, kInvalidArgument);
+    return Format(Request{nullptr, kInvalidArgument, {}, {}, {}}, kInvalidArgument);
 }
 
 } // namespace rigctl

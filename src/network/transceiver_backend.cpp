@@ -14,6 +14,7 @@ RigSnapshot TransceiverBackend::Snapshot() const
     snapshot.frequency10Hz = current.ReportedFrequency();
     snapshot.modeCode = current.ReportedMode();
     snapshot.sMeterRaw = radio_.SMeterLevel();
+    snapshot.meterAgeMs = radio_.MeterAgeMs();
     snapshot.transmitting = radio_.Transmitting();
     snapshot.satellite = radio_.Satellite();
     snapshot.satelliteTxVfo = satelliteTxVfo_;

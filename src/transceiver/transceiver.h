@@ -122,6 +122,9 @@ public:
     std::uint8_t ModeCode() const { return current().mode; }
     int SMeterLevel() const { return sMeterLevel_; }
     int PowerOutLevel() const { return powerOutLevel_; }
+    // Milliseconds since the last meter reply (the S-meter, or the power
+    // out while transmitting); -1 when there is none.
+    qint64 MeterAgeMs() const { return meterClock_.isValid() ? meterClock_.elapsed() : -1; }
     // Milliseconds since the last whole frequency reply; -1 when there is none.
     qint64 ReadingAgeMs() const { return current().AgeMs(); }
     // A VFO's reading, with the values set on it since (VfoReading::Reported...).
@@ -285,6 +288,7 @@ private:
     quint64 readingsForgotten_ = 0;     // counts forgetReadings: a set answered later belongs to the old ones
     int sMeterLevel_ = 0;
     int powerOutLevel_ = 0;
+    QElapsedTimer meterClock_;
 
     // The transmitter and satellite mode, as the turns left them.
     radio::TurnState turn_;

@@ -25,6 +25,7 @@ void Transceiver::read(radio::PollRead what)
                 if (reply.size() != 1)
                     return;
                 const auto status = static_cast<std::uint8_t>(reply[0]);
+                meterClock_.start();
                 powerOutLevel_ = cat::TransmittingIn(status) ? cat::PowerOutLevel(status) : 0;
                 emit powerOutRead(powerOutLevel_);
             };
@@ -32,6 +33,7 @@ void Transceiver::read(radio::PollRead what)
             handler = [this](const QByteArray& reply) {
                 if (reply.size() != 1)
                     return;
+                meterClock_.start();
                 sMeterLevel_ = ::SMeterLevel(static_cast<std::uint8_t>(reply[0]));
                 emit sMeterRead(sMeterLevel_);
             };
@@ -79,6 +81,7 @@ void Transceiver::forgetReadings()
     ++readingsForgotten_;
     for (VfoReading& r : readings_)
         r.Forget();
+    meterClock_.invalidate();
 }
 
 // --- Tuning -------------------------------------------------------------------------

@@ -23,6 +23,7 @@ public:
         snapshot.frequency10Hz = 1407400;
         snapshot.modeCode = 0x01;
         snapshot.sMeterRaw = 12;
+        snapshot.meterAgeMs = 100;
     }
 
     RigSnapshot snapshot;

@@ -15,7 +15,7 @@ namespace {
 
 enum class Radio {
     Fresh, OneSecond, Stale, TwoSeconds, Silent, Closed, NoReading, NarrowCw, UnknownMode,
-    Transmitting, Satellite, SatelliteUplinkStale, SatelliteClosed
+    Transmitting, Satellite, SatelliteUplinkStale, SatelliteClosed, MeterNotYetRead
 };
 
 RigSnapshot SnapshotOf(Radio radio)
@@ -58,6 +58,8 @@ RigSnapshot SnapshotOf(Radio radio)
     case Radio::Transmitting:
         s.transmitting = true;
         break;
+    case Radio::MeterNotYetRead: // the round's frequency is in, its meter not yet
+        break;
     case Radio::Satellite:
     case Radio::SatelliteUplinkStale:
     case Radio::SatelliteClosed:
@@ -73,6 +75,7 @@ RigSnapshot SnapshotOf(Radio radio)
         s.portOpen = radio != Radio::SatelliteClosed;
         break;
     }
+    s.meterAgeMs = radio == Radio::MeterNotYetRead ? -1 : s.readingAgeMs;
     return s;
 }
 
@@ -210,6 +213,7 @@ private slots:
         row("RAWSTR", "l RAWSTR", Radio::Fresh, "16");
         row("STRENGTH", "l STRENGTH", Radio::Fresh, "0");
         row("RAWSTR stale", "l RAWSTR", Radio::Stale, "RPRT -5");
+        row("RAWSTR before the meter is read", "l RAWSTR", Radio::MeterNotYetRead, "RPRT -5");
         row("other level", "l SWR", Radio::Fresh, "RPRT -11");
         row("level missing", "l", Radio::Fresh, "RPRT -1");
         row("VFO word ignored", "f VFOA", Radio::Fresh, "14074000");

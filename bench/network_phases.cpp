@@ -82,26 +82,27 @@ Pollers::~Pollers() { stop(); }
 
 ClientStats Pollers::run(std::chrono::milliseconds length)
 {
-    start();
-    std::this_thread::sleep_for(length);
+    const auto end = Clock::now() + length;
+    begin(end);
+    std::this_thread::sleep_until(end);
     return stop();
 }
 
-void Pollers::start()
+void Pollers::begin(Clock::time_point end)
 {
     if (polling_.exchange(true))
         return;
     each_.assign(kClients, ClientStats{});
     const auto start = Clock::now();
     for (int i = 0; i < kClients; ++i) {
-        threads_.emplace_back([this, start, i] {
+        threads_.emplace_back([this, start, end, i] {
             RigClient& client = *clients_[size_t(i)];
             ClientStats& s = each_[size_t(i)];
             for (auto next = start + i * kPeriod / kClients;; next += kPeriod) {
                 // A late round starts at once; the next keeps the period from it.
                 next = std::max(next, Clock::now());
                 std::this_thread::sleep_until(next);
-                if (!polling_)
+                if (!polling_ || Clock::now() >= end)
                     break;
                 if (const auto ms = Ask(client, port_, "f", 1, s))
                     s.ms.push_back(*ms);

@@ -46,10 +46,13 @@ public:
     ClientStats run(std::chrono::milliseconds length);
     // Polls in the background from start() until stop(), for a load under
     // another client's measurement; stop() returns what run() would.
-    void start();
+    void start() { begin(std::chrono::steady_clock::time_point::max()); }
     ClientStats stop();
 
 private:
+    // Starts the pollers; none asks at or after `end`.
+    void begin(std::chrono::steady_clock::time_point end);
+
     int port_;
     int connectFailures_ = 0;
     std::vector<std::unique_ptr<RigClient>> clients_;

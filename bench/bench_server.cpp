@@ -16,9 +16,9 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 } // namespace
 
-bool BenchServer::startSolvane(const QString& program, const SolvaneLaunch& how)
+bool BenchServer::startSolvane(const QString& program, const SolvaneLaunch& how, const BenchRadio& radio)
 {
-    if (!startSim())
+    if (!startSim(radio))
         return false;
     // The stored port speed matches the simulator's, so that Solvane's
     // count of each command's line time is right.
@@ -41,17 +41,18 @@ bool BenchServer::startSolvane(const QString& program, const SolvaneLaunch& how)
     QStringList args{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port_)};
     if (how.headless)
         args.prepend(QStringLiteral("--headless"));
-    return launch(program, args);
+    return launch(program, args, radio);
 }
 
-bool BenchServer::startRigctld()
+bool BenchServer::startRigctld(const BenchRadio& radio)
 {
-    if (!startSim())
+    if (!startSim(radio))
         return false;
     return launch(QStringLiteral("rigctld"),
                   {QStringLiteral("-m"), QStringLiteral("1001"), QStringLiteral("-r"), sim_.device(),
                    QStringLiteral("-s"), QString::number(kBenchBaud), QStringLiteral("-t"), QString::number(port_),
-                   QStringLiteral("-T"), QStringLiteral("127.0.0.1")});
+                   QStringLiteral("-T"), QStringLiteral("127.0.0.1")},
+                  radio);
 }
 
 double BenchServer::cpuSeconds() const
@@ -97,15 +98,15 @@ bool BenchServer::fail(const QString& why)
     return false;
 }
 
-bool BenchServer::startSim()
+bool BenchServer::startSim(const BenchRadio& radio)
 {
-    if (!dir_.isValid() || !sim_.start({QStringLiteral("--baud"), QString::number(kBenchBaud)}))
+    if (!dir_.isValid() || !sim_.start(QStringList{QStringLiteral("--baud"), QString::number(kBenchBaud)} + radio.simArgs))
         return fail(QStringLiteral("the simulator did not start"));
     port_ = FreeLoopbackPort();
     return true;
 }
 
-bool BenchServer::launch(const QString& program, const QStringList& args)
+bool BenchServer::launch(const QString& program, const QStringList& args, const BenchRadio& radio)
 {
     process_.setWorkingDirectory(dir_.path());
     process_.setStandardOutputFile(dir_.filePath(QStringLiteral("server.out")));
@@ -117,11 +118,13 @@ bool BenchServer::launch(const QString& program, const QStringList& args)
     RigClient probe;
     while (Clock::now() < deadline && process_.state() == QProcess::Running) {
         if (probe.connected() || probe.connectTo(port_)) {
-            const auto reply = probe.ask("f", 1);
+            const auto reply = probe.ask(radio.answers ? "f" : "\\chk_vfo", 1);
             if (reply && !reply->error)
                 return true;
         }
         std::this_thread::sleep_for(100ms);
     }
-    return fail(program + QStringLiteral(" never answered f on port %1").arg(port_));
+    return fail(program + QStringLiteral(" never answered %1 on port %2")
+                              .arg(radio.answers ? QStringLiteral("f") : QStringLiteral("\\chk_vfo"))
+                              .arg(port_));
 }

@@ -20,6 +20,14 @@ struct SolvaneLaunch {
     Dispatcher dispatcher = Dispatcher::AsShipped;
 };
 
+// The simulated radio behind a server: extra simulator options, and whether
+// it answers at all. A silent radio gives no reading, so the server is
+// probed with `\chk_vfo`, which it answers itself, instead of `f`.
+struct BenchRadio {
+    QStringList simArgs;
+    bool answers = true;
+};
+
 class BenchServer {
 public:
     BenchServer() = default;
@@ -28,9 +36,9 @@ public:
     BenchServer& operator=(const BenchServer&) = delete;
 
     // Each starts a simulator and the server, and returns once the server
-    // has answered `f` with a number (bounded), else false with failure().
-    bool startSolvane(const QString& program, const SolvaneLaunch& launch = {});
-    bool startRigctld();
+    // has answered `f` (bounded), else false with failure().
+    bool startSolvane(const QString& program, const SolvaneLaunch& launch = {}, const BenchRadio& radio = {});
+    bool startRigctld(const BenchRadio& radio = {});
 
     SimProcess& sim() { return sim_; }
     int port() const { return port_; }
@@ -48,8 +56,8 @@ public:
 
 private:
     bool fail(const QString& why);
-    bool startSim();
-    bool launch(const QString& program, const QStringList& args);
+    bool startSim(const BenchRadio& radio);
+    bool launch(const QString& program, const QStringList& args, const BenchRadio& radio);
 
     SimProcess sim_;
     QTemporaryDir dir_;

@@ -20,11 +20,12 @@ QString Opcode(const QString& logLine)
 
 double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-// Commands with `opcode` on the log from line `from`, once their count has
-// stopped growing (bounded): a set answered as its last byte leaves the
-// port may reach the log a moment later.
+} // namespace
+
 int SettledCount(SimProcess& sim, int from, const QString& opcode)
 {
+    // A set answered as its last byte leaves the port may reach the log a
+    // moment later.
     int count = Opcodes(sim.loggedCommands().mid(from)).value(opcode);
     for (const auto end = Clock::now() + 3s; Clock::now() < end;) {
         std::this_thread::sleep_for(300ms);
@@ -35,8 +36,6 @@ int SettledCount(SimProcess& sim, int from, const QString& opcode)
     }
     return count;
 }
-
-} // namespace
 
 QMap<QString, int> Opcodes(const QStringList& logLines)
 {
@@ -96,7 +95,8 @@ FloodWindow MeasureFlood(BenchServer& server, int seconds)
 
 int ServerResults::errors() const
 {
-    return one.errors() + paired.errors() + sets.errors() + load.pollers.errors() + load.connectFailures;
+    return one.errors() + paired.errors() + sets.errors() + setsPollers.errors() + load.pollers.errors()
+           + load.connectFailures;
 }
 
 ServerResults MeasureServer(BenchServer& server, bool started, int seconds)
@@ -121,8 +121,14 @@ ServerResults MeasureServer(BenchServer& server, bool started, int seconds)
     std::this_thread::sleep_for(1s);
 
     const int setsFrom = int(server.sim().loggedCommands().size());
-    r.sets = SetFrequencies(server.port(), kFrequencySets);
+    {
+        Pollers pollers(server.port());
+        pollers.start();
+        r.sets = SetFrequencies(server.port(), kFrequencySets);
+        r.setsPollers = pollers.stop();
+    }
     r.setsOnLine = SettledCount(server.sim(), setsFrom, QStringLiteral("01"));
+    std::this_thread::sleep_for(1s);
 
     r.load = MeasureLoad(server, seconds);
     std::this_thread::sleep_for(1s);

@@ -9,9 +9,14 @@
 #include <QStringList>
 
 class BenchServer;
+class SimProcess;
 
 // Commands on the simulator's log by opcode ("03", "01", ... "OVERLAP").
 QMap<QString, int> Opcodes(const QStringList& logLines);
+
+// Commands with `opcode` on the log from command line `from`, once their
+// count has stopped growing (at most 3 s).
+int SettledCount(SimProcess& sim, int from, const QString& opcode);
 
 // The 20 pollers for `seconds`, with the server's CPU time and the line's
 // commands over that window.
@@ -50,7 +55,8 @@ struct ServerResults {
     double idleCpuPercent = 0; // no client connected
     ClientStats one;            // one client, f at 20 Hz
     ClientStats paired;         // one client, "f\nm\n" in one write at 20 Hz
-    ClientStats sets;           // F awaited to its RPRT
+    ClientStats sets;           // F awaited to its RPRT while the 20 pollers poll
+    ClientStats setsPollers;    // those pollers
     int setsOnLine = 0;         // 01 on the line in that phase
     LoadWindow load;
     FloodWindow flood;
@@ -61,6 +67,6 @@ struct ServerResults {
 
 constexpr int kFrequencySets = 50;
 
-// Every phase in turn: idle, one client, paired requests, sets, the 20
-// pollers, the flood. `started` is whether the server came up.
+// Every phase in turn: idle, one client, paired requests, sets under the 20
+// pollers, the 20 pollers alone, the flood. `started` is whether the server came up.
 ServerResults MeasureServer(BenchServer& server, bool started, int seconds);

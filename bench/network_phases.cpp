@@ -13,7 +13,8 @@ using Clock = std::chrono::steady_clock;
 
 // Asks once, counting the outcome; a failed client is connected again.
 // Returns the reply's time when it came back without an error.
-std::optional<double> Ask(RigClient& client, int port, const std::string& request, int lines, ClientStats& s)
+std::optional<double> Ask(RigClient& client, int port, const std::string& request, int lines, ClientStats& s,
+                          int replyBoundMs = 2000)
 {
     ++s.asked;
     const auto reply = client.ask(request, lines);
@@ -27,7 +28,7 @@ std::optional<double> Ask(RigClient& client, int port, const std::string& reques
         return reply->ms;
     }
     if (!client.connected())
-        client.connectTo(port);
+        client.connectTo(port, replyBoundMs);
     return std::nullopt;
 }
 
@@ -48,17 +49,21 @@ ClientStats AskEvery(int port, const std::string& request, int lines, std::chron
     return s;
 }
 
-ClientStats SetFrequencies(int port, int count)
+ClientStats SetFrequencies(int port, int count, int replyBoundMs, int giveUpAfter)
 {
     ClientStats s;
     std::mt19937 random(847);
     std::uniform_int_distribution<int> pauseMs(100, 200);
     RigClient client;
-    client.connectTo(port);
-    for (int i = 0; i < count; ++i) {
+    client.connectTo(port, replyBoundMs);
+    for (int i = 0, timeoutsInARow = 0; i < count; ++i) {
+        const int timeoutsBefore = s.timeouts;
         // 14.074.000 Hz and up in 1 kHz steps: each set differs from the last.
-        if (const auto ms = Ask(client, port, "F " + std::to_string(14074000 + (i + 1) * 1000), 1, s))
+        if (const auto ms = Ask(client, port, "F " + std::to_string(14074000 + (i + 1) * 1000), 1, s, replyBoundMs))
             s.ms.push_back(*ms);
+        timeoutsInARow = s.timeouts > timeoutsBefore ? timeoutsInARow + 1 : 0;
+        if (giveUpAfter > 0 && timeoutsInARow >= giveUpAfter)
+            break;
         std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs(random)));
     }
     return s;
@@ -73,23 +78,31 @@ Pollers::Pollers(int port) : port_(port)
     }
 }
 
-Pollers::~Pollers() = default;
+Pollers::~Pollers() { stop(); }
 
 ClientStats Pollers::run(std::chrono::milliseconds length)
 {
-    std::vector<ClientStats> each(kClients);
+    const auto end = Clock::now() + length;
+    begin(end);
+    std::this_thread::sleep_until(end);
+    return stop();
+}
+
+void Pollers::begin(Clock::time_point end)
+{
+    if (polling_.exchange(true))
+        return;
+    each_.assign(kClients, ClientStats{});
     const auto start = Clock::now();
-    const auto end = start + length;
-    std::vector<std::thread> threads;
     for (int i = 0; i < kClients; ++i) {
-        threads.emplace_back([&, i] {
+        threads_.emplace_back([this, start, end, i] {
             RigClient& client = *clients_[size_t(i)];
-            ClientStats& s = each[size_t(i)];
+            ClientStats& s = each_[size_t(i)];
             for (auto next = start + i * kPeriod / kClients;; next += kPeriod) {
                 // A late round starts at once; the next keeps the period from it.
                 next = std::max(next, Clock::now());
                 std::this_thread::sleep_until(next);
-                if (Clock::now() >= end)
+                if (!polling_ || Clock::now() >= end)
                     break;
                 if (const auto ms = Ask(client, port_, "f", 1, s))
                     s.ms.push_back(*ms);
@@ -97,10 +110,16 @@ ClientStats Pollers::run(std::chrono::milliseconds length)
             }
         });
     }
-    for (std::thread& t : threads)
+}
+
+ClientStats Pollers::stop()
+{
+    polling_ = false;
+    for (std::thread& t : threads_)
         t.join();
+    threads_.clear();
     ClientStats all;
-    for (const ClientStats& s : each) {
+    for (const ClientStats& s : each_) {
         all.ms.insert(all.ms.end(), s.ms.begin(), s.ms.end());
         all.asked += s.asked;
         all.answered += s.answered;

@@ -1,27 +1,22 @@
 // Solvane benchmark: how quickly the display follows the radio, what the
 // program costs in CPU and memory, how the memory file scales, and the
-// sharing server beside rigctld (network_bench.cpp). Prints tables; it
-// asserts nothing. BENCH_SECONDS sets each CPU window (default 60).
-//
-//   solvane-bench                  everything (the CPU rows also under Xvfb)
-//   solvane-bench --window-only    the window's table alone
-//   solvane-bench --network-only   the sharing table alone
-//   solvane-bench --xcb-cpu-only   the CPU polling rows alone, on the platform
-//                                  QT_QPA_PLATFORM names (run under xvfb-run)
-//   solvane-bench --dispatcher-only  the headless server's CPU per request with
-//                                  GLib's event dispatcher and Qt's own,
-//                                  BENCH_RUNS times each (default 3)
-//   solvane-bench --quit-only      quitting after Speak, returning from main
-//                                  and through LeaveProcess, BENCH_RUNS child
-//                                  processes each (default 100); run it under
-//                                  scripts/with-pulseaudio.sh
+// sharing server beside rigctld: the many-client table (network_bench.cpp),
+// a slow radio, transmitting and satellite Doppler. Prints tables; it
+// asserts nothing. BENCH_SECONDS sets each CPU and many-client window
+// (default 60); the options choosing tables are in bench_options.h, among
+// them --quit-only, quitting after Speak.
 
+#include "bench_options.h"
 #include "bench_table.h"
+#include "key_child.h"
 #include "line_settings.h"
 #include "main_window.h"
 #include "memory_file.h"
 #include "network_bench.h"
 #include "quit_bench.h"
+#include "satellite_bench.h"
+#include "slow_radio_bench.h"
+#include "transmit_bench.h"
 #include "qt_serial_port.h"
 #include "settings_store.h"
 #include "sim_process.h"
@@ -345,46 +340,43 @@ void memoryFileRows()
 
 int main(int argc, char** argv)
 {
-    const QStringList args = [&] {
-        QStringList list;
-        for (int i = 1; i < argc; ++i)
-            list << QString::fromLocal8Bit(argv[i]);
-        return list;
-    }();
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
     // A child of --quit-only: it runs in the settings its parent made.
     if (!args.isEmpty() && args.first().startsWith(QLatin1String(kQuitChildOption)))
         return RunQuitChild(argc, argv, args.first().mid(int(std::strlen(kQuitChildOption))));
-    const bool quitOnly = args.contains(QStringLiteral("--quit-only"));
-    const bool xcbCpuOnly = args.contains(QStringLiteral("--xcb-cpu-only"));
-    const bool dispatcherOnly = args.contains(QStringLiteral("--dispatcher-only"));
-    const bool oneTable = xcbCpuOnly || dispatcherOnly || quitOnly;
-    const bool windowTable = !args.contains(QStringLiteral("--network-only")) && !oneTable;
-    const bool networkTable = !args.contains(QStringLiteral("--window-only")) && !oneTable;
+    const BenchOptions options = ParseBenchOptions(args);
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "solvane-bench: %s\n", qPrintable(options.error));
+        return 2;
+    }
+    if (options.keyChildPort > 0)
+        return KeyChildMain(options.keyChildPort);
 
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    if (!xcbCpuOnly)
+    if (!options.xcbCpu)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int seconds = qEnvironmentVariableIntValue("BENCH_SECONDS") > 0 ? qEnvironmentVariableIntValue("BENCH_SECONDS") : 60;
+    const QString solvane = QStringLiteral(SOLVANE_PATH);
 
-    if (xcbCpuOnly) {
+    if (options.xcbCpu) {
         pollingCpuRows(QGuiApplication::platformName() == QLatin1String("xcb") ? QStringLiteral("Xvfb")
                                                                                : QGuiApplication::platformName(),
                        seconds, false);
         return 0;
     }
-    if (dispatcherOnly) {
+    if (options.dispatcher) {
         const int runs = qEnvironmentVariableIntValue("BENCH_RUNS");
-        RunDispatcherBench(QStringLiteral(SOLVANE_PATH), seconds, runs > 0 ? runs : 3);
-        return 0;
+        RunDispatcherBench(solvane, seconds, runs > 0 ? runs : 3);
     }
-    if (quitOnly) {
+    if (options.quit) {
         const int runs = qEnvironmentVariableIntValue("BENCH_RUNS");
         RunQuitBench(QCoreApplication::applicationFilePath(), runs > 0 ? runs : 100);
-        return 0;
     }
-    if (windowTable) {
+    if (options.window) {
         table().header();
         for (int baud : {4800, 9600, 57600})
             latencyRows(baud);
@@ -396,7 +388,13 @@ int main(int argc, char** argv)
         startUpRow();
         memoryFileRows();
     }
-    if (networkTable)
-        RunNetworkBench(QStringLiteral(SOLVANE_PATH), seconds);
+    if (options.network)
+        RunNetworkBench(solvane, seconds);
+    if (options.slow)
+        RunSlowRadioBench(solvane);
+    if (options.transmit)
+        RunTransmitBench(solvane, QCoreApplication::applicationFilePath(), seconds);
+    if (options.satellite)
+        RunSatelliteBench(solvane, seconds);
     return 0;
 }

@@ -3,8 +3,11 @@
 # sets each CPU and many-client window (default 60). The CPU rows under Xvfb
 # come from a second run of the program under xvfb-run, started by the first;
 # the sharing table runs the real program and Debian's rigctld on loopback.
-# Arguments go to the program: --window-only, --network-only, --dispatcher-only
-# (the headless server with and without QT_NO_GLIB=1; BENCH_RUNS runs each),
+# Arguments go to the program and choose its tables, which add up:
+# --window-only, --network-only, --slow-only (a silent and a late radio),
+# --transmit-only (keying, unkeying, a keying program killed),
+# --satellite-only (gpredict's Doppler cycle), --dispatcher-only (the
+# headless server with and without QT_NO_GLIB=1; BENCH_RUNS runs each),
 # --quit-only (quitting after Speak, BENCH_RUNS children each way, default
 # 100, under a private PulseAudio server).
 set -euo pipefail

@@ -64,22 +64,6 @@ private slots:
         QCOMPARE(ParseBenchOptions(args), expected);
     }
 
-    void refused_data()
-    {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("unknown") << QStringList{"--slow"} << QStringLiteral("unknown option --slow");
-        QTest::newRow("no port") << QStringList{"--key-child"} << QStringLiteral("--key-child needs a TCP port from 1 to 65535");
-        QTest::newRow("not a port") << QStringList{"--key-child", "x"} << QStringLiteral("--key-child needs a TCP port from 1 to 65535");
-        QTest::newRow("port 0") << QStringList{"--key-child", "0"} << QStringLiteral("--key-child needs a TCP port from 1 to 65535");
-    }
-    void refused()
-    {
-        QFETCH(QStringList, args);
-        QFETCH(QString, error);
-        QCOMPARE(ParseBenchOptions(args).error, error);
-    }
-
     // A server that never answers is said so, never shown as a latency.
     void answeredLatency_data()
     {

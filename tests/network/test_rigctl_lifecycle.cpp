@@ -276,7 +276,9 @@ private slots:
             address.sin_port = htons(port_);
             address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
             QCOMPARE(::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-            QVERIFY2(failures.wait(kWaitMs), "accepting never failed");
+            // Polled, not QSignalSpy::wait: the sanitizer's own checks need a
+            // pipe, and there is no descriptor left for one here.
+            QTRY_VERIFY2_WITH_TIMEOUT(!failures.isEmpty(), "accepting never failed", kWaitMs);
             QCOMPARE(failures.first().first().value<QAbstractSocket::SocketError>(),
                      QAbstractSocket::SocketResourceError);
             // Turns of the event loop while the client still waits: one

@@ -383,8 +383,9 @@ private slots:
         QVERIFY(notASerialPort.open(QIODevice::WriteOnly));
         notASerialPort.close();
         QVERIFY(station.launch({QStringLiteral("--headless")}, {}));
-        QVERIFY(QTest::qWaitFor([&] { return station.solvane.state() == QProcess::Running; }, 5000));
-        QTest::qWait(2 * 1000 + 200); // two retries that fail
+        const QString refused = QStringLiteral("COM Port not available");
+        QString errors;
+        QVERIFY(QTest::qWaitFor([&] { return (errors += ErrorsOf(station.solvane)).contains(refused); }, 5000));
         QVERIFY(station.sim.loggedCommands().isEmpty());
         // Now it is the radio's port.
         const QString link = station.config.filePath(QStringLiteral("radio.new"));
@@ -395,7 +396,7 @@ private slots:
         station.solvane.terminate();
         QVERIFY(station.solvane.waitForFinished(10000));
         QCOMPARE(station.solvane.exitCode(), 0);
-        QCOMPARE(ErrorsOf(station.solvane).count(QStringLiteral("COM Port not available")), 1);
+        QCOMPARE((errors + ErrorsOf(station.solvane)).count(refused), 1); // said once, however many tries
     }
 };
 

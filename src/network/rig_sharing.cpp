@@ -16,6 +16,14 @@ RigSharing::RigSharing(Transceiver& radio, QObject* parent)
     connect(&server_, &RigctlServer::refusalsSummarized, this, [this](int connections, int addresses) {
         emit connectionRefused(RefusalSummaryText(connections, addresses));
     });
+    // The server pauses and tries again by itself; the user hears of it once
+    // a minute at most, not at every try.
+    connect(&server_, &RigctlServer::acceptFailed, this, [this](QAbstractSocket::SocketError error) {
+        if (acceptTroubleSaid_.isValid() && acceptTroubleSaid_.elapsed() < kAcceptTroubleRepeatMs)
+            return;
+        acceptTroubleSaid_.start();
+        emit connectionRefused(AcceptTroubleText(error));
+    });
 }
 
 bool RigSharing::Start(const ListenPlan& plan)
@@ -99,4 +107,11 @@ QString SharingStatus(const QHostAddress& address, quint16 port, int programs, c
 QString RefusalSummaryText(int connections, int addresses)
 {
     return QStringLiteral("refused %1 more connections from %2 addresses").arg(connections).arg(addresses);
+}
+
+QString AcceptTroubleText(QAbstractSocket::SocketError error)
+{
+    if (error == QAbstractSocket::SocketResourceError)
+        return QStringLiteral("cannot take new connections for now: out of file descriptors; trying again");
+    return QStringLiteral("cannot take new connections for now (socket error %1); trying again").arg(int(error));
 }

@@ -7,6 +7,7 @@
 #include "transceiver_backend.h"
 #include "transmit_plan.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 
 class Transceiver;
@@ -37,7 +38,9 @@ public:
 signals:
     void statusChanged(const QString& status);
     // A client the plan does not allow was turned away: once per address,
-    // and past the server's limit of addresses a summary now and then.
+    // and past the server's limit of addresses a summary now and then. Also
+    // when the system would not hand over new connections (see
+    // AcceptTroubleText), at most once a minute.
     void connectionRefused(const QString& message);
 
 private:
@@ -47,6 +50,8 @@ private:
     ListenPlan plan_;
     QString problem_;
     bool standalone_ = false;
+    QElapsedTimer acceptTroubleSaid_;
+    static constexpr qint64 kAcceptTroubleRepeatMs = 60 * 1000;
 };
 
 // Why the server could not listen where planned, naming the cause and the
@@ -61,3 +66,6 @@ QString SharingStatus(const QHostAddress& address, quint16 port, int programs, c
 
 // The line that stands for refusals not reported one by one.
 QString RefusalSummaryText(int connections, int addresses);
+// Why new connections wait: the system refused to hand one over (most
+// often the process is out of file descriptors).
+QString AcceptTroubleText(QAbstractSocket::SocketError error);

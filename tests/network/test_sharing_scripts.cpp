@@ -188,6 +188,19 @@ private slots:
         ::close(holder);
     }
 
+    // The system refusing to hand over connections (out of descriptors) is
+    // said, but not at each of the server's tries.
+    void acceptTroubleIsSaidOnceAMinute()
+    {
+        RadioStation station;
+        QVERIFY(station.start());
+        QSignalSpy said(station.sharing.get(), &RigSharing::connectionRefused);
+        for (int i = 0; i < 3; ++i)
+            emit station.sharing->Server().acceptFailed(QAbstractSocket::SocketResourceError);
+        QCOMPARE(said.size(), 1);
+        QVERIFY(said.first().first().toString().contains(QStringLiteral("out of file descriptors; trying again")));
+    }
+
     // OK in Settings reopens the port: the transmitter keyed through the
     // old one is unkeyed there before it closes. The radio cannot be asked
     // its mode: the same port reopened kept satellite mode, another one is

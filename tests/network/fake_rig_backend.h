@@ -13,6 +13,24 @@
 #include <set>
 #include <vector>
 
+// "F1407405", "M82", "I14590000" and "X01" on the uplink, "T1", "T0", "S1 Sub".
+inline QString ActionText(const RigAction& action)
+{
+    switch (action.kind) {
+    case RigAction::Kind::Frequency:
+        return QStringLiteral("%1%2").arg(action.uplink ? 'I' : 'F').arg(action.frequency10Hz);
+    case RigAction::Kind::Mode:
+        return QStringLiteral("%1%2").arg(action.uplink ? 'X' : 'M').arg(action.modeCode, 2, 16, QLatin1Char('0'));
+    case RigAction::Kind::Key:
+        return QStringLiteral("T1");
+    case RigAction::Kind::Unkey:
+        return QStringLiteral("T0");
+    case RigAction::Kind::Satellite:
+        return QStringLiteral("S%1 %2").arg(action.on ? 1 : 0).arg(QString::fromStdString(action.txVfo));
+    }
+    return {};
+}
+
 class FakeRigBackend : public RigBackend {
 public:
     FakeRigBackend()
@@ -28,9 +46,7 @@ public:
 
     RigSnapshot snapshot;
     bool holdSets = false; // keep actions waiting until Release
-    // "F1407405", "M82", "I14590000" (uplink), "T1", "T0", "S1 Sub", in the
-    // order they were queued
-    QStringList sets;
+    QStringList sets; // ActionText of each action, in the order they were queued
 
     std::set<int> openClients;       // in the turns now
     std::vector<int> closedClients;  // CloseClient calls, in order
@@ -63,27 +79,18 @@ public:
 
     void Perform(int client, const RigAction& action, std::function<void(ActionResult)> done) override
     {
-        std::function<void()> apply = [] {};
-        switch (action.kind) {
-        case RigAction::Kind::Frequency:
-            sets << QStringLiteral("%1%2").arg(action.uplink ? 'I' : 'F').arg(action.frequency10Hz);
-            apply = [this, action] { (action.uplink ? snapshot.uplinkFrequency10Hz : snapshot.frequency10Hz) = action.frequency10Hz; };
-            break;
-        case RigAction::Kind::Mode:
-            sets << QStringLiteral("%1%2").arg(action.uplink ? 'X' : 'M').arg(action.modeCode, 2, 16, QLatin1Char('0'));
-            apply = [this, action] { (action.uplink ? snapshot.uplinkModeCode : snapshot.modeCode) = action.modeCode; };
-            break;
-        case RigAction::Kind::Key:
-        case RigAction::Kind::Unkey:
-            sets << (action.kind == RigAction::Kind::Key ? QStringLiteral("T1") : QStringLiteral("T0"));
-            apply = [this, action] { snapshot.transmitting = action.kind == RigAction::Kind::Key; };
-            break;
-        case RigAction::Kind::Satellite:
-            sets << QStringLiteral("S%1 %2").arg(action.on ? 1 : 0).arg(QString::fromStdString(action.txVfo));
-            apply = [this, action] { snapshot.satellite = action.on; };
-            break;
-        }
-        Queue(client, std::move(apply), std::move(done));
+        sets << ActionText(action);
+        Queue(client, [this, action] {
+            using Kind = RigAction::Kind;
+            if (action.kind == Kind::Frequency)
+                (action.uplink ? snapshot.uplinkFrequency10Hz : snapshot.frequency10Hz) = action.frequency10Hz;
+            else if (action.kind == Kind::Mode)
+                (action.uplink ? snapshot.uplinkModeCode : snapshot.modeCode) = action.modeCode;
+            else if (action.kind == Kind::Satellite)
+                snapshot.satellite = action.on;
+            else
+                snapshot.transmitting = action.kind == Kind::Key;
+        }, std::move(done));
     }
 
     int Held() const { return int(held_.size()); }

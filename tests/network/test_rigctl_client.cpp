@@ -113,7 +113,6 @@ QString ErrorsOf(QProcess& process) { return QString::fromLocal8Bit(process.read
 
 } // namespace
 
-
 class TestRigctlClient : public QObject {
     Q_OBJECT
 private slots:
@@ -157,11 +156,9 @@ private slots:
         QTest::addColumn<QString>("commands");
         QTest::addColumn<QStringList>("out");
         QTest::addColumn<QStringList>("line");
-        const QString on = QStringLiteral("00 00 00 00 08");
-        const QString off = QStringLiteral("00 00 00 00 88");
-        QTest::newRow("T 1 t T 0 t") << "T 1 t T 0 t" << QStringList{"1", "0"} << QStringList{on, off};
-        QTest::newRow("T 3 (rear data)") << "T 3 t T 0" << QStringList{"3"} << QStringList{on, off};
-        QTest::newRow("leaves while keyed") << "T 1 t" << QStringList{"1"} << QStringList{on, off};
+        QTest::newRow("T 1 t T 0 t") << "T 1 t T 0 t" << QStringList{"1", "0"} << QStringList{kKey, kUnkey};
+        QTest::newRow("T 3 (rear data)") << "T 3 t T 0" << QStringList{"3"} << QStringList{kKey, kUnkey};
+        QTest::newRow("leaves while keyed") << "T 1 t" << QStringList{"1"} << QStringList{kKey, kUnkey};
         QTest::newRow("T 0 alone sends nothing") << "T 0 t" << QStringList{"0"} << QStringList{};
     }
     void transmitKeysAndUnkeys()

@@ -1,6 +1,7 @@
 // The rig-control protocol without sockets: request lines in, reply lines
 // and radio commands out, for the radio in each state a client can meet.
 
+#include "fake_rig_backend.h" // ActionText
 #include "rigctl_dump_state.h"
 #include "rigctl_protocol.h"
 #include "rigctl_smeter.h"
@@ -77,24 +78,6 @@ RigSnapshot SnapshotOf(Radio radio)
     }
     s.meterAgeMs = radio == Radio::MeterNotYetRead ? -1 : s.readingAgeMs;
     return s;
-}
-
-// "F1407405", "M82", "I14590000" and "X01" on the uplink, "T1", "T0", "S1 Sub".
-QString ActionText(const SetAction& action)
-{
-    switch (action.kind) {
-    case SetAction::Kind::Frequency:
-        return QStringLiteral("%1%2").arg(action.uplink ? 'I' : 'F').arg(action.frequency10Hz);
-    case SetAction::Kind::Mode:
-        return QStringLiteral("%1%2").arg(action.uplink ? 'X' : 'M').arg(action.modeCode, 2, 16, QLatin1Char('0'));
-    case SetAction::Kind::Key:
-        return QStringLiteral("T1");
-    case SetAction::Kind::Unkey:
-        return QStringLiteral("T0");
-    case SetAction::Kind::Satellite:
-        return QStringLiteral("S%1 %2").arg(action.on ? 1 : 0).arg(QString::fromStdString(action.txVfo));
-    }
-    return {};
 }
 
 struct Outcome {
@@ -297,7 +280,6 @@ private slots:
     {
         columns();
         row("T 1 keys", "T 1", Radio::Fresh, "RPRT 0", "T1");
-        row("T 2 keys", "T 2", Radio::Fresh, "RPRT 0", "T1");
         row("T 3 (rear data) keys", "T 3", Radio::Fresh, "RPRT 0", "T1");
         row("long form", "\\set_ptt 1", Radio::Fresh, "RPRT 0", "T1");
         row("with a VFO word", "T currVFO 1", Radio::Fresh, "RPRT 0", "T1");
@@ -308,9 +290,7 @@ private slots:
         row("T 0 with the port closed", "T 0", Radio::Closed, "RPRT 0");
         row("T 9", "T 9", Radio::Fresh, "RPRT -1");
         row("T x", "T x", Radio::Fresh, "RPRT -1");
-        row("negative", "T -1", Radio::Fresh, "RPRT -1");
         row("port closed", "T 1", Radio::Closed, "RPRT -6");
-        row("t receiving", "t", Radio::Fresh, "0");
         row("t transmitting", "t", Radio::Transmitting, "1");
         row("get_ptt transmitting", "\\get_ptt", Radio::Transmitting, "1");
         row("a set while keyed waits for its turn", "F 14074000", Radio::Transmitting, "RPRT 0", "F1407400");
@@ -323,7 +303,6 @@ private slots:
     {
         columns();
         row("S 1 Sub", "S 1 Sub", Radio::Fresh, "RPRT 0", "S1 Sub");
-        row("S 1 VFOB", "S 1 VFOB", Radio::Fresh, "RPRT 0", "S1 VFOB");
         row("S 1 Main", "\\set_split_vfo 1 Main", Radio::Fresh, "RPRT 0", "S1 Main");
         row("S 0 VFOA", "S 0 VFOA", Radio::Satellite, "RPRT 0", "S0 VFOA");
         row("S port closed", "S 1 Sub", Radio::Closed, "RPRT -6");
@@ -332,7 +311,6 @@ private slots:
         row("F RX: the downlink", "F RX 435910000", Radio::Satellite, "RPRT 0", "F43591000");
         row("F Sub: the uplink", "F Sub 145900000", Radio::Satellite, "RPRT 0", "I14590000");
         row("I: the uplink", "I 145900000", Radio::Satellite, "RPRT 0", "I14590000");
-        row("I long", "\\set_split_freq 145905000", Radio::Satellite, "RPRT 0", "I14590500");
         row("I out of range", "I 200000000", Radio::Satellite, "RPRT -1");
         row("M FM 0: the downlink", "M FM 0", Radio::Satellite, "RPRT 0", "M08");
         row("X USB 0: the uplink", "X USB 0", Radio::Satellite, "RPRT 0", "X01");
@@ -344,16 +322,13 @@ private slots:
         row("m Main: the downlink", "m Main", Radio::Satellite, "FM\n15000");
         row("i stale", "i", Radio::SatelliteUplinkStale, "RPRT -5");
         row("f with the uplink stale", "f", Radio::SatelliteUplinkStale, "435900000");
-        row("I port closed", "I 145900000", Radio::SatelliteClosed, "RPRT -6");
         row("+i", "+i", Radio::Satellite, "get_split_freq:\nTX Frequency: 145900000\nRPRT 0");
         // Outside satellite mode the radio has no split.
         row("I outside", "I 145900000", Radio::Fresh, "RPRT -11");
         row("X outside", "X USB 0", Radio::Fresh, "RPRT -11");
         row("F Sub outside", "F Sub 14074000", Radio::Fresh, "RPRT -11");
         row("i outside: the main VFO", "i", Radio::Fresh, "14074000");
-        row("x outside: the main VFO", "x", Radio::Fresh, "USB\n2200");
         row("vfo_opt 0", "\\set_vfo_opt 0", Radio::Fresh, "RPRT 0");
-        row("vfo_opt 1", "\\set_vfo_opt 1", Radio::Fresh, "RPRT -11");
         row("chk_vfo stays 0", "\\set_vfo_opt 1\n\\chk_vfo", Radio::Fresh, "RPRT -11\n0");
     }
     void satellite() { check(); }

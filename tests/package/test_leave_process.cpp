@@ -30,16 +30,10 @@ namespace {
 class TestLeaveProcess : public QObject {
     Q_OBJECT
 private slots:
-    void flushesAndSkipsExitHandlers_data()
-    {
-        QTest::addColumn<int>("status");
-        QTest::newRow("0") << 0;
-        QTest::newRow("1") << 1;
-        QTest::newRow("130") << 130;
-    }
+    // A status of its own, so a plain exit or a crash cannot pass for it.
     void flushesAndSkipsExitHandlers()
     {
-        QFETCH(int, status);
+        const int status = 3;
         QProcess child; // stdout a pipe: fully buffered, so unflushed text is lost
         child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--leave"), QString::number(status)});
         QVERIFY(child.waitForFinished(10000));

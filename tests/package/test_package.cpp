@@ -125,6 +125,23 @@ private slots:
         QCOMPARE(files, expected);
     }
 
+    // The packaged copyright file states the licence LICENSE holds: the same
+    // holder, the same MIT text, whatever the wrapping.
+    void copyrightAgreesWithLicense()
+    {
+        QFile source(QStringLiteral(SOLVANE_SOURCE_DIR "/LICENSE"));
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        const QString license = QString::fromUtf8(source.readAll());
+        const QString copyright = readPackaged(QStringLiteral("usr/share/doc/solvane/copyright"));
+        QVERIFY(license.startsWith(QStringLiteral("MIT License\n\nCopyright (c) 2026 The Solvane developers\n")));
+        QVERIFY(copyright.contains(QStringLiteral("Files: *\nCopyright: 2026 The Solvane developers\nLicense: MIT\n")));
+        // The stand-alone "License: MIT" paragraph, its paragraphs parted by " ." lines.
+        QString text = copyright.section(QStringLiteral("\nLicense: MIT\n"), -1);
+        text.replace(QStringLiteral("\n .\n"), QStringLiteral("\n\n"));
+        QCOMPARE(text.simplified(), license.section(QLatin1Char('\n'), 3).simplified());
+        QCOMPARE(text.count(QStringLiteral("\n\n")), 2); // paragraphs kept
+    }
+
     void controlFieldsAreComputed()
     {
         const Run control = RunTool(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb_});

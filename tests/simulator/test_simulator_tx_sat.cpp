@@ -7,11 +7,6 @@
 
 using namespace simtest;
 
-namespace {
-const Bytes ReadTxStatus = Cmd(0, 0, 0, 0, 0xF7);
-
-} // namespace
-
 class TestSimulatorTxSat : public QObject {
     Q_OBJECT
 private slots:
@@ -93,26 +88,6 @@ private slots:
         QCOMPARE(rig.sim.loggedStates(), states);
         QCOMPARE(rig.sim.loggedCommands().size(), bytes.size() / 5);
     }
-
-    void stateLinesFollowTheirCommand()
-    {
-        Rig rig;
-        QVERIFY(rig.start({"--power", "20"}));
-        QVERIFY(rig.sim.send("satellite on"));
-        rig.client.write(Cmd(0, 0, 0, 0, 0x08) + ReadFreqMode + Cmd(0, 0, 0, 0, 0x8E) + Cmd(0, 0, 0, 1, 0x88) +
-                         ReadTxStatus);
-        QCOMPARE(rig.client.read(6, 3000), Bytes::fromHex("0142000001 80"));
-        QCOMPARE(rig.sim.logLines(),
-                 QStringList({"STATE satellite on (front panel)", "00 00 00 00 08", "STATE transmit on", "00 00 00 00 03",
-                              "00 00 00 00 8E", "STATE satellite off", "00 00 00 01 88", "STATE transmit off",
-                              "00 00 00 00 F7"}));
-        // Those who count commands see commands only.
-        QCOMPARE(rig.sim.loggedCommands(),
-                 QStringList({"00 00 00 00 08", "00 00 00 00 03", "00 00 00 00 8E", "00 00 00 01 88", "00 00 00 00 F7"}));
-        QCOMPARE(rig.sim.loggedOverlaps(), 0);
-        QCOMPARE(rig.sim.loggedPartials(), 0);
-    }
-
 };
 
 QTEST_GUILESS_MAIN(TestSimulatorTxSat)

@@ -56,16 +56,8 @@ radio::Request RequestOf(const QString& text)
     return {Kind::CatOn};
 }
 
-QString OutcomeText(radio::Outcome outcome)
-{
-    switch (outcome) {
-    case radio::Outcome::Sent: return QStringLiteral("answered");
-    case radio::Outcome::NotSent: return QStringLiteral("not sent");
-    case radio::Outcome::Refused: return QStringLiteral("refused");
-    case radio::Outcome::NotAvailable: return QStringLiteral("not available");
-    }
-    return {};
-}
+// radio::Outcome's values in order: Sent, NotSent, Refused, NotAvailable.
+const char* const kOutcomeText[] = {"answered", "not sent", "refused", "not available"};
 
 } // namespace
 
@@ -129,7 +121,7 @@ private slots:
             const QByteArray bytes(reinterpret_cast<const char*>(decision.bytes->data()), 5);
             got = QString::fromLatin1(bytes.toHex(' ')).toUpper();
         } else {
-            got = OutcomeText(decision.answer);
+            got = QString::fromLatin1(kOutcomeText[int(decision.answer)]);
         }
         QCOMPARE(got, line);
         QCOMPARE(TextOf(decision.after), after);

@@ -9,6 +9,7 @@
 #include "window_rig.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <map>
@@ -20,17 +21,6 @@ const QString kUnkey = QStringLiteral("00 00 00 00 88");
 const QString kSatelliteOn = QStringLiteral("00 00 00 00 4E");
 const QString kSatelliteOff = QStringLiteral("00 00 00 00 8E");
 
-// What the person's presses put on the line: the log without the poll's reads.
-QStringList userCommands(const QStringList& log)
-{
-    static const QStringList reads{" 03", " 13", " 23", " E7", " F7"};
-    QStringList out;
-    for (const QString& line : log)
-        if (std::none_of(reads.begin(), reads.end(), [&](const QString& r) { return line.endsWith(r); }))
-            out << line;
-    return out;
-}
-
 // The colour most pixels of `widget` show.
 QColor shownColour(QWidget* widget)
 {
@@ -39,8 +29,7 @@ QColor shownColour(QWidget* widget)
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             ++histogram[image.pixel(x, y)];
-    const auto most = std::max_element(histogram.begin(), histogram.end(),
-                                       [](const auto& a, const auto& b) { return a.second < b.second; });
+    const auto most = std::ranges::max_element(histogram, {}, [](const auto& bin) { return bin.second; });
     return QColor::fromRgb(most->first);
 }
 
@@ -56,16 +45,22 @@ class TestWindowTransmit : public QObject {
 
     MainWindow& window() { return *rig.window; }
     Transceiver& radio() { return rig.window->Radio(); }
+    QString notice() const { return rig.window->NoticeText(); }
     int logSize() const { return int(rig.sim.loggedCommands().size()); }
-    QStringList pressedSince(int from) const { return userCommands(rig.commandsSince(from)); }
+    // What the person's presses put on the line: the log without the poll's reads.
+    QStringList pressedSince(int from) const
+    {
+        static const QRegularExpression pollRead(QStringLiteral(" (03|13|23|E7|F7)$"));
+        QStringList sent = rig.commandsSince(from);
+        sent.removeIf([](const QString& line) { return pollRead.match(line).hasMatch(); });
+        return sent;
+    }
     // Waits for `rounds` more poll rounds in either mode (each reads a
     // meter), so that whatever a press queued has had its turn.
     bool waitForRounds(int rounds)
     {
-        const auto meters = [this] {
-            const QStringList log = rig.sim.loggedCommands();
-            return log.count(QStringLiteral("00 00 00 00 E7")) + log.count(QStringLiteral("00 00 00 00 F7"));
-        };
+        static const QRegularExpression meterRead(QStringLiteral("^00 00 00 00 (E7|F7)$"));
+        const auto meters = [this] { return rig.sim.loggedCommands().filter(meterRead).size(); };
         const qsizetype target = meters() + rounds;
         return QTest::qWaitFor([&] { return meters() >= target; }, 5000);
     }
@@ -130,12 +125,11 @@ private slots:
         QCOMPARE(window().Label1->text(), QStringLiteral(" Power out"));
         QCOMPARE(window().pbarSmeter->accessibleName(), QStringLiteral("Power out"));
         QCOMPARE(window().pbarSmeter->accessibleDescription(), QStringLiteral("65 %"));
-        QVERIFY2(window().NoticeText().startsWith(QStringLiteral("Transmitting, keyed by 127.0.0.1:")),
-                 qPrintable(window().NoticeText()));
+        QVERIFY2(notice().startsWith(QStringLiteral("Transmitting, keyed by 127.0.0.1:")), qPrintable(notice()));
 
         QCOMPARE(program->ask("T 0\n"), QStringLiteral("RPRT 0"));
         QVERIFY(!window().lblTransmit->isVisible());
-        QCOMPARE(window().NoticeText(), QStringLiteral("Receiving"));
+        QCOMPARE(notice(), QStringLiteral("Receiving"));
         QCOMPARE(window().Label1->text(), scale);
         QCOMPARE(window().pbarSmeter->accessibleName(), QStringLiteral("S-meter"));
         QTRY_COMPARE(window().pbarSmeter->value(), 9);
@@ -173,7 +167,7 @@ private slots:
         QVERIFY(!window().Speaking());
         QTRY_VERIFY(rig.commandsSince(from).contains(kUnkey));
         QVERIFY(!window().lblTransmit->isVisible());
-        QVERIFY2(window().NoticeText().contains(QStringLiteral("stopped at the radio")), qPrintable(window().NoticeText()));
+        QVERIFY2(notice().contains(QStringLiteral("stopped at the radio")), qPrintable(notice()));
 
         // Refused until the person allows it again, with the same control.
         QCOMPARE(window().cmdTransmit->text(), QStringLiteral("Allow &TX"));
@@ -185,32 +179,43 @@ private slots:
         QVERIFY(keyByProgram());
     }
 
-    void pressesHeldBackWhileKeyed_data()
+    // Keyed, presses that would retune the transmitter or switch satellite
+    // mode send nothing and say why; receiving, bands and memories leave
+    // satellite mode before they tune.
+    void pressesWhileKeyedOrInSatelliteMode_data()
     {
+        QTest::addColumn<bool>("keyed");
         QTest::addColumn<bool>("satellite");
         QTest::addColumn<QString>("press");
         QTest::addColumn<QStringList>("sent");
         QTest::addColumn<QString>("why"); // in the notice line; empty: the notice stays as it was
         const QString locked = QStringLiteral("nothing may retune the transmitter");
-        const QString leaves = QStringLiteral("would leave satellite mode");
-        const QString switches = QStringLiteral("satellite mode cannot be switched");
-        QTest::newRow("mode button") << false << "mode" << QStringList{} << locked;
-        QTest::newRow("slider key") << false << "slider key" << QStringList{} << locked;
-        QTest::newRow("satellite: band button") << true << "band" << QStringList{} << leaves;
-        QTest::newRow("satellite: the toggle") << true << "satellite" << QStringList{} << switches;
-        QTest::newRow("satellite: mode button retunes the downlink")
-            << true << "mode" << QStringList{"00 00 00 00 17"} << QString();
+        const QString off = QStringLiteral("Satellite mode off");
+        QTest::newRow("keyed: mode button") << true << false << "mode" << QStringList{} << locked;
+        QTest::newRow("keyed: slider key") << true << false << "slider key" << QStringList{} << locked;
+        QTest::newRow("keyed, satellite: band button")
+            << true << true << "band" << QStringList{} << "would leave satellite mode";
+        QTest::newRow("keyed, satellite: the toggle")
+            << true << true << "satellite" << QStringList{} << "satellite mode cannot be switched";
+        QTest::newRow("keyed, satellite: mode button retunes the downlink")
+            << true << true << "mode" << QStringList{"00 00 00 00 17"} << QString();
+        QTest::newRow("satellite: band button leaves it first")
+            << false << true << "band" << QStringList{kSatelliteOff, "00 70 50 00 01", "00 00 00 00 07"} << off;
+        QTest::newRow("satellite: memory channel leaves it first")
+            << false << true << "memory" << QStringList{kSatelliteOff, "01 42 00 00 01", "01 00 00 00 07"} << off;
     }
-    void pressesHeldBackWhileKeyed()
+    void pressesWhileKeyedOrInSatelliteMode()
     {
+        QFETCH(bool, keyed);
         QFETCH(bool, satellite);
         QFETCH(QString, press);
         QFETCH(QStringList, sent);
         QFETCH(QString, why);
         if (satellite)
             QVERIFY(satelliteOn());
-        QVERIFY(keyByProgram());
-        const QString noticeBefore = window().NoticeText();
+        if (keyed)
+            QVERIFY(keyByProgram());
+        const QString noticeBefore = notice();
         const int from = logSize();
         if (press == QLatin1String("mode")) {
             QTest::mouseClick(window().Command2[0], Qt::LeftButton);
@@ -228,12 +233,15 @@ private slots:
         }
         QVERIFY(waitForRounds(3));
         QCOMPARE(pressedSince(from), sent);
-        QCOMPARE(radio().Satellite(), satellite);
-        QVERIFY(radio().Transmitting());
+        QCOMPARE(radio().Transmitting(), keyed);
+        // Only a keyed transmitter keeps satellite mode through the press.
+        QCOMPARE(radio().Satellite(), satellite && keyed);
+        QCOMPARE(window().cmdSatellite->isChecked(), satellite && keyed);
+        QCOMPARE(window().txtUplink->isVisible(), satellite && keyed);
         if (why.isEmpty())
-            QCOMPARE(window().NoticeText(), noticeBefore);
+            QCOMPARE(notice(), noticeBefore);
         else
-            QVERIFY2(window().NoticeText().contains(why), qPrintable(window().NoticeText()));
+            QVERIFY2(notice().contains(why), qPrintable(notice()));
     }
 
     void satelliteModeShowsBothFrequencies()
@@ -265,35 +273,11 @@ private slots:
         QTRY_VERIFY(!window().txtUplink->isVisible());
         QVERIFY(!window().cmdSatellite->isChecked());
         QTRY_COMPARE(pressedSince(from), QStringList{kSatelliteOff});
-        QCOMPARE(window().NoticeText(), QStringLiteral("Satellite mode off"));
+        QCOMPARE(notice(), QStringLiteral("Satellite mode off"));
 
         // A program switches it: the window follows.
         QCOMPARE(program->ask("S 1 VFOB\n"), QStringLiteral("RPRT 0"));
         QTRY_VERIFY(window().cmdSatellite->isChecked() && window().txtUplink->isVisible());
-    }
-
-    void bandsAndMemoriesLeaveSatelliteModeFirst_data()
-    {
-        QTest::addColumn<QString>("press");
-        QTest::addColumn<QStringList>("sent");
-        QTest::newRow("band button") << "band" << QStringList{kSatelliteOff, "00 70 50 00 01", "00 00 00 00 07"};
-        QTest::newRow("memory channel") << "memory" << QStringList{kSatelliteOff, "01 42 00 00 01", "01 00 00 00 07"};
-    }
-    void bandsAndMemoriesLeaveSatelliteModeFirst()
-    {
-        QFETCH(QString, press);
-        QFETCH(QStringList, sent);
-        QVERIFY(satelliteOn());
-        const int from = logSize();
-        if (press == QLatin1String("band")) {
-            QTest::mouseClick(window().Command1[2], Qt::LeftButton);
-        } else {
-            window().cboMemories->setCurrentIndex(0);
-            window().cboMemories_Click();
-        }
-        QTRY_COMPARE(pressedSince(from), sent);
-        QVERIFY(!window().txtUplink->isVisible());
-        QVERIFY(!window().cmdSatellite->isChecked());
     }
 
     // Last: the simulator's adapter goes and does not come back.
@@ -302,11 +286,10 @@ private slots:
         QVERIFY(keyByProgram());
         QVERIFY(rig.sim.unplug());
         QTRY_VERIFY(!radio().Transmitting());
-        QVERIFY2(window().NoticeText().contains(QStringLiteral("it may still be transmitting")),
-                 qPrintable(window().NoticeText()));
+        QVERIFY2(notice().contains(QStringLiteral("it may still be transmitting")), qPrintable(notice()));
+        // The whole warning fits the notice line's height.
         auto* text = window().noticeLine->findChild<QLabel*>();
-        QVERIFY2(text->heightForWidth(text->width()) <= text->height(),
-                 qPrintable(QStringLiteral("needs %1 px, has %2").arg(text->heightForWidth(text->width())).arg(text->height())));
+        QCOMPARE_LE(text->heightForWidth(text->width()), text->height());
     }
 };
 

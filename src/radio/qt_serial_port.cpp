@@ -105,9 +105,13 @@ void QtSerialPort::handleError(QSerialPort::SerialPortError error)
     if (error == QSerialPort::NoError || !port_.isOpen())
         return;
     // Input flushed between a read notification and its read leaves the read
-    // with nothing, which Qt reports as a ReadError. The line is fine.
-    if (error == QSerialPort::ReadError && !deviceHungUp(port_.handle())) {
+    // with nothing: Qt reports a ReadError, or for EAGAIN a ResourceError,
+    // and then stops watching for input. The line is fine: the error is
+    // cleared and a read of Qt's empty buffer makes it watch again.
+    if ((error == QSerialPort::ReadError || error == QSerialPort::ResourceError) && !deviceHungUp(port_.handle())) {
         port_.clearError();
+        char byte = 0;
+        port_.peek(&byte, 1);
         return;
     }
     // A device that went away keeps raising ReadError in a tight loop while

@@ -1,5 +1,7 @@
 #include "rigctl_connection.h"
 
+#include "link_watch.h"
+
 #include <QPointer>
 #include <QTcpSocket>
 
@@ -27,6 +29,8 @@ RigctlConnection::RigctlConnection(QTcpSocket* socket, RigBackend& backend, QObj
     socket_->setReadBufferSize(kReadChunkBytes * 4);
     // Replies are short and a client waits for each one.
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (WatchesLink(peerAddress_))
+        WatchLink(socket_->socketDescriptor());
 #ifdef Q_OS_UNIX
     // Qt closes its descriptor when the client closes its sending side; this
     // one keeps the connection open until every request has its reply. Not

@@ -2,6 +2,7 @@
 // what the title shows and why listening failed, and that Exit closes every
 // connection before handing the radio back.
 
+#include "link_watch.h"
 #include "listen_address.h"
 #include "listen_plan.h"
 #include "rig_sharing.h"
@@ -89,17 +90,22 @@ private slots:
         }
     }
 
-    // Source address against [Network] Allow ("-" for no Allow key).
+    // Source address against [Network] Allow ("-" for no Allow key), and
+    // whether its connection is watched for a dead link (all but this computer's).
     void whoMayConnect_data()
     {
         QTest::addColumn<QString>("allow");
         QTest::addColumn<QString>("source");
         QTest::addColumn<bool>("allowed");
-        const auto row = [](const char* allow, const char* source, bool allowed) {
-            QTest::newRow(qPrintable(QStringLiteral("%1 from %2").arg(allow, source))) << allow << source << allowed;
+        QTest::addColumn<bool>("watched");
+        const auto row = [](const char* allow, const char* source, bool allowed, bool watched = true) {
+            QTest::newRow(qPrintable(QStringLiteral("%1 from %2").arg(allow, source)))
+                << allow << source << allowed << watched;
         };
-        row("-", "127.0.0.1", true);
-        row("-", "::ffff:127.0.0.1", true);
+        row("-", "127.0.0.1", true, false);
+        row("-", "::ffff:127.0.0.1", true, false);
+        row("-", "::1", true, false);
+        row("-", "127.0.0.2", true, false);
         row("-", "172.31.255.255", true);
         row("-", "172.32.0.1", false);
         row("-", "fe80::1%lo", true);
@@ -117,6 +123,8 @@ private slots:
         QFETCH(QString, allow);
         QFETCH(QString, source);
         QFETCH(bool, allowed);
+        QFETCH(bool, watched);
+        QCOMPARE(WatchesLink(QHostAddress(source)), watched);
         NetworkChoice stored;
         stored.Address = QStringLiteral("::");
         if (allow != QLatin1String("-"))

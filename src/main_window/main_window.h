@@ -122,7 +122,7 @@ private:
     void finishUnload(bool released);
     void speakingFinished();
     bool sliderEvent(QSlider* slider, QEvent* event);
-    void applySettingsChoice(const QString& portText, const QString& settingsText, bool* portOpen);
+    void applySettingsChoice(const QString& portText, const QString& settingsText, SettingsDialog::Settled settled);
     QString deviceForPort(int portNumber);
 
     MainWindowParts parts_;

@@ -33,10 +33,8 @@ void MainWindow::Form_DblClick()
     settingsRequested_ = false;
     radio_.HoldReads(false);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->onOk = [this](const QString& portText, const QString& settingsText) {
-        bool open = false;
-        applySettingsChoice(portText, settingsText, &open);
-        return open;
+    dialog->onOk = [this](const QString& portText, const QString& settingsText, SettingsDialog::Settled settled) {
+        applySettingsChoice(portText, settingsText, std::move(settled));
     };
     dialog->describeDevice = [this](const QString& portText) {
         const auto number = ParsePortNumber(portText);
@@ -53,18 +51,20 @@ void MainWindow::Form_DblClick()
     dialog->open();
 }
 
-void MainWindow::applySettingsChoice(const QString& portText, const QString& settingsText, bool* portOpen)
+void MainWindow::applySettingsChoice(const QString& portText, const QString& settingsText,
+                                     SettingsDialog::Settled settled)
 {
     commSettings_ = settingsText;
     const auto number = ParsePortNumber(portText);
     if (!number) {
-        // A number no port can have: handled like a port that cannot be opened.
+        // A number no port can have: handled like a port that cannot be
+        // opened. The open one closes, receive first if it is owed.
         radio_.ClosePort();
         parts_.messages.showPortNotAvailable(QStringLiteral("\"%1\" is not a port number.").arg(portText));
-        *portOpen = false;
+        settled(false);
         return;
     }
     commPortNumber_ = *number;
-    // A port chosen here is the user's choice now: nothing is waited for.
-    *portOpen = radio_.OpenPort(commPortNumber_, commSettings_, false);
+    // A port chosen here is the user's choice now: a missing device is not waited for.
+    radio_.OpenPort(commPortNumber_, commSettings_, false, std::move(settled));
 }

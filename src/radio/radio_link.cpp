@@ -1,6 +1,7 @@
 #include "radio_link.h"
 
 #include <algorithm>
+#include <utility>
 
 RadioLink::RadioLink(SerialPort& port, UserMessages& messages, DeviceResolver resolveDevice,
                      QObject* parent)
@@ -19,6 +20,10 @@ RadioLink::RadioLink(SerialPort& port, UserMessages& messages, DeviceResolver re
     connect(&gapTimer_, &QTimer::timeout, this, &RadioLink::onGapOver);
     settleTimer_.setSingleShot(true);
     connect(&settleTimer_, &QTimer::timeout, this, &RadioLink::endSettling);
+    drainTimer_.setSingleShot(true);
+    drainTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&drainTimer_, &QTimer::timeout, this, &RadioLink::checkOnWire);
+    lineClock_.start();
     connect(&port_, &SerialPort::bytesWritten, this, &RadioLink::checkSent);
     connect(&port_, &SerialPort::readyRead, this, &RadioLink::checkReply);
     connect(&port_, &SerialPort::failed, this, &RadioLink::onPortFailed);
@@ -65,6 +70,16 @@ void RadioLink::ClosePort() { dropAll(true); }
 
 // --- Exchanges --------------------------------------------------------------
 
+RadioLink::Exchange RadioLink::ExchangeOf(Command command)
+{
+    Exchange exchange;
+    exchange.command = QByteArray(reinterpret_cast<const char*>(command.bytes.data()), 5);
+    exchange.replyCount = std::max(0, command.replyLength);
+    exchange.handler = std::move(command.onReply);
+    exchange.sent = std::move(command.onSent);
+    return exchange;
+}
+
 void RadioLink::SendCommand(Command command)
 {
     if (!port_.isOpen()) {
@@ -73,12 +88,27 @@ void RadioLink::SendCommand(Command command)
             command.onSent(false);
         return;
     }
-    Exchange exchange;
-    exchange.command = QByteArray(reinterpret_cast<const char*>(command.bytes.data()), 5);
-    exchange.replyCount = std::max(0, command.replyLength);
-    exchange.handler = std::move(command.onReply);
-    exchange.sent = std::move(command.onSent);
-    queue_.push_back(std::move(exchange));
+    queue_.push_back(ExchangeOf(std::move(command)));
+    pump();
+}
+
+void RadioLink::SendUrgent(Command command)
+{
+    if (!port_.isOpen()) {
+        if (command.onSent)
+            command.onSent(false);
+        return;
+    }
+    Exchange exchange = ExchangeOf(std::move(command));
+    exchange.urgent = true;
+    const auto firstPlain = std::find_if(queue_.begin(), queue_.end(), [](const Exchange& e) { return !e.urgent; });
+    queue_.insert(firstPlain, std::move(exchange));
+    // No byte of the reply yet: it is not waited for. Should it come late,
+    // the settle after the urgent command keeps it from the next reply.
+    if (state_ == LineState::Waiting && port_.bytesAvailable() == 0) {
+        finishExchange(QByteArray(), true, SettleQuiet);
+        return;
+    }
     pump();
 }
 
@@ -102,18 +132,46 @@ void RadioLink::BreakWait()
 void RadioLink::AbandonQueued()
 {
     std::deque<Exchange> dropped;
-    dropped.swap(queue_);
+    const auto firstPlain = std::find_if(queue_.begin(), queue_.end(), [](const Exchange& e) { return !e.urgent; });
+    dropped.assign(std::make_move_iterator(firstPlain), std::make_move_iterator(queue_.end()));
+    queue_.erase(firstPlain, queue_.end());
     for (auto& exchange : dropped)
         if (exchange.sent)
             exchange.sent(false);
 }
 
-void RadioLink::SendBeforeClosing(const cat::CommandBytes& bytes)
+void RadioLink::CloseWhenOnWire(std::function<void()> closed)
 {
-    if (!port_.isOpen())
+    closeWhenOnWire_ = std::move(closed);
+    onWireAtUs_ = 0;
+    drainClock_.start();
+    checkOnWire();
+}
+
+void RadioLink::checkOnWire()
+{
+    if (!closeWhenOnWire_)
         return;
-    port_.write(QByteArray(reinterpret_cast<const char*>(bytes.data()), int(bytes.size())));
-    port_.flush();
+    drainTimer_.stop();
+    // Commands still to go are given their time; each end of an exchange looks again.
+    const bool commandsLeft = std::any_of(queue_.begin(), queue_.end(), [](const Exchange& e) { return !e.step; });
+    if (state_ == LineState::Sending || commandsLeft)
+        return;
+    // The driver's queue, then one command's line time for an adapter's
+    // own buffer, counted from the last byte leaving the driver.
+    const qint64 queued = port_.bytesToWrite() + port_.driverBytesToWrite();
+    const qint64 commandUs = LineTimeUs(5, lineSettings_);
+    const qint64 now = nowUs();
+    onWireAtUs_ = std::max({onWireAtUs_, lastWriteUs_ + LineTimeUs(lastWriteBytes_, lineSettings_) + commandUs,
+                            now + (queued > 0 ? LineTimeUs(queued, lineSettings_) + commandUs : 0)});
+    if (now < onWireAtUs_ && drainClock_.elapsed() < DrainLimit) {
+        drainTimer_.start(std::max(1, CeilMs(queued > 0 ? LineTimeUs(queued, lineSettings_) : onWireAtUs_ - now)));
+        return;
+    }
+    auto closed = std::move(closeWhenOnWire_);
+    closeWhenOnWire_ = nullptr;
+    ClosePort();
+    closed();
 }
 
 void RadioLink::pump()
@@ -123,7 +181,13 @@ void RadioLink::pump()
     if (pumping_)
         return;
     pumping_ = true;
-    while (state_ == LineState::Idle && !queue_.empty()) {
+    while (!queue_.empty() && (state_ == LineState::Idle || settleMayYield())) {
+        if (state_ == LineState::Settling) {
+            // The late answer the settle waits out is drained after the urgent command.
+            settleTimer_.stop();
+            state_ = LineState::Idle;
+            owedSettle_ = true;
+        }
         Exchange next = std::move(queue_.front());
         queue_.pop_front();
         if (next.step) {
@@ -141,6 +205,13 @@ void RadioLink::pump()
     pumping_ = false;
     if (!Busy())
         emit idle();
+}
+
+bool RadioLink::settleMayYield() const
+{
+    // Never ahead of bytes of our own still leaving (a stuck send's).
+    return state_ == LineState::Settling && queue_.front().urgent && port_.bytesToWrite() == 0
+        && port_.driverBytesToWrite() == 0;
 }
 
 void RadioLink::startExchange(Exchange exchange)
@@ -161,6 +232,8 @@ void RadioLink::startExchange(Exchange exchange)
     lineTimeUs_ = LineTimeUs(current_.command.size(), lineSettings_);
     driverQueued_ = -1;
     sendClock_.start();
+    lastWriteUs_ = nowUs();
+    lastWriteBytes_ = int(current_.command.size());
     port_.write(current_.command);
     deadline_.start(SendTimeout + CeilMs(lineTimeUs_));
     if (!awaitsReplyOnly())
@@ -286,6 +359,10 @@ void RadioLink::finishExchange(QByteArray reply, bool settleAfter, int settleQui
     Exchange done = std::move(current_);
     current_ = {};
     state_ = LineState::Idle;
+    if (std::exchange(owedSettle_, false) && !settleAfter) {
+        settleAfter = true;
+        settleQuietMs = SettleQuiet;
+    }
     if (settleAfter && port_.isOpen())
         startSettling(settleQuietMs);
     if (port_.isOpen() && !reply.isEmpty())
@@ -297,6 +374,7 @@ void RadioLink::finishExchange(QByteArray reply, bool settleAfter, int settleQui
         done.handler(reply);
     emit exchangeFinished(done.command, reply);
     pump();
+    checkOnWire();
 }
 
 void RadioLink::startSettling(int quietMs)
@@ -328,6 +406,9 @@ void RadioLink::dropAll(bool closePort)
     lineTimer_.stop();
     gapTimer_.stop();
     settleTimer_.stop();
+    drainTimer_.stop();
+    closeWhenOnWire_ = nullptr;
+    owedSettle_ = false;
     Exchange current = std::move(current_);
     const bool wasOnLine = state_ == LineState::Waiting || state_ == LineState::Gap;
     const bool wasSending = state_ == LineState::Sending;

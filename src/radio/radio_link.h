@@ -41,6 +41,9 @@ public:
     // within the same limit, until the port holds none of them.
     static constexpr int SettleQuiet = 250; // ms
     static constexpr int SettleLimit = 1000; // ms
+    // A port closes once the driver's queue is empty, or after this at most:
+    // a wedged adapter must not hold the program.
+    static constexpr int DrainLimit = 500; // ms
 
     using ReplyHandler = std::function<void(const QByteArray& reply)>;
     using SentHandler = std::function<void(bool sent)>;
@@ -99,12 +102,22 @@ public:
     void SetWaitBreaker(std::function<bool()> breaker) { waitBreaker_ = std::move(breaker); }
     // Ends the reply wait in progress now; the line then settles.
     void BreakWait();
-    // Forgets everything queued that has not reached the line yet.
+    // Forgets everything queued that has not reached the line yet, but for
+    // urgent commands.
     void AbandonQueued();
-    // A last command for a port about to close: written at once, after
-    // whatever is on the line, and handed to the driver, which sends it out
-    // after the close. Nothing waits for it.
-    void SendBeforeClosing(const cat::CommandBytes& bytes);
+    // Queues a command ahead of everything but other urgent ones (receive
+    // owed, the release at exit). It goes on as soon as the line is free:
+    // after bytes still leaving and after a reply already arriving, but not
+    // after a wait for a reply that has not begun, nor the settle after
+    // one; the line settles after it instead. Only a port that closes or
+    // fails drops it.
+    void SendUrgent(Command command);
+    // Closes the port once what was written has left the wire: no command
+    // still queued or leaving, the driver's queue empty (DrainLimit at
+    // most), and one command's line time more for an adapter's own buffer.
+    // Then `closed`; inline when all that is so already. Closing the port
+    // otherwise, or its failing, drops the request.
+    void CloseWhenOnWire(std::function<void()> closed);
 
 signals:
     // The open device failed; the port is closed and the message was shown.
@@ -119,10 +132,14 @@ private:
         ReplyHandler handler;
         SentHandler sent;
         std::function<void()> step;
+        bool urgent = false;
     };
     enum class LineState { Idle, Sending, Waiting, Gap, Settling };
 
+    static Exchange ExchangeOf(Command command);
     void pump();
+    // An urgent command is next and the settle in progress may give way to it.
+    bool settleMayYield() const;
     void startExchange(Exchange exchange);
     bool awaitsReplyOnly() const;
     void checkSent();
@@ -135,6 +152,8 @@ private:
     void endSettling();
     void onDeadline();
     void onPortFailed();
+    void checkOnWire();
+    qint64 nowUs() const { return lineClock_.nsecsElapsed() / 1000; }
     // Takes everything off the line and out of the queue, then tells the
     // owners of those exchanges that they were dropped.
     void dropAll(bool closePort);
@@ -163,5 +182,14 @@ private:
     QElapsedTimer settleClock_;
     int settleQuietMs_ = SettleQuiet;
     bool pumping_ = false;
+    bool owedSettle_ = false; // an urgent command cut a wait or settle short
     std::function<bool()> waitBreaker_;
+    // What was last written, and the close that waits for it to leave.
+    QElapsedTimer lineClock_;
+    qint64 lastWriteUs_ = 0;
+    int lastWriteBytes_ = 0;
+    std::function<void()> closeWhenOnWire_;
+    qint64 onWireAtUs_ = 0;
+    QElapsedTimer drainClock_;
+    QTimer drainTimer_;
 };

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 
 namespace {
@@ -136,10 +137,18 @@ void SettingsDialog::updateDeviceTip()
 
 void SettingsDialog::cmdOK_Click()
 {
-    const bool open = onOk && onOk(cboCommPort->currentText(), cboCommSpeed->currentText());
-    if (open)
-        accept();
-    // Otherwise the message has been shown and the dialog stays for another try.
+    if (!onOk || !cmdOK->isEnabled())
+        return;
+    cmdOK->setEnabled(false);
+    QPointer<SettingsDialog> self(this);
+    onOk(cboCommPort->currentText(), cboCommSpeed->currentText(), [self](bool open) {
+        if (!self)
+            return;
+        self->cmdOK->setEnabled(true);
+        if (open)
+            self->accept();
+        // Otherwise the message has been shown and the dialog stays for another try.
+    });
 }
 
 void SettingsDialog::cmdCancel_Click() { reject(); }

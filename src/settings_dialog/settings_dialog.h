@@ -1,7 +1,8 @@
 #pragma once
 // Form2: the port and line settings dialog. It knows nothing of the port:
-// OK hands the texts to `onOk`, which reopens the port and says whether it
-// is open now; only then does the dialog close.
+// OK hands the texts to `onOk`, which reopens the port and says through
+// `settled` whether it is open (at once, or once receive owed has left the
+// old port); only then does the dialog close, and until then OK waits.
 
 #include <QDialog>
 
@@ -16,7 +17,8 @@ class SettingsDialog : public QDialog {
 public:
     SettingsDialog(int commPortNumber, const QString& commSettings, QWidget* parent = nullptr);
 
-    std::function<bool(const QString& portText, const QString& settingsText)> onOk;
+    using Settled = std::function<void(bool open)>;
+    std::function<void(const QString& portText, const QString& settingsText, Settled settled)> onOk;
     // The device that a port-number text maps to, for the tooltip.
     std::function<QString(const QString& portText)> describeDevice;
 

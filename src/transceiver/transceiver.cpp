@@ -19,6 +19,8 @@ Transceiver::Transceiver(SerialPort& port, UserMessages& messages, RadioLink::De
     connect(&shutdownGuard_, &QTimer::timeout, this, &Transceiver::finishShutdown);
     transmitLimit_.setSingleShot(true);
     connect(&transmitLimit_, &QTimer::timeout, this, &Transceiver::onTransmitLimit);
+    closeGuard_.setSingleShot(true);
+    connect(&closeGuard_, &QTimer::timeout, this, &Transceiver::finishClosing);
     // Reads the window holds back never reach the line, and a wait in
     // progress ends at once; with clients connected nothing is held.
     link_.SetWaitBreaker([this] { return ReadsHeld(); });
@@ -29,16 +31,10 @@ Transceiver::Transceiver(SerialPort& port, UserMessages& messages, RadioLink::De
         resetRound();
         dropQueued();
         releaseReadingWaiters(); // waiting clients hear that there is nothing to read
-        if (turn_.keyed) {
-            // Nothing can reach the radio now: it may still be on the air.
-            transmitLimit_.stop();
-            turn_.keyed = false;
-            turn_.holder = -1;
-            emit transmitChanged(false);
-            emit transmitNotice(QStringLiteral("The radio's port was lost while it was transmitting: it may still "
-                                               "be transmitting. Switch it to receive at the radio. Solvane sends "
-                                               "receive as soon as the port is back."));
-        }
+        // Nothing can reach the radio now: if it was keyed it may still be on the air.
+        applyTx(radio::TxEvent::PortGone);
+        if (closing_)
+            finishClosing();
         if (shuttingDown_) {
             finishShutdown();
             return;
@@ -51,34 +47,35 @@ Transceiver::Transceiver(SerialPort& port, UserMessages& messages, RadioLink::De
 
 // --- Port -------------------------------------------------------------------------
 
-bool Transceiver::OpenPort(int portNumber, const QString& settingsText, bool watchIfMissing)
+bool Transceiver::OpenPort(int portNumber, const QString& settingsText, bool watchIfMissing,
+                           std::function<void(bool open)> opened)
 {
     watchTimer_.stop();
-    if (turn_.keyed && link_.PortOpen()) {
-        // The transmitter keyed through this port is unkeyed there before it closes.
-        link_.SendBeforeClosing(cat::MakeCommand(cat::PttOff));
-        transmitLimit_.stop();
-        turn_.keyed = false;
-        turn_.holder = -1;
-        emit transmitChanged(false);
-    }
+    closePortThen([this, portNumber, settingsText, watchIfMissing, opened = std::move(opened)] {
+        const bool open = openNow(portNumber, settingsText, watchIfMissing);
+        if (opened)
+            opened(open);
+    });
+    return !closing_ && link_.PortOpen();
+}
+
+bool Transceiver::openNow(int portNumber, const QString& settingsText, bool watchIfMissing)
+{
     // Another port may be another radio, assumed out of satellite mode; the
     // same one reopened kept its mode.
     const bool anotherPort = portNumber != portNumber_;
     portNumber_ = portNumber;
     settingsText_ = settingsText;
     forgetReadings();
-    resetRound();
-    // Closed first: a sender told of its dropped command may queue another,
-    // which must not reach the radio being left.
-    link_.ClosePort();
-    dropQueued();
     if (turn_.satellite && anotherPort) {
         turn_.satellite = false;
         emit satelliteChanged(false);
     }
     const bool open = link_.OpenPort(portNumber, settingsText);
     freshPort_ = open;
+    if (open)
+        applyTx(radio::TxEvent::PortOpened, -1,
+                QStringLiteral("The radio's port is back and receive has reached it: the radio is back on receive."));
     // A device that is not there is waited for; one that is there but
     // refuses (busy, not permitted, settings) is left to the user, unless
     // this is a service with nobody to choose another port.
@@ -91,9 +88,53 @@ bool Transceiver::OpenPort(int portNumber, const QString& settingsText, bool wat
 void Transceiver::ClosePort()
 {
     watchTimer_.stop();
+    closePortThen({});
+}
+
+void Transceiver::closePortThen(std::function<void()> then)
+{
+    closeThen_ = std::move(then);
+    if (closing_)
+        return; // under way: it goes on to the later caller's step
+    closing_ = true;
     resetRound();
-    link_.ClosePort();
+    // What is queued will not go now, and its senders hear so; one told of
+    // a dropped command may queue another, which is refused while closing.
     dropQueued();
+    link_.AbandonQueued();
+    if (!link_.PortOpen()) {
+        finishClosing();
+        return;
+    }
+    // However the line ends, the port closes within this bound.
+    closeGuard_.start(ShutdownLimitMs);
+    applyTx(radio::TxEvent::PortClosing); // a keyed transmitter owes receive; it goes first
+    closeIfOnWire();
+}
+
+void Transceiver::closeIfOnWire()
+{
+    if (!closing_ || linkClosing_ || !radio::PortMayClose(turn_))
+        return;
+    linkClosing_ = true;
+    link_.CloseWhenOnWire([this] { finishClosing(); });
+}
+
+void Transceiver::finishClosing()
+{
+    if (!closing_)
+        return;
+    closeGuard_.stop();
+    closing_ = false;
+    linkClosing_ = false;
+    // At the bound, at once: receive that never left cannot go now.
+    if (link_.PortOpen())
+        link_.ClosePort();
+    applyTx(radio::TxEvent::PortGone);
+    auto then = std::move(closeThen_);
+    closeThen_ = nullptr;
+    if (then)
+        then();
 }
 
 void Transceiver::watchFor(const QString& device, bool seenMissing)
@@ -122,6 +163,8 @@ void Transceiver::onWatchTick()
     forgetReadings();
     freshPort_ = true;
     messages_.dismissPortNotAvailable(); // the loss it told of is over
+    applyTx(radio::TxEvent::PortOpened, -1,
+            QStringLiteral("The radio's port is back and receive has reached it: the radio is back on receive."));
     TakeControl();
     emit portReopened();
 }
@@ -146,17 +189,10 @@ void Transceiver::ShutDown(std::function<void(bool released)> done)
     watchTimer_.stop();
     updateTimer();
     resetRound();
-    const bool wasKeyed = turn_.keyed;
-    if (wasKeyed) {
-        transmitLimit_.stop();
-        turn_.keyed = false;
-        turn_.holder = -1;
-        emit transmitChanged(false);
-    }
+    applyTx(radio::TxEvent::Shutdown); // a keyed transmitter owes receive, which goes first
     // The clients stop sending; what they have queued will not go out now,
     // and their senders hear so before they go.
     emit shutdownStarted();
-    urgent_.clear();
     dropQueued();
     releaseReadingWaiters();
     if (!link_.PortOpen()) {
@@ -164,17 +200,14 @@ void Transceiver::ShutDown(std::function<void(bool released)> done)
         return;
     }
     link_.AbandonQueued();
-    if (wasKeyed) {
-        // Receive first, right after what is on the line: a broken wait
-        // would make it wait out the settle.
-        link_.SendCommand(RadioLink::Make(cat::MakeCommand(cat::PttOff)));
-    } else {
-        link_.BreakWait();
-    }
-    link_.SendCommand(RadioLink::Make(cat::MakeCommand(cat::CatOff)));
-    link_.Then([this] { finishShutdown(); });
-    // However the line ends (the port failing mid-write drops the step
-    // above), the shutdown ends within this bound.
+    // The release as soon as the line allows, right behind receive; then
+    // the port closes once both have left the wire.
+    ++serial_;
+    link_.SendUrgent(RadioLink::Make(cat::MakeCommand(cat::CatOff), {}, [this](bool onLine) {
+        released_ = onLine;
+        closePortThen([this] { finishShutdown(); });
+    }));
+    // However the line ends, the shutdown ends within this bound.
     shutdownGuard_.start(ShutdownLimitMs);
 }
 
@@ -183,11 +216,15 @@ void Transceiver::finishShutdown()
     if (!shutdownDone_)
         return;
     shutdownGuard_.stop();
-    const bool released = link_.PortOpen();
-    link_.ClosePort();
+    closeThen_ = nullptr;
+    finishClosing();
+    if (link_.PortOpen()) {
+        link_.ClosePort();
+        applyTx(radio::TxEvent::PortGone);
+    }
     auto done = std::move(shutdownDone_);
     shutdownDone_ = nullptr;
-    done(released);
+    done(released_);
 }
 
 // --- The window's requests --------------------------------------------------------------

@@ -50,13 +50,19 @@ public:
     const RadioLink& Link() const { return link_; }
 
     // --- Port -----------------------------------------------------------------
-    // Opens the port (the message is shown when it cannot be). With
+    // Closes the open port (ClosePort) and opens `portNumber` (the message is
+    // shown when it cannot be); `opened` learns whether it did. With
     // `watchIfMissing`, a device that is not there is watched for and opened
-    // once it appears. Any OpenPort stops watching for an earlier device.
-    // Commands still queued are dropped: their senders are told so. A
-    // transmitter keyed through the old port is unkeyed there before it closes.
-    bool OpenPort(int portNumber, const QString& settingsText, bool watchIfMissing);
+    // once it appears. Any OpenPort stops watching for an earlier device. A
+    // radio that may still transmit (its port went while it was keyed) is
+    // sent receive at once. True when the port is open as this returns.
+    bool OpenPort(int portNumber, const QString& settingsText, bool watchIfMissing,
+                  std::function<void(bool open)> opened = {});
     bool PortOpen() const { return link_.PortOpen(); }
+    // Commands still queued are dropped: their senders are told so. Receive
+    // owed (a transmitter keyed through this port) goes out first, and the
+    // port closes once what was written has left the wire, within
+    // ShutdownLimitMs; inline when nothing was owed.
     void ClosePort();
     bool WatchingForDevice() const { return watchTimer_.isActive(); }
     // A device that is there but will not open (busy, or its permissions not
@@ -69,12 +75,12 @@ public:
     // Queues CAT on (0x00) as the window's command; on a port just opened,
     // receive (0x88) follows, so a transmitter left keyed stops.
     void TakeControl();
-    // The shutdown, in this order: the poll stops; a keyed transmitter is
-    // unkeyed first; shutdownStarted tells the clients to stop sending;
-    // queued commands are dropped and their senders told; the release (0x80)
-    // goes out last and the port closes. Then `done(released)`, within
-    // ShutdownLimitMs whatever happens; `released` is false when the port
-    // was closed or lost before the end.
+    // The shutdown, in this order: the poll stops; shutdownStarted tells the
+    // clients to stop sending; queued commands are dropped and their senders
+    // told; receive, when owed, goes out as soon as the line allows, the
+    // release (0x80) right after it, and the port closes once both have left
+    // the wire. Then `done(released)`, within ShutdownLimitMs whatever
+    // happens; `released` is false when the release never left.
     void ShutDown(std::function<void(bool released)> done);
     bool ShuttingDown() const { return shuttingDown_; }
 
@@ -133,8 +139,10 @@ public:
     std::uint8_t ReportedModeCode() const { return current().ReportedMode(); }
 
     // --- Transmitter and satellite mode --------------------------------------------
-    // Keyed through Solvane (0x08 on the line, no 0x88 since).
-    bool Transmitting() const { return turn_.keyed; }
+    // Keyed through Solvane, or receive not yet on the wire.
+    bool Transmitting() const { return turn_.Transmitting(); }
+    // The transmitter as the turn rules know it.
+    const radio::TurnState& Turn() const { return turn_; }
     // The label of the client that keyed; empty when none does.
     QString TransmitHolder() const;
     // [Transmit]: whether keying is allowed at all, and the time limit.
@@ -149,7 +157,7 @@ public:
     // Satellite mode as Solvane last set it; the radio cannot be asked.
     bool Satellite() const { return turn_.satellite; }
     // Nothing may retune the transmitter now (keyed outside satellite mode).
-    bool TuningLocked() const { return turn_.keyed && !turn_.satellite; }
+    bool TuningLocked() const { return turn_.Transmitting() && !turn_.satellite; }
 
     // --- Tuning requests, carried out by the poll ---------------------------------
     const TuningRequests& Tuning() const { return tuning_; }
@@ -202,6 +210,7 @@ private:
         ClientId id;
         QString label;
         bool mayKey = true;
+        bool stoppedSending = false; // a key it sent is never put on the line
         std::deque<Pending> requests;
     };
 
@@ -213,6 +222,7 @@ private:
     void queue(Pending pending, ClientId from);
     bool setsQueued() const;
     void schedule();
+    void takeTurns();
     // True when something went on the line.
     bool takeTurn(Pending pending, ClientId from, bool mayKey);
     void pollTurn();
@@ -235,11 +245,22 @@ private:
 
     // --- The transmitter (transceiver_transmit.cpp) ---
     radio::TurnState turnState() const;
-    void keyed(bool sent);
-    // Unkeys at once, ahead of everything queued; `why` for the person.
-    void forceUnkey(const QString& why);
+    void setTurn(const radio::TurnState& after);
+    // Applies what `event` does to the transmitter. `why` is said once
+    // receive it makes owed has left the wire.
+    void applyTx(radio::TxEvent event, ClientId client = -1, const QString& why = {});
+    void unkeyOnLine(bool onLine);
     void onTransmitLimit();
     void dropQueuedKeys(ClientId client);
+
+    // --- Closing the port (transceiver.cpp) ---
+    // Closes the port once receive owed and the bytes written have left the
+    // wire, within ShutdownLimitMs; then `then`. A later call's `then`
+    // replaces an earlier one's.
+    void closePortThen(std::function<void()> then);
+    void closeIfOnWire();
+    void finishClosing();
+    bool openNow(int portNumber, const QString& settingsText, bool watchIfMissing);
 
     void finishShutdown();
     void watchFor(const QString& device, bool seenMissing);
@@ -270,7 +291,7 @@ private:
     quint64 roundStartSerial_ = 0;             // commands before it have lower numbers
     bool lastTurnWasPoll_ = false;
     bool scheduling_ = false;
-    std::deque<RadioLink::Command> urgent_;    // unkeys that go before everything
+    bool rescheduled_ = false; // schedule() was asked again while it ran
     std::deque<Pending> windowQueue_;
     std::vector<Client> clients_; // the circle of turns
     std::size_t nextClient_ = 0;
@@ -279,8 +300,13 @@ private:
     QTimer readingWaitTimer_;
 
     bool shuttingDown_ = false;
+    bool released_ = false; // the release (0x80) left the wire
     std::function<void(bool)> shutdownDone_;
     QTimer shutdownGuard_;
+    bool closing_ = false;     // the port closes once nothing is owed
+    bool linkClosing_ = false; // the link drains and closes it
+    std::function<void()> closeThen_;
+    QTimer closeGuard_;
 
     // Commands are numbered as they go to the line, which is wire order.
     quint64 serial_ = 0;
@@ -296,4 +322,5 @@ private:
     bool keyingStopped_ = false;
     int transmitLimitS_ = DefaultTransmitLimitS;
     QTimer transmitLimit_;
+    QString unkeyReason_; // said once the owed receive is on the wire
 };

@@ -7,7 +7,7 @@
 
 void Transceiver::read(radio::PollRead what)
 {
-    const cat::Opcode opcode = radio::ReadOpcode(what, turn_.keyed);
+    const cat::Opcode opcode = radio::ReadOpcode(what, turn_.Transmitting());
     RadioLink::ReplyHandler handler;
     // serial_ + 1 is the number dispatch gives this read.
     const quint64 serial = serial_ + 1;

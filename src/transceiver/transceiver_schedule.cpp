@@ -70,7 +70,7 @@ void Transceiver::onPollTick()
 
 bool Transceiver::Busy() const
 {
-    if (link_.Busy() || !urgent_.empty() || !windowQueue_.empty())
+    if (link_.Busy() || turn_.tx == radio::Tx::UnkeyDue || !windowQueue_.empty())
         return true;
     return std::any_of(clients_.begin(), clients_.end(), [](const Client& c) { return !c.requests.empty(); });
 }
@@ -80,7 +80,7 @@ bool Transceiver::Busy() const
 Transceiver::ClientId Transceiver::OpenClient(const QString& label, bool mayKey)
 {
     const ClientId id = ++lastClientId_;
-    clients_.push_back({id, label, mayKey, {}});
+    clients_.push_back({id, label, mayKey, false, {}});
     updateTimer();
     // A server that polls for its clients only: the first read is not kept waiting a tick.
     if (onDemand_ && clients_.size() == 1)
@@ -105,9 +105,8 @@ void Transceiver::CloseClient(ClientId client)
     clients_.erase(clients_.begin() + std::ptrdiff_t(index));
     if (nextClient_ > index)
         --nextClient_;
-    if (turn_.keyed && turn_.holder == client)
-        forceUnkey(QStringLiteral("The program at %1 went away while transmitting: the radio is back on receive.")
-                       .arg(label));
+    applyTx(radio::TxEvent::HolderGone, client,
+            QStringLiteral("The program at %1 went away while transmitting: the radio is back on receive.").arg(label));
     updateTimer();
     for (auto& pending : dropped)
         if (pending.done)
@@ -116,14 +115,15 @@ void Transceiver::CloseClient(ClientId client)
 
 void Transceiver::ClientStoppedSending(ClientId client)
 {
-    const Client* found = findClient(client);
+    Client* found = findClient(client);
     if (!found)
         return;
-    // It can no longer unkey: whatever it keyed ends now.
-    if (turn_.keyed && turn_.holder == client)
-        forceUnkey(QStringLiteral("The program at %1 closed its connection while transmitting: the radio is back "
-                                  "on receive.")
-                       .arg(found->label));
+    // It can no longer unkey: whatever it keyed ends now, and a key it sent
+    // before it stopped, read or not yet, never goes out.
+    found->stoppedSending = true;
+    applyTx(radio::TxEvent::HolderGone, client,
+            QStringLiteral("The program at %1 closed its connection while transmitting: the radio is back on receive.")
+                .arg(found->label));
     dropQueuedKeys(client);
 }
 
@@ -152,14 +152,15 @@ void Transceiver::releaseReadingWaiters()
 
 void Transceiver::queue(Pending pending, ClientId from)
 {
-    if (!link_.PortOpen() || shuttingDown_) {
+    if (!link_.PortOpen() || shuttingDown_ || closing_) {
         if (pending.done)
             pending.done(radio::Outcome::NotSent);
         return;
     }
+    Client* client = from == kWindow ? nullptr : findClient(from);
     if (from == kWindow) {
         windowQueue_.push_back(std::move(pending));
-    } else if (Client* client = findClient(from)) {
+    } else if (client && !(client->stoppedSending && pending.request.kind == radio::Request::Kind::Key)) {
         client->requests.push_back(std::move(pending));
     } else {
         if (pending.done)
@@ -186,17 +187,33 @@ void Transceiver::schedule()
     // Turns that send nothing (a refusal, an unkey of nothing) leave the
     // line free for the next one; a handler they call may queue more, which
     // this loop takes in turn.
-    if (scheduling_)
+    if (scheduling_) {
+        rescheduled_ = true;
         return;
+    }
     scheduling_ = true;
-    while (!link_.Busy() && !shuttingDown_) {
+    do {
+        rescheduled_ = false;
+        // Owed receive does not wait for its turn, nor for a closing port or
+        // the shutdown: the link puts it on after the bytes on the wire and
+        // a reply already arriving, never after a wait for one not begun.
+        if (turn_.tx == radio::Tx::UnkeyDue && link_.PortOpen())
+            applyTx(radio::TxEvent::LineFree);
+        takeTurns();
+    } while (rescheduled_);
+    scheduling_ = false;
+}
+
+void Transceiver::takeTurns()
+{
+    while (!link_.Busy() && !shuttingDown_ && !closing_) {
         if (!roundRunning_ && roundDue_ && (!link_.PortOpen() || ReadsHeld())) {
             // Held since the tick that made it due: the round ends without reads.
             roundDue_ = false;
             emit roundFinished();
         }
         LineDemand demand;
-        demand.urgentWaiting = !urgent_.empty();
+        demand.urgentWaiting = turn_.tx == radio::Tx::UnkeyDue;
         demand.windowWaiting = !windowQueue_.empty();
         demand.pollDue = roundRunning_ ? !roundReads_.empty() : roundDue_;
         demand.lastWasPoll = lastTurnWasPoll_;
@@ -205,17 +222,14 @@ void Transceiver::schedule()
             demand.clientWaiting.push_back(!client.requests.empty());
 
         const LineTurn turn = NextTurn(demand);
-        if (turn.kind == LineTurn::Kind::Nothing)
-            break;
         switch (turn.kind) {
         case LineTurn::Kind::Nothing:
+            return;
+        case LineTurn::Kind::Urgent:
+            applyTx(radio::TxEvent::LineFree);
+            if (!link_.Busy())
+                return; // nothing could go
             break;
-        case LineTurn::Kind::Urgent: {
-            RadioLink::Command command = std::move(urgent_.front());
-            urgent_.pop_front();
-            dispatch(std::move(command));
-            break;
-        }
         case LineTurn::Kind::Window: {
             // What the person queued together goes out together.
             std::deque<Pending> requests = std::move(windowQueue_);
@@ -239,7 +253,6 @@ void Transceiver::schedule()
         }
         }
     }
-    scheduling_ = false;
 }
 
 void Transceiver::pollTurn()
@@ -290,7 +303,6 @@ void Transceiver::resetRound()
 
 void Transceiver::dropQueued()
 {
-    urgent_.clear();
     std::deque<Pending> dropped = std::move(windowQueue_);
     windowQueue_.clear();
     for (Client& client : clients_) {

@@ -1,8 +1,17 @@
-// The Transceiver's turns on the line as the radio's state decides them:
-// the transmitter's one holder, its time limit and the unkeys that cannot
-// wait, and satellite mode.
+// The Transceiver's side of the transmitter: it applies what turn_rules
+// decides (the one source of whether the radio is keyed or owes receive),
+// runs the time limit, puts owed receive on the line ahead of everything,
+// and tells the person what happened once it is true.
 
 #include "transceiver.h"
+
+namespace {
+
+const QString kMayStillTransmit =
+    QStringLiteral("The radio's port went before receive could reach it: it may still be transmitting. Switch it "
+                   "to receive at the radio. Solvane sends receive as soon as the port is back.");
+
+} // namespace
 
 radio::TurnState Transceiver::turnState() const
 {
@@ -20,31 +29,29 @@ bool Transceiver::takeTurn(Pending pending, ClientId from, bool mayKey)
             pending.done(decision.answer);
         return false;
     }
-    const bool wasKeyed = turn_.keyed;
     const bool wasSatellite = turn_.satellite;
-    turn_.keyed = decision.after.keyed;
-    turn_.holder = decision.after.holder;
-    turn_.satellite = decision.after.satellite;
+    const radio::Tx tx = decision.after.tx;
+    const bool keys = tx == radio::Tx::Keying && turn_.tx != radio::Tx::Keying;
+    const bool unkeys = tx == radio::Tx::Unkeying && turn_.tx != radio::Tx::Unkeying;
 
     const quint64 serial = serial_ + 1; // the number dispatch gives it
     if (request.Retunes())
         reading(request.vfo).lastSetSerial = serial;
-    const bool keys = !wasKeyed && turn_.keyed;
-    RadioLink::SentHandler sent = [this, request, serial, keys, forgotten = readingsForgotten_,
+    RadioLink::SentHandler sent = [this, request, serial, keys, unkeys, forgotten = readingsForgotten_,
                                    done = std::move(pending.done)](bool onLine) {
         if (onLine && request.Retunes() && forgotten == readingsForgotten_)
             commitSet(request, serial);
         if (keys)
-            keyed(onLine);
+            applyTx(onLine ? radio::TxEvent::KeySent : radio::TxEvent::KeyLost);
+        if (unkeys)
+            unkeyOnLine(onLine);
         if (done)
             done(onLine ? radio::Outcome::Sent : radio::Outcome::NotSent);
     };
+    // The state first: a port that closed meanwhile reports the command dropped at once.
+    setTurn(decision.after);
     dispatch(RadioLink::Make(*decision.bytes, {}, std::move(sent)));
 
-    if (wasKeyed && !turn_.keyed)
-        transmitLimit_.stop();
-    if (wasKeyed != turn_.keyed)
-        emit transmitChanged(turn_.keyed);
     if (wasSatellite != turn_.satellite) {
         // The readings were of the other mode's VFOs: nothing is answered
         // from them, and the round under way reads no more of them.
@@ -60,38 +67,54 @@ bool Transceiver::takeTurn(Pending pending, ClientId from, bool mayKey)
     return true;
 }
 
-void Transceiver::keyed(bool sent)
+void Transceiver::setTurn(const radio::TurnState& after)
 {
-    if (!turn_.keyed)
-        return; // unkeyed again before the key was on the line
-    if (sent) {
-        // From the moment it is on the air; a repeated key does not restart it.
+    const bool wasTransmitting = turn_.Transmitting();
+    turn_.tx = after.tx;
+    turn_.holder = after.holder;
+    turn_.satellite = after.satellite;
+    // The limit counts from the key on the wire; a repeated key does not restart it.
+    if (turn_.tx != radio::Tx::OnAir)
+        transmitLimit_.stop();
+    else if (!transmitLimit_.isActive())
         transmitLimit_.start(transmitLimitS_ * 1000);
-        return;
-    }
-    // The key may or may not have left on a stuck line: receive, to be sure.
-    if (link_.PortOpen())
-        forceUnkey({});
+    if (wasTransmitting != turn_.Transmitting())
+        emit transmitChanged(turn_.Transmitting());
 }
 
-void Transceiver::forceUnkey(const QString& why)
+void Transceiver::applyTx(radio::TxEvent event, ClientId client, const QString& why)
 {
-    if (!turn_.keyed)
-        return;
-    transmitLimit_.stop();
-    turn_.keyed = false;
-    turn_.holder = -1;
-    urgent_.push_back(RadioLink::Make(cat::MakeCommand(cat::PttOff)));
-    emit transmitChanged(false);
-    if (!why.isEmpty())
-        emit transmitNotice(why);
-    schedule();
+    const bool wasDue = turn_.tx == radio::Tx::UnkeyDue;
+    const radio::TxStep step = radio::StepTransmitter(turnState(), event, link_.PortOpen(), client);
+    setTurn(step.after);
+    if (!wasDue && turn_.tx == radio::Tx::UnkeyDue) {
+        unkeyReason_ = why;
+        schedule(); // receive goes out now, ahead of everything
+    }
+    if (step.bytes)
+        link_.SendUrgent(RadioLink::Make(*step.bytes, {}, [this](bool onLine) { unkeyOnLine(onLine); }));
+    switch (step.notice) {
+    case radio::TxNotice::None:
+        break;
+    case radio::TxNotice::BackOnReceive:
+        if (!unkeyReason_.isEmpty())
+            emit transmitNotice(unkeyReason_);
+        unkeyReason_.clear();
+        break;
+    case radio::TxNotice::MayStillTransmit:
+        unkeyReason_.clear();
+        emit transmitNotice(kMayStillTransmit);
+        break;
+    }
+    closeIfOnWire();
 }
+
+void Transceiver::unkeyOnLine(bool onLine) { applyTx(onLine ? radio::TxEvent::UnkeySent : radio::TxEvent::UnkeyLost); }
 
 void Transceiver::onTransmitLimit()
 {
-    forceUnkey(QStringLiteral("Transmission stopped: it reached the %1 s limit ([Transmit] Limit).")
-                   .arg(transmitLimitS_));
+    applyTx(radio::TxEvent::Limit, -1,
+            QStringLiteral("Transmission stopped: it reached the %1 s limit ([Transmit] Limit).").arg(transmitLimitS_));
 }
 
 void Transceiver::dropQueuedKeys(ClientId client)
@@ -113,7 +136,7 @@ void Transceiver::dropQueuedKeys(ClientId client)
 
 QString Transceiver::TransmitHolder() const
 {
-    if (!turn_.keyed)
+    if (!turn_.Keyed())
         return {};
     for (const Client& client : clients_)
         if (client.id == turn_.holder)
@@ -123,7 +146,8 @@ QString Transceiver::TransmitHolder() const
 
 void Transceiver::StopTransmitting()
 {
-    forceUnkey(QStringLiteral("Transmission stopped at the radio. Programs may key it again once you allow it."));
+    applyTx(radio::TxEvent::Stop, -1,
+            QStringLiteral("Transmission stopped at the radio. Programs may key it again once you allow it."));
     if (keyingStopped_)
         return;
     keyingStopped_ = true;

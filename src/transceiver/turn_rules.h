@@ -1,7 +1,8 @@
 #pragma once
-// What a queued request becomes when its turn on the line comes: the CAT
-// bytes to send, or the answer its sender gets with nothing sent, and the
-// radio's state once it has gone. Pure: tested as a table.
+// The radio's state as Solvane drives it (the transmitter's life and
+// satellite mode), what a queued request becomes when its turn on the line
+// comes, and what every other event does to the transmitter. Pure: tested
+// as a table and over every order of events.
 //
 // One program at a time holds the transmitter: the one whose key went on the
 // line. Another's key is refused and its unkey releases nothing (a program
@@ -11,6 +12,10 @@
 // the uplink and the main VFO). A switch to the mode the radio is already in
 // sends nothing, so a program that ends split at every start does not fail
 // while another transmits.
+//
+// The promise: once an unkey is owed, it reaches the wire before the port
+// closes; only a port that is already gone excuses it, and then the state
+// says that the radio may still be transmitting.
 
 #include "cat_protocol.h"
 #include "radio_request.h"
@@ -19,12 +24,26 @@
 
 namespace radio {
 
+enum class Tx {
+    Receive,     // nothing Solvane sent keys the radio
+    Keying,      // the key (08) is on its way to the wire
+    OnAir,       // the key has left: transmitting, held by `holder`
+    UnkeyDue,    // receive (88) is owed and goes before anything else
+    Unkeying,    // receive is on its way to the wire
+    MayTransmit, // the port went while the radio was keyed or owed receive
+};
+
 struct TurnState {
     bool satellite = false;
-    bool keyed = false;
-    int holder = -1;         // who keyed, while keyed
+    Tx tx = Tx::Receive;
+    int holder = -1;         // who keyed, while Keying or OnAir
     bool keyingOpen = true;  // keying enabled in the settings and not stopped by the person
     bool operator==(const TurnState&) const = default;
+
+    bool Keyed() const { return tx == Tx::Keying || tx == Tx::OnAir; }
+    // Keyed, or receive not yet on the wire: the radio transmits as far as
+    // Solvane knows, and this port may not close yet.
+    bool Transmitting() const { return Keyed() || tx == Tx::UnkeyDue || tx == Tx::Unkeying; }
 };
 
 struct TurnDecision {
@@ -36,5 +55,37 @@ struct TurnDecision {
 // `from` is the sender (0 the window); `mayKey` whether that sender may
 // key the transmitter at all (its address, per the settings).
 TurnDecision DecideTurn(const Request& request, int from, bool mayKey, const TurnState& state);
+
+// Everything else that happens to the transmitter.
+enum class TxEvent {
+    LineFree,    // the line can take a command now, ahead of every queue
+    HolderGone,  // `client` can no longer unkey: it closed, stopped sending or was dropped
+    Limit,       // the transmission reached its time limit
+    Stop,        // the person's stop (Escape): unkey whoever holds it, no keying until allowed
+    Allow,       // the person allows keying again
+    KeySent,     // the key left the wire
+    KeyLost,     // the key was dropped: the port closed or failed, or the line stuck
+    UnkeySent,   // receive left the wire
+    UnkeyLost,   // receive was dropped
+    PortOpened,
+    PortClosing, // Solvane is about to close the port
+    PortGone,    // the port is closed or lost
+    Shutdown,
+};
+
+// What the person must be told of the transmitter, once.
+enum class TxNotice { None, BackOnReceive, MayStillTransmit };
+
+struct TxStep {
+    TurnState after;
+    std::optional<cat::CommandBytes> bytes; // LineFree: receive, to send now
+    TxNotice notice = TxNotice::None;
+};
+
+// `portOpen`: whether the port is still open as the event happens.
+TxStep StepTransmitter(const TurnState& state, TxEvent event, bool portOpen, int client = -1);
+
+// The port may close now: nothing of Solvane's keys the radio through it.
+inline bool PortMayClose(const TurnState& state) { return !state.Transmitting(); }
 
 } // namespace radio

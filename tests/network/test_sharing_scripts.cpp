@@ -36,6 +36,8 @@ QStringList Sent(const RadioStation& station)
 //   "A> REQUEST"           A sends without waiting
 //   "A,B< R1,R2"           one line each from A and B, in either order
 //   "A closes"             A's connection ends
+//   "A stops sending"      A closes its sending side; it still reads
+//   "A< R1;R2"             A's next reply lines
 //   "wait OP N"            until the log holds N commands with opcode OP
 QString Run(RadioStation& station, const QString& script, int replyMs)
 {
@@ -73,6 +75,14 @@ QString Run(RadioStation& station, const QString& script, int replyMs)
                 return step + QStringLiteral(": got ") + got.join(QLatin1Char(','));
         } else if ((m = QRegularExpression(QStringLiteral("^(\\w) closes$")).match(step)).hasMatch()) {
             client(m.captured(1)).socket.disconnectFromHost();
+        } else if ((m = QRegularExpression(QStringLiteral("^(\\w) stops sending$")).match(step)).hasMatch()) {
+            LineClient& c = client(m.captured(1));
+            c.socket.flush();
+            ::shutdown(int(c.socket.socketDescriptor()), SHUT_WR);
+        } else if ((m = QRegularExpression(QStringLiteral("^(\\w)< (.*)$")).match(step)).hasMatch()) {
+            const QString got = take(m.captured(1), int(m.captured(2).count(QLatin1Char(';'))) + 1);
+            if (got != m.captured(2))
+                return step + QStringLiteral(": got ") + got;
         } else if ((m = QRegularExpression(QStringLiteral("^wait (\\w\\w) (\\d+)$")).match(step)).hasMatch()) {
             if (!RunUntil([&] { return station.logged(m.captured(1)) >= m.captured(2).toInt(); }, 5000))
                 return step + QStringLiteral(": only ") + QString::number(station.logged(m.captured(1)));
@@ -118,6 +128,9 @@ private slots:
         QTest::newRow("holder closes") << QStringList{} << 5000
             << "A: T 1 => RPRT 0 | A closes | wait 88 2 | B: t => 0 | B: T 1 => RPRT 0 | B: T 0 => RPRT 0"
             << "08 88 08 88";
+        // A key read just before the sender closed its sending side never goes out.
+        QTest::newRow("a key behind a set, then the sending side closed") << late << 5000
+            << "A> F 14074000 | A> T 1 | A stops sending | A< RPRT 0;RPRT -6" << "01";
         // Doppler sets go on while keyed in satellite mode.
         QTest::newRow("Doppler while keyed") << QStringList{} << 5000
             << "A: S 1 Sub => RPRT 0 | A: T 1 => RPRT 0 | A: F  435905000 => RPRT 0 | A: I 145895000 => RPRT 0 | "
@@ -192,19 +205,22 @@ private slots:
     }
 
     // OK in Settings reopens the port: the transmitter keyed through the
-    // old one is unkeyed there before it closes. The radio cannot be asked
-    // its mode: the same port reopened kept satellite mode, another one is
-    // assumed out of it.
+    // old one is unkeyed there before it closes, and the new port opens
+    // once receive has left. The radio cannot be asked its mode: the same
+    // port reopened kept satellite mode, another one is assumed out of it.
     void reopeningThePort()
     {
         RadioStation station;
         QVERIFY(station.start());
         QVERIFY(Run(station, QStringLiteral("A: S 1 Sub => RPRT 0 | A: T 1 => RPRT 0 | wait 08 1"), 5000).isEmpty());
-        QVERIFY(station.radio->OpenPort(2, QStringLiteral("4800,N,8,1"), false));
+        QList<bool> opened;
+        QVERIFY(!station.radio->OpenPort(2, QStringLiteral("4800,N,8,1"), false, [&](bool open) { opened << open; }));
+        QTRY_COMPARE(opened, QList<bool>{true});
         QVERIFY(!station.radio->Transmitting());
-        QTRY_COMPARE(station.sim.loggedStates().last(), QStringLiteral("transmit off"));
+        QCOMPARE(station.sim.loggedStates().last(), QStringLiteral("transmit off"));
         QVERIFY(station.radio->Satellite());
-        QVERIFY(station.radio->OpenPort(3, QStringLiteral("4800,N,8,1"), false));
+        station.radio->OpenPort(3, QStringLiteral("4800,N,8,1"), false, [&](bool open) { opened << open; });
+        QTRY_COMPARE(opened, (QList<bool>{true, true}));
         QVERIFY(!station.radio->Satellite());
     }
 

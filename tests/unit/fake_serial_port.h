@@ -19,6 +19,8 @@ public:
     int discards = 0;
     qint64 pendingWrite = 0; // bytes "still on the way" after a write
     qint64 driverQueued = 0; // bytes the driver says it still holds
+    int writesAtClose = -1;  // how many writes there were when it last closed
+    int writesAtOpen = -1;   // and when it last opened
 
     bool open(const QString& deviceName, const LineSettings& settings) override
     {
@@ -28,9 +30,15 @@ public:
         openedDevice = deviceName;
         openedSettings = settings;
         open_ = true;
+        writesAtOpen = int(written.size());
         return true;
     }
-    void close() override { open_ = false; }
+    void close() override
+    {
+        if (open_)
+            writesAtClose = int(written.size());
+        open_ = false;
+    }
     bool isOpen() const override { return open_; }
     void write(const QByteArray& bytes) override
     {

@@ -1,5 +1,6 @@
 // What the radio's owner reports back after a set, over a scripted port: the
 // value set once it is on the line, and the reading when it never got there.
+// Receive owed reaches the wire before the port closes, whatever closes it.
 
 #include "fake_serial_port.h"
 #include "transceiver.h"
@@ -56,6 +57,58 @@ private slots:
                          [&](radio::Outcome o) { outcomes << int(o); }, client);
         QTRY_COMPARE_WITH_TIMEOUT(outcomes, QList<int>{outcome}, 3000);
         QCOMPARE(rig.radio.ReportedFrequency(), reported);
+    }
+
+    // The holder goes while a reply is arriving: receive goes once the
+    // reply is in, and neither the shutdown, another port nor a closed port
+    // drops it. A port lost while keyed gets it first thing once open again.
+    void owedReceiveReachesTheWireFirst_data()
+    {
+        QTest::addColumn<QString>("then");
+        QTest::newRow("shutdown") << "shutdown";
+        QTest::newRow("another port") << "open";
+        QTest::newRow("port closed") << "close";
+        QTest::newRow("port lost, then opened") << "lost";
+    }
+    void owedReceiveReachesTheWireFirst()
+    {
+        QFETCH(QString, then);
+        Rig rig;
+        QVERIFY(rig.start());
+        const Transceiver::ClientId holder = rig.radio.OpenClient(QStringLiteral("127.0.0.1:5000"));
+        rig.radio.Submit({radio::Request::Kind::Key}, {}, holder);
+        QTRY_VERIFY(rig.radio.Turn().tx == radio::Tx::OnAir);
+        rig.radio.PollNow();
+        QTRY_COMPARE(rig.port.writtenHex().last(), QStringLiteral("00 00 00 00 03"));
+        rig.port.receive(QByteArray::fromHex("0142")); // a reply under way
+        const QString unkey = QStringLiteral("00 00 00 00 88");
+        if (then == QLatin1String("lost")) {
+            rig.port.fail();
+            QVERIFY(!rig.radio.PortOpen());
+            QVERIFY(rig.radio.OpenPort(2, QStringLiteral("57600,N,8,1"), false));
+            QTRY_COMPARE(rig.port.writtenHex().mid(rig.port.writesAtOpen), QStringList{unkey});
+            return;
+        }
+        rig.radio.CloseClient(holder);
+        bool shutDown = false;
+        if (then == QLatin1String("shutdown"))
+            rig.radio.ShutDown([&](bool) { shutDown = true; });
+        else if (then == QLatin1String("open"))
+            QVERIFY(!rig.radio.OpenPort(3, QStringLiteral("57600,N,8,1"), false));
+        else
+            rig.radio.ClosePort();
+        QVERIFY(!rig.port.writtenHex().contains(unkey)); // not into the reply
+        rig.port.receive(QByteArray::fromHex("000001"));
+        QTRY_VERIFY(rig.port.writesAtClose >= 0);
+        const QStringList written = rig.port.writtenHex();
+        QVERIFY2(written.lastIndexOf(unkey) == written.lastIndexOf(QStringLiteral("00 00 00 00 03")) + 1,
+                 qPrintable(written.join(QLatin1String(", "))));
+        QCOMPARE(rig.port.writesAtClose, then == QLatin1String("shutdown") ? written.size() : written.indexOf(unkey) + 1);
+        QCOMPARE(rig.radio.Turn().tx, radio::Tx::Receive);
+        if (then == QLatin1String("shutdown")) {
+            QCOMPARE(written.last(), QStringLiteral("00 00 00 00 80"));
+            QTRY_VERIFY(shutDown);
+        }
     }
 };
 

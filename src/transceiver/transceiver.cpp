@@ -1,6 +1,6 @@
 #include "transceiver.h"
 
-#include <QFileInfo>
+#include "device_presence.h"
 
 Transceiver::Transceiver(SerialPort& port, UserMessages& messages, RadioLink::DeviceResolver resolveDevice,
                          QObject* parent)
@@ -44,7 +44,7 @@ Transceiver::Transceiver(SerialPort& port, UserMessages& messages, RadioLink::De
             return;
         }
         // A replugged adapter comes back at the same path: watch for it.
-        watchFor(link_.Device(), !QFileInfo::exists(link_.Device()));
+        watchFor(link_.Device(), !DevicePresent(link_.Device()));
         emit portLost();
     });
 }
@@ -83,7 +83,7 @@ bool Transceiver::OpenPort(int portNumber, const QString& settingsText, bool wat
     // refuses (busy, not permitted, settings) is left to the user, unless
     // this is a service with nobody to choose another port.
     const QString device = link_.Device();
-    if (!open && watchIfMissing && !device.isEmpty() && (retryRefused_ || !QFileInfo::exists(device)))
+    if (!open && watchIfMissing && !device.isEmpty() && (retryRefused_ || !DevicePresent(device)))
         watchFor(device, true);
     return open;
 }
@@ -107,7 +107,7 @@ void Transceiver::watchFor(const QString& device, bool seenMissing)
 
 void Transceiver::onWatchTick()
 {
-    if (!QFileInfo::exists(watchedDevice_)) {
+    if (!DevicePresent(watchedDevice_)) {
         watchedSeenMissing_ = true;
         return;
     }

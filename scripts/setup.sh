@@ -5,6 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config
+  g++-mingw-w64-x86-64-posix
   qt6-base-dev qt6-base-private-dev qt6-serialport-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
   libsndfile1-dev
   clang-14 libclang-rt-14-dev

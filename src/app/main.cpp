@@ -12,6 +12,7 @@
 #include "solvane_version.h"
 #include "stderr_messages.h"
 #include "termination_signals.h"
+#include "windows_console.h"
 
 #include <QApplication>
 #include <QDir>
@@ -68,6 +69,7 @@ int RunHeadless(int argc, char* argv[], const CommandLine& commandLine)
     // QT_NO_GLIB the user set, even empty, is left as it is.
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
+    ConnectConsole(true);
     QCoreApplication app(argc, argv);
     NameTheApplication();
     QtSerialPort port;
@@ -75,7 +77,12 @@ int RunHeadless(int argc, char* argv[], const CommandLine& commandLine)
     StderrMessages messages;
     HeadlessStation station(port, store, messages);
     // Before the port opens: a SIGTERM during start-up still hands the radio back.
-    CloseOnTerminationSignals(&station, [&station] { station.Stop([] { QCoreApplication::quit(); }); });
+    CloseOnTerminationSignals(&station, [&station](std::function<void()> finished) {
+        station.Stop([finished = std::move(finished)] {
+            finished();
+            QCoreApplication::quit();
+        });
+    });
     ReportRefusals(station.Sharing());
     ApplyTransmitSettings(store, station.Sharing(), station.Radio());
     const ListenPlan plan = PlanFrom(store, commandLine);
@@ -118,7 +125,15 @@ int RunWindow(int argc, char* argv[], const CommandLine& commandLine)
     MainWindow window({port, store, messages, player, QDir::cleanPath(installedSounds)});
     messages.setParentWindow(&window);
     // Before the port opens: a SIGTERM during start-up still hands the radio back.
-    CloseOnTerminationSignals(&window, [&window] { window.close(); });
+    CloseOnTerminationSignals(&window, [&window](std::function<void()> finished) {
+        if (window.Unloaded()) {
+            finished();
+            return;
+        }
+        QObject::connect(&window, &MainWindow::unloadFinished, &window, std::move(finished),
+                         Qt::SingleShotConnection);
+        window.close();
+    });
 
     // Other programs share the radio through its owner; Exit answers their
     // queued sets, closes their connections, then hands the radio back.
@@ -162,6 +177,7 @@ int main(int argc, char* argv[])
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const CommandLineOutcome parsed = ParseCommandLine(arguments, QStringLiteral(SOLVANE_VERSION));
     if (parsed.shouldExit()) {
+        ConnectConsole(false);
         std::fputs(parsed.text.toLocal8Bit().constData(), parsed.exitCode == 0 ? stdout : stderr);
         return parsed.exitCode;
     }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+// Windows' side is in termination_signals_win.cpp.
 #ifdef Q_OS_UNIX
 #include <QSocketNotifier>
 
@@ -27,7 +28,7 @@ void onSignal(int)
 
 } // namespace
 
-void CloseOnTerminationSignals(QObject* owner, std::function<void()> close)
+void CloseOnTerminationSignals(QObject* owner, StartShutdown shutdown)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalSocket) != 0)
         return;
@@ -36,11 +37,12 @@ void CloseOnTerminationSignals(QObject* owner, std::function<void()> close)
         ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
     auto* notifier = new QSocketNotifier(signalSocket[1], QSocketNotifier::Read, owner);
-    QObject::connect(notifier, &QSocketNotifier::activated, owner, [close = std::move(close)] {
+    QObject::connect(notifier, &QSocketNotifier::activated, owner, [shutdown = std::move(shutdown)] {
         char buffer[16];
         while (::read(signalSocket[1], buffer, sizeof buffer) > 0) {
         }
-        close();
+        // Nothing waits here: the process ends when the shutdown has run.
+        shutdown([] {});
     });
     struct sigaction action {};
     action.sa_handler = onSignal;
@@ -50,8 +52,8 @@ void CloseOnTerminationSignals(QObject* owner, std::function<void()> close)
         ::sigaction(s, &action, nullptr);
 }
 
-#else
+#elif !defined(Q_OS_WIN)
 
-void CloseOnTerminationSignals(QObject*, std::function<void()>) {}
+void CloseOnTerminationSignals(QObject*, StartShutdown) {}
 
 #endif

@@ -199,6 +199,7 @@ void MainWindow::finishUnload(bool released)
         parts_.store.Save({commPortNumber_, commSettings_});
     parts_.player.stop();
     unloaded_ = true;
+    emit unloadFinished();
     // From the event loop, never inside a close already under way.
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }

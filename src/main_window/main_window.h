@@ -93,6 +93,8 @@ signals:
     void statusShown();
     // Exit was pressed: the shutdown has begun.
     void unloadStarted();
+    // The shutdown has run to its end; the window closes next.
+    void unloadFinished();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

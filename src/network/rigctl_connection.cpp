@@ -82,7 +82,9 @@ void RigctlConnection::Handle(ConnectionEvent event)
 void RigctlConnection::CloseDescriptors()
 {
     if (keepAlive_ >= 0) {
+#ifdef Q_OS_UNIX
         ::close(keepAlive_);
+#endif
         keepAlive_ = -1;
     }
     // Drops what Qt still holds: the client does not read, or has gone.

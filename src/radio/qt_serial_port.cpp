@@ -1,5 +1,7 @@
 #include "qt_serial_port.h"
 
+#include <utility>
+
 #ifdef Q_OS_UNIX
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -8,12 +10,16 @@
 
 namespace {
 
-// True when the device behind `fd` has hung up or failed, rather than just
-// having nothing to read.
-bool deviceHungUp([[maybe_unused]] qintptr fd)
+// A descriptor on Unix, a HANDLE on Windows (QSerialPort::Handle is private).
+using PortHandle = decltype(std::declval<const QSerialPort&>().handle());
+
+// True when the device behind `handle` has hung up or failed, rather than
+// just having nothing to read. On Windows every read error counts as a
+// failed device.
+bool deviceHungUp([[maybe_unused]] PortHandle handle)
 {
 #ifdef Q_OS_UNIX
-    pollfd p{int(fd), POLLIN, 0};
+    pollfd p{handle, POLLIN, 0};
     return ::poll(&p, 1, 0) < 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL));
 #else
     return true;

@@ -1,6 +1,6 @@
 #include "transceiver.h"
 
-#include <QFileInfo>
+#include "device_presence.h"
 
 Transceiver::Transceiver(SerialPort& port, UserMessages& messages, RadioLink::DeviceResolver resolveDevice,
                          QObject* parent)
@@ -40,7 +40,7 @@ Transceiver::Transceiver(SerialPort& port, UserMessages& messages, RadioLink::De
             return;
         }
         // A replugged adapter comes back at the same path: watch for it.
-        watchFor(link_.Device(), !QFileInfo::exists(link_.Device()));
+        watchFor(link_.Device(), !DevicePresent(link_.Device()));
         emit portLost();
     });
 }
@@ -80,7 +80,7 @@ bool Transceiver::openNow(int portNumber, const QString& settingsText, bool watc
     // refuses (busy, not permitted, settings) is left to the user, unless
     // this is a service with nobody to choose another port.
     const QString device = link_.Device();
-    if (!open && watchIfMissing && !device.isEmpty() && (retryRefused_ || !QFileInfo::exists(device)))
+    if (!open && watchIfMissing && !device.isEmpty() && (retryRefused_ || !DevicePresent(device)))
         watchFor(device, true);
     return open;
 }
@@ -148,7 +148,7 @@ void Transceiver::watchFor(const QString& device, bool seenMissing)
 
 void Transceiver::onWatchTick()
 {
-    if (!QFileInfo::exists(watchedDevice_)) {
+    if (!DevicePresent(watchedDevice_)) {
         watchedSeenMissing_ = true;
         return;
     }

@@ -92,9 +92,18 @@ private slots:
         WindowRig rig;
         QVERIFY(rig.start({QStringLiteral("--baud"), QStringLiteral("4800")}));
         QVERIFY(rig.waitForReading());
+        // Windows' session end waits for this before the process may go.
+        int finished = 0;
+        bool portClosedWhenFinished = false;
+        QObject::connect(rig.window.get(), &MainWindow::unloadFinished, [&] {
+            ++finished;
+            portClosedWhenFinished = !rig.window->Link().PortOpen();
+        });
         QTRY_VERIFY(rig.window->Link().AwaitingReply());
         pressExitOnce(*rig.window);
         QVERIFY(eventLoopEnds());
+        QCOMPARE(finished, 1);
+        QVERIFY(portClosedWhenFinished);
         QTRY_COMPARE(rig.sim.loggedCommands().last(), QStringLiteral("00 00 00 00 80"));
         QCOMPARE(rig.sim.loggedOverlaps(), 0);
         QCOMPARE(ReadStoreFromDisk().value(QStringLiteral("Settings/Commport")), QStringLiteral("2"));

@@ -31,7 +31,7 @@ void CommandLog::stateChanges(const RadioState& before, const RadioState& after,
         if (was != is)
             line(std::string("STATE ") + what + (is ? " on" : " off") + cause);
     };
-    change("transmit", before.transmitting, after.transmitting);
+    change("transmit", before.transmitting(), after.transmitting());
     change("satellite", before.satellite, after.satellite);
 }
 

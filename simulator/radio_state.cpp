@@ -93,10 +93,10 @@ std::optional<Bytes> RadioState::apply(const Command& command)
     // parameter bytes may hold anything.
     case Opcode::PttOn:
     case Opcode::PttOff:
-        transmitting = command[4] == Opcode::PttOn;
+        catKey = command[4] == Opcode::PttOn;
         return std::nullopt;
-    case Opcode::ReadTxStatus: // bit 7 clear while transmitting, with the power-out meter below
-        return Bytes{static_cast<std::uint8_t>(transmitting ? (power & 0x1F) : 0x80)};
+    case Opcode::ReadTxStatus: // bit 7 clear while transmitting, whoever keyed it; the power-out meter below
+        return Bytes{static_cast<std::uint8_t>(transmitting() ? (power & 0x1F) : 0x80)};
     case Opcode::SatelliteOn:
     case Opcode::SatelliteOff:
         satellite = command[4] == Opcode::SatelliteOn;

@@ -54,7 +54,10 @@ struct RadioState {
     std::uint8_t mode = 0x01;          // USB
     int smeter = 8;
     std::uint8_t statusHigh = 0x00;    // OR'ed into the status byte, bits 5..7
-    bool transmitting = false;
+    // The radio transmits while either key is held. CAT 08/88 work the CAT
+    // key only: 88 cannot release a microphone or a foot switch.
+    bool catKey = false;
+    bool panelKey = false;             // the microphone's PTT or a foot switch
     int power = 20;                    // the power-out meter, 0..31, read while transmitting
     // In satellite mode the downlink and uplink have VFOs of their own,
     // which keep their settings while the mode is off.
@@ -62,6 +65,7 @@ struct RadioState {
     Vfo satRx{43590000, 0x01}; // 435.900.00 MHz USB
     Vfo satTx{14590000, 0x00}; // 145.900.00 MHz LSB
 
+    bool transmitting() const { return catKey || panelKey; }
     // Applies one command; returns the reply when the command has one.
     std::optional<Bytes> apply(const Command& command);
     // One random-walk step of the S-meter, clamped to 0..31.

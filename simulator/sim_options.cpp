@@ -24,6 +24,7 @@ stdout is "DEVICE <path>" once the port is ready.
   --smeter N           hold the S-meter at N (0..31); otherwise it drifts
   --power N            hold the power-out meter at N (0..31, default 20);
                        otherwise it drifts while transmitting
+  --ptt                start keyed at the microphone (see the ptt control line)
   --satellite          start in satellite mode
   --sat-rx-freq N      satellite RX (downlink) VFO frequency in 10 Hz units
                        (default 43590000)
@@ -61,8 +62,8 @@ stdout is "DEVICE <path>" once the port is ready.
   --help               show this text
 
 CAT opcodes it knows: 00/80 CAT on/off; 01 07 03 set the frequency, set the
-mode, read both (main VFO); E7 RX status (S-meter); 08/88 PTT on/off; F7 TX
-status (bit 7 set while receiving, else the power-out meter); 4E/8E satellite
+mode, read both (main VFO); E7 RX status (S-meter); 08/88 CAT PTT on/off; F7
+TX status (bit 7 set while receiving, else the power-out meter); 4E/8E satellite
 mode on/off; in satellite mode 11 17 13 set, set the mode, read the satellite
 RX VFO, and 21 27 23 the satellite TX VFO (outside it they are ignored and
 unanswered).
@@ -70,6 +71,8 @@ unanswered).
 Control lines on stdin (each answered "OK <line>" or "ERROR <reason>" on stdout):
   silent on|off   freq N   mode HEX   smeter N|drift   power N|drift   quit
   satellite on|off   the SAT key on the front panel
+  ptt on|off   the microphone's PTT or a foot switch: the radio transmits while
+               it or the CAT key (08) is on, and 88 cannot release it
   sat-rx-freq N   sat-rx-mode HEX   sat-tx-freq N   sat-tx-mode HEX
   unplug   the adapter goes: the pty closes (the client's port hangs up), the
            --link symlink is removed, and commands go unanswered
@@ -161,6 +164,8 @@ SimOptions ParseOptions(int argc, char** argv)
         } else if (name == "--power") {
             o.radio.power = static_cast<int>(number(0, MaxPower));
             o.powerFixed = true;
+        } else if (name == "--ptt") {
+            o.radio.panelKey = true;
         } else if (name == "--satellite") {
             o.radio.satellite = true;
         } else if (name == "--sat-rx-freq") {

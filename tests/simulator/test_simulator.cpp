@@ -361,7 +361,7 @@ private slots:
         for (const char* option : {"--link", "--log", "--freq", "--mode", "--smeter", "--status-high", "--resync-ms",
                                    "--silent", "--short", "--extra", "--lose-inside", "--dup-inside", "--delay-ms", "--baud", "--fast-input", "--garbage-every",
                                    "--fault-rate", "--seed", "--freeze-after", "--exit-after-ms", "--power", "--satellite",
-                                   "--sat-rx-freq", "--sat-rx-mode", "--sat-tx-freq", "--sat-tx-mode"})
+                                   "--sat-rx-freq", "--sat-rx-mode", "--sat-tx-freq", "--sat-tx-mode", "--ptt"})
             QVERIFY2(text.contains(QLatin1String(option)), option);
 
         for (const QStringList& bad : {QStringList{"--mode", "05"}, QStringList{"--smeter", "32"},

@@ -30,6 +30,13 @@ private slots:
         QTest::newRow("repeats change nothing")
             << none << none << "0000000088 0000000008 0000000008 00000000F7 0000000088 0000000088 00000000F7" << "14 80"
             << QStringList{"transmit on", "transmit off"};
+        QTest::newRow("panel key: F7 transmits, 88 releases nothing")
+            << none << QStringList{"ptt on"} << "0000000088 00000000F7 0000000008 0000000088 00000000F7" << "14 14"
+            << QStringList{"transmit on (front panel)"};
+        QTest::newRow("--ptt, panel key released: receive, the CAT key as before")
+            << QStringList{"--ptt"} << QStringList{"ptt off"}
+            << "00000000F7 0000000008 00000000F7 0000000088 00000000F7" << "80 14 80"
+            << QStringList{"transmit off (front panel)", "transmit on", "transmit off"};
         QTest::newRow("power control line")
             << none << QStringList{"power 31"} << "0000000008 00000000F7" << "1F" << QStringList{"transmit on"};
 

@@ -88,6 +88,8 @@ std::string Simulator::runControl(const std::string& line)
         const RadioState before = o_.radio;
         o_.radio.panelKey = arg == "on";
         log_.stateChanges(before, o_.radio, " (front panel)");
+    } else if (word == "squelch" && (arg == "open" || arg == "closed")) {
+        o_.radio.setSquelchOpen(arg == "open");
     } else if (word == "sat-rx-freq") {
         return SetFrequency(arg, o_.radio.satRx.frequency);
     } else if (word == "sat-rx-mode") {

@@ -36,6 +36,8 @@ constexpr std::uint8_t ReadTxStatus = 0xF7;
 constexpr std::uint32_t MaxFrequency = 99999999; // 8 BCD digits, 10 Hz units
 constexpr int MaxSMeter = 31;
 constexpr int MaxPower = 31;
+// E7's bit 7: clear while the squelch is open (a signal is heard).
+constexpr std::uint8_t SquelchClosed = 0x80;
 
 bool IsKnownMode(std::uint8_t code);
 // Four packed BCD bytes, most significant pair first; nullopt on a non-decimal nibble.
@@ -53,7 +55,7 @@ struct RadioState {
     std::uint32_t frequency = 1420000; // 14.200.00 MHz
     std::uint8_t mode = 0x01;          // USB
     int smeter = 8;
-    std::uint8_t statusHigh = 0x00;    // OR'ed into the status byte, bits 5..7
+    std::uint8_t statusHigh = 0x00;    // OR'ed into the status byte, bits 5..7; bit 7 is the squelch
     // The radio transmits while either key is held. CAT 08/88 work the CAT
     // key only: 88 cannot release a microphone or a foot switch.
     bool catKey = false;
@@ -66,6 +68,10 @@ struct RadioState {
     Vfo satTx{14590000, 0x00}; // 145.900.00 MHz LSB
 
     bool transmitting() const { return catKey || panelKey; }
+    void setSquelchOpen(bool open)
+    {
+        statusHigh = static_cast<std::uint8_t>(open ? statusHigh & ~SquelchClosed : statusHigh | SquelchClosed);
+    }
     // Applies one command; returns the reply when the command has one.
     std::optional<Bytes> apply(const Command& command);
     // One random-walk step of the S-meter, clamped to 0..31.

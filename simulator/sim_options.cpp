@@ -31,7 +31,11 @@ stdout is "DEVICE <path>" once the port is ready.
   --sat-rx-mode HEX    its mode code (default 01 = USB)
   --sat-tx-freq N      satellite TX (uplink) VFO frequency (default 14590000)
   --sat-tx-mode HEX    its mode code (default 00 = LSB)
-  --status-high HEX    bits OR'ed into the status byte, within E0 (default 00)
+  --status-high HEX    bits OR'ed into the status byte, within E0 (default 00);
+                       bit 7 is the squelch (80 closed)
+  --squelch open|closed
+                       start with the squelch open (the default: E7 bit 7
+                       clear) or closed (bit 7 set)
   --resync-ms N        discard a partial frame left unfinished N ms (default 100,
                        0 = never)
   --silent             never reply
@@ -62,15 +66,16 @@ stdout is "DEVICE <path>" once the port is ready.
   --help               show this text
 
 CAT opcodes it knows: 00/80 CAT on/off; 01 07 03 set the frequency, set the
-mode, read both (main VFO); E7 RX status (S-meter); 08/88 CAT PTT on/off; F7
-TX status (bit 7 set while receiving, else the power-out meter); 4E/8E satellite
-mode on/off; in satellite mode 11 17 13 set, set the mode, read the satellite
-RX VFO, and 21 27 23 the satellite TX VFO (outside it they are ignored and
-unanswered).
+mode, read both (main VFO); E7 RX status (S-meter, bit 7 set while the squelch
+is closed); 08/88 CAT PTT on/off; F7 TX status (bit 7 set while receiving,
+else the power-out meter); 4E/8E satellite mode on/off; in satellite mode
+11 17 13 set, set the mode, read the satellite RX VFO, and 21 27 23 the
+satellite TX VFO (outside it they are ignored and unanswered).
 
 Control lines on stdin (each answered "OK <line>" or "ERROR <reason>" on stdout):
   silent on|off   freq N   mode HEX   smeter N|drift   power N|drift   quit
   satellite on|off   the SAT key on the front panel
+  squelch open|closed   E7 bit 7 clear or set
   ptt on|off   the microphone's PTT or a foot switch: the radio transmits while
                it or the CAT key (08) is on, and 88 cannot release it
   sat-rx-freq N   sat-rx-mode HEX   sat-tx-freq N   sat-tx-mode HEX
@@ -182,6 +187,11 @@ SimOptions ParseOptions(int argc, char** argv)
             if (!bits || (*bits & ~0xE0))
                 BadUsage("--status-high takes hex bits within E0: " + text);
             o.radio.statusHigh = *bits;
+        } else if (name == "--squelch") {
+            const std::string text = value();
+            if (text != "open" && text != "closed")
+                BadUsage("--squelch takes open or closed: " + text);
+            o.radio.setSquelchOpen(text == "open");
         } else if (name == "--resync-ms") {
             o.resyncMs = static_cast<int>(number(0, MaxMs));
         } else if (name == "--silent") {

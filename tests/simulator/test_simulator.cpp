@@ -361,14 +361,15 @@ private slots:
         for (const char* option : {"--link", "--log", "--freq", "--mode", "--smeter", "--status-high", "--resync-ms",
                                    "--silent", "--short", "--extra", "--lose-inside", "--dup-inside", "--delay-ms", "--baud", "--fast-input", "--garbage-every",
                                    "--fault-rate", "--seed", "--freeze-after", "--exit-after-ms", "--power", "--satellite",
-                                   "--sat-rx-freq", "--sat-rx-mode", "--sat-tx-freq", "--sat-tx-mode", "--ptt"})
+                                   "--sat-rx-freq", "--sat-rx-mode", "--sat-tx-freq", "--sat-tx-mode", "--ptt", "--squelch"})
             QVERIFY2(text.contains(QLatin1String(option)), option);
 
         for (const QStringList& bad : {QStringList{"--mode", "05"}, QStringList{"--smeter", "32"},
                                        QStringList{"--status-high", "1F"}, QStringList{"--fault-rate", "2"},
                                        QStringList{"--baud"}, QStringList{"--bogus"},
                                        QStringList{"--lose-inside", "--dup-inside"}, QStringList{"--power", "32"},
-                                       QStringList{"--sat-rx-mode", "05"}, QStringList{"--sat-tx-freq", "100000000"}}) {
+                                       QStringList{"--sat-rx-mode", "05"}, QStringList{"--sat-tx-freq", "100000000"},
+                                       QStringList{"--squelch", "half"}}) {
             QProcess sim;
             sim.start(SimProcess::program(), bad);
             QVERIFY(sim.waitForFinished(3000));

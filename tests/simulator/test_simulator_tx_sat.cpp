@@ -37,6 +37,14 @@ private slots:
             << QStringList{"--ptt"} << QStringList{"ptt off"}
             << "00000000F7 0000000008 00000000F7 0000000088 00000000F7" << "80 14 80"
             << QStringList{"transmit off (front panel)", "transmit on", "transmit off"};
+        QTest::newRow("squelch closed: E7 bit 7 set, other high bits kept")
+            << QStringList{"--smeter", "8", "--status-high", "60"} << QStringList{"squelch closed"} << "00000000E7"
+            << "E8" << none;
+        QTest::newRow("squelch open: E7 bit 7 clear")
+            << QStringList{"--smeter", "8", "--status-high", "E0"} << QStringList{"squelch open"} << "00000000E7"
+            << "68" << none;
+        QTest::newRow("--squelch closed") << QStringList{"--smeter", "8", "--squelch", "closed"} << none
+                                          << "00000000E7" << "88" << none;
         QTest::newRow("power control line")
             << none << QStringList{"power 31"} << "0000000008 00000000F7" << "1F" << QStringList{"transmit on"};
 

@@ -18,7 +18,10 @@ stdout is "DEVICE <path>" once the port is ready.
                        frame; after a command that changes the transmit or
                        satellite state, "STATE transmit on|off" or "STATE
                        satellite on|off" (a change from a control line adds
-                       " (front panel)")
+                       " (front panel)"); after one that changes an FM
+                       setting, "STATE tone mode tone encoder", "STATE uplink
+                       tone 67.0 Hz", "STATE downlink DCS code 023", "STATE
+                       shift plus", "STATE offset 600000 Hz" and the like
   --freq N             initial frequency in 10 Hz units (default 1420000)
   --mode HEX           initial mode code (default 01 = USB)
   --smeter N           hold the S-meter at N (0..31); otherwise it drifts
@@ -71,6 +74,13 @@ is closed); 08/88 CAT PTT on/off; F7 TX status (bit 7 set while receiving,
 else the power-out meter); 4E/8E satellite mode on/off; in satellite mode
 11 17 13 set, set the mode, read the satellite RX VFO, and 21 27 23 the
 satellite TX VFO (outside it they are ignored and unanswered).
+FM settings, kept but never reported: 0A tone mode (P1 0A DCS, 2A tone
+squelch, 4A tone encoder, 8A off), 0B CTCSS tone (P1 the tone's code), 0C DCS
+code (P1 P2 BCD, 00 23 = 023) for the main VFO, and 1A 1B 1C, 2A 2B 2C for the
+satellite RX and TX VFOs (in satellite mode only); 09 repeater shift (P1 09
+minus, 49 plus, 89 simplex); F9 repeater offset (8 BCD digits, 10 Hz units).
+A code the radio lacks or a non-BCD digit leaves the setting as it was.
+Defaults: tone mode off, 88.5 Hz, DCS 023, simplex, offset 600 kHz.
 
 Control lines on stdin (each answered "OK <line>" or "ERROR <reason>" on stdout):
   silent on|off   freq N   mode HEX   smeter N|drift   power N|drift   quit

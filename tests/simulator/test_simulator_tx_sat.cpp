@@ -69,6 +69,17 @@ private slots:
             << none << none << "000000004E 0000000008 000000008E 00000000F7 0000000088 00000000F7" << "14 80"
             << QStringList{"satellite on", "transmit on", "satellite off", "transmit off"};
 
+        QTest::newRow("FM sets on the main VFO and the repeater, unknown codes and non-BCD ignored")
+            << none << none
+            << "4A0000000A 3F0000000B 400000000B 075400000C 002400000C 2A0000001A 4900000009 5500000009"
+               "00500000F9 0A000000F9 0000000003"
+            << main
+            << QStringList{"tone mode tone encoder", "tone 67.0 Hz", "DCS code 754", "shift plus", "offset 5000000 Hz"};
+        QTest::newRow("in satellite mode FM sets go to their VFO")
+            << QStringList{"--satellite"} << none << "4A0000002A 3F0000002B 0A0000001A 002500001C 0000000023"
+            << up << QStringList{"uplink tone mode tone encoder", "uplink tone 67.0 Hz", "downlink tone mode DCS",
+                                 "downlink DCS code 025"};
+
         QTest::newRow("--satellite and sub VFO options")
             << QStringList{"--satellite", "--sat-rx-freq", "2400000", "--sat-rx-mode", "82", "--sat-tx-freq", "5000000",
                            "--sat-tx-mode", "88"}

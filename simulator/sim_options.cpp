@@ -41,7 +41,8 @@ stdout is "DEVICE <path>" once the port is ready.
                        clear) or closed (bit 7 set)
   --resync-ms N        discard a partial frame left unfinished N ms (default 100,
                        0 = never)
-  --silent             never reply
+  --silent             never reply; every set is still obeyed, as by an early
+                       FT-847 whose CAT only listens
   --short N            send every reply N bytes short
   --extra N            append N stray 0xFE bytes to every reply
   --lose-inside        lose the second byte of every reply (01 42 00 00 01 goes

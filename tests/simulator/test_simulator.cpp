@@ -126,8 +126,9 @@ private slots:
 
         QVERIFY(rig.start({"--silent"}));
         QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes());
+        rig.client.write(Cmd(0x00, 0x70, 0x50, 0x00, 0x01)); // obeyed, though nothing answers
         QVERIFY(rig.sim.send("silent off"));
-        QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes::fromHex("0142000001"));
+        QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes::fromHex("0070500001"));
         QVERIFY(rig.sim.send("silent on"));
         QCOMPARE(rig.client.exchange(ReadStatus), Bytes());
         QVERIFY(rig.sim.waitForLogLines(3, 1000)); // silent still logs

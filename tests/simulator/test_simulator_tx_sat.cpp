@@ -79,6 +79,9 @@ private slots:
             << QStringList{"--satellite"} << none << "4A0000002A 3F0000002B 0A0000001A 002500001C 0000000023"
             << up << QStringList{"uplink tone mode tone encoder", "uplink tone 67.0 Hz", "downlink tone mode DCS",
                                  "downlink DCS code 025"};
+        QTest::newRow("--silent: nothing answered, every set obeyed")
+            << QStringList{"--silent"} << none << "0000000008 000000004E 4A0000002A 8900000009 00000000F7" << ""
+            << QStringList{"transmit on", "satellite on", "uplink tone mode tone encoder"};
 
         QTest::newRow("--satellite and sub VFO options")
             << QStringList{"--satellite", "--sat-rx-freq", "2400000", "--sat-rx-mode", "82", "--sat-tx-freq", "5000000",
@@ -111,6 +114,8 @@ private slots:
         QVERIFY(rig.client.write(bytes));
         QCOMPARE(rig.client.read(int(expected.size()), 3000), expected);
         QCOMPARE(rig.client.read(1, 100), Bytes());
+        // Without a reply to wait for: every row ends with a read, which makes no state line.
+        QVERIFY(rig.sim.waitForLogLines(int(bytes.size() / 5), 3000));
         QCOMPARE(rig.sim.loggedStates(), states);
         QCOMPARE(rig.sim.loggedCommands().size(), bytes.size() / 5);
     }

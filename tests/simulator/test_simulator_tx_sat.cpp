@@ -75,6 +75,19 @@ private slots:
                "00500000F9 0A000000F9 0000000003"
             << main
             << QStringList{"tone mode tone encoder", "tone 67.0 Hz", "DCS code 754", "shift plus", "offset 5000000 Hz"};
+        QTest::newRow("every tone mode, an unknown one ignored")
+            << none << none << "0A0000000A 2A0000000A 4B0000000A 8A0000000A 0000000003" << main
+            << QStringList{"tone mode DCS", "tone mode tone squelch", "tone mode off"};
+        QTest::newRow("tone table ends, DCS codes past the table or not BCD ignored")
+            << none << none << "000000000B 3F0000000B 000000000B 080000000C 0A2300000C 002A00000C 002500000C 0000000003"
+            << main << QStringList{"tone 250.3 Hz", "tone 67.0 Hz", "tone 250.3 Hz", "DCS code 025"};
+        QTest::newRow("shift minus and simplex, largest offset; repeats log nothing")
+            << none << none << "0900000009 0900000009 8900000009 99999999F9 99999999F9 00060000F9 0000000003" << main
+            << QStringList{"shift minus", "shift simplex", "offset 999999990 Hz", "offset 600000 Hz"};
+        QTest::newRow("satellite VFOs keep their FM settings while the mode is off")
+            << QStringList{"--satellite"} << none
+            << "3F0000002B 000000008E 000000002B 000000004E 3F0000002B 000000000B 0000000023"
+            << up << QStringList{"uplink tone 67.0 Hz", "satellite off", "satellite on", "tone 250.3 Hz"};
         QTest::newRow("in satellite mode FM sets go to their VFO")
             << QStringList{"--satellite"} << none << "4A0000002A 3F0000002B 0A0000001A 002500001C 0000000023"
             << up << QStringList{"uplink tone mode tone encoder", "uplink tone 67.0 Hz", "downlink tone mode DCS",

@@ -31,8 +31,25 @@ void CommandLog::stateChanges(const RadioState& before, const RadioState& after,
         if (was != is)
             line(std::string("STATE ") + what + (is ? " on" : " off") + cause);
     };
-    change("transmit", before.transmitting, after.transmitting);
+    change("transmit", before.transmitting(), after.transmitting());
     change("satellite", before.satellite, after.satellite);
+
+    // The FM settings cannot be read back over CAT; the log is where a test sees them.
+    auto fm = [&](const std::string& vfo, const FmSettings& was, const FmSettings& is) {
+        if (was.toneMode != is.toneMode)
+            line("STATE " + vfo + "tone mode " + ToneModeName(is.toneMode) + cause);
+        if (was.ctcssCode != is.ctcssCode)
+            line("STATE " + vfo + "tone " + CtcssName(is.ctcssCode) + cause);
+        if (was.dcsCode != is.dcsCode)
+            line("STATE " + vfo + "DCS code " + DcsName(is.dcsCode) + cause);
+    };
+    fm("", before.fm, after.fm);
+    fm("downlink ", before.satRx.fm, after.satRx.fm);
+    fm("uplink ", before.satTx.fm, after.satTx.fm);
+    if (before.shift != after.shift)
+        line("STATE shift " + ShiftName(after.shift) + cause);
+    if (before.offset != after.offset)
+        line("STATE offset " + std::to_string(after.offset * 10ULL) + " Hz" + cause);
 }
 
 void CommandLog::line(const std::string& text)

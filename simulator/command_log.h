@@ -2,8 +2,9 @@
 // The --log file. One line per command received, as hex bytes ("01 42 00 00
 // 01"), "OVERLAP <bytes>" for one that began while a reply was still going
 // out, and "PARTIAL <bytes>" for a fragment dropped unfinished. A change of
-// transmit or satellite state adds a "STATE ..." line right after the command
-// that made it, so readers count commands by the lines without that prefix.
+// transmit or satellite state, or of an FM setting, adds a "STATE ..." line
+// right after the command that made it, so readers count commands by the
+// lines without that prefix.
 
 #include "radio_state.h"
 
@@ -23,7 +24,8 @@ public:
 
     void command(const Command& command, bool overlapped);
     void partial(const Bytes& bytes);
-    // "STATE transmit on", "STATE satellite off", ... for each way `after`
+    // "STATE transmit on", "STATE satellite off", "STATE uplink tone 67.0 Hz",
+    // "STATE offset 600000 Hz", ... for each way `after`
     // differs from `before`, with `cause` appended ("" after a command).
     void stateChanges(const RadioState& before, const RadioState& after, const std::string& cause = {});
 

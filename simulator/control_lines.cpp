@@ -83,6 +83,13 @@ std::string Simulator::runControl(const std::string& line)
         const RadioState before = o_.radio;
         o_.radio.satellite = arg == "on";
         log_.stateChanges(before, o_.radio, " (front panel)");
+    } else if (word == "ptt" && (arg == "on" || arg == "off")) {
+        // Logged only when it changes whether the radio transmits: a CAT key may be on too.
+        const RadioState before = o_.radio;
+        o_.radio.panelKey = arg == "on";
+        log_.stateChanges(before, o_.radio, " (front panel)");
+    } else if (word == "squelch" && (arg == "open" || arg == "closed")) {
+        o_.radio.setSquelchOpen(arg == "open");
     } else if (word == "sat-rx-freq") {
         return SetFrequency(arg, o_.radio.satRx.frequency);
     } else if (word == "sat-rx-mode") {

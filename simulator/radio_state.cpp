@@ -57,7 +57,7 @@ Bytes FrequencyAndMode(std::uint32_t frequency, std::uint8_t mode)
 }
 
 // A frequency that is not all decimal digits, or a mode the radio does not
-// know, leaves the VFO as it was.
+// know, leaves the VFO (or the repeater offset) as it was.
 void SetFrequency(std::uint32_t& frequency, const Command& command)
 {
     if (const auto value = DecodeBcd(command.data()))
@@ -87,16 +87,28 @@ std::optional<Bytes> RadioState::apply(const Command& command)
         return std::nullopt;
     case Opcode::ReadFrequencyMode:
         return FrequencyAndMode(frequency, mode);
+    case Opcode::SetToneMode:
+    case Opcode::SetCtcssTone:
+    case Opcode::SetDcsCode:
+        fm.apply(command);
+        return std::nullopt;
+    case Opcode::SetRepeaterShift:
+        if (IsKnownShift(command[0]))
+            shift = command[0];
+        return std::nullopt;
+    case Opcode::SetRepeaterOffset:
+        SetFrequency(offset, command); // the same 8 BCD digits in 10 Hz units
+        return std::nullopt;
     case Opcode::ReadRxStatus:
         return Bytes{static_cast<std::uint8_t>((statusHigh & 0xE0) | (smeter & 0x1F))};
     // The radio takes PTT and satellite mode from the opcode alone; the
     // parameter bytes may hold anything.
     case Opcode::PttOn:
     case Opcode::PttOff:
-        transmitting = command[4] == Opcode::PttOn;
+        catKey = command[4] == Opcode::PttOn;
         return std::nullopt;
-    case Opcode::ReadTxStatus: // bit 7 clear while transmitting, with the power-out meter below
-        return Bytes{static_cast<std::uint8_t>(transmitting ? (power & 0x1F) : 0x80)};
+    case Opcode::ReadTxStatus: // bit 7 clear while transmitting, whoever keyed it; the power-out meter below
+        return Bytes{static_cast<std::uint8_t>(transmitting() ? (power & 0x1F) : 0x80)};
     case Opcode::SatelliteOn:
     case Opcode::SatelliteOff:
         satellite = command[4] == Opcode::SatelliteOn;
@@ -117,6 +129,11 @@ std::optional<Bytes> RadioState::apply(const Command& command)
         break;
     case Opcode::ReadSatRxFrequencyMode:
         return FrequencyAndMode(satRx.frequency, satRx.mode);
+    case Opcode::SetSatRxToneMode:
+    case Opcode::SetSatRxCtcssTone:
+    case Opcode::SetSatRxDcsCode:
+        satRx.fm.apply(command);
+        break;
     case Opcode::SetSatTxFrequency:
         SetFrequency(satTx.frequency, command);
         break;
@@ -125,6 +142,11 @@ std::optional<Bytes> RadioState::apply(const Command& command)
         break;
     case Opcode::ReadSatTxFrequencyMode:
         return FrequencyAndMode(satTx.frequency, satTx.mode);
+    case Opcode::SetSatTxToneMode:
+    case Opcode::SetSatTxCtcssTone:
+    case Opcode::SetSatTxDcsCode:
+        satTx.fm.apply(command);
+        break;
     default: // CAT on/off and anything unknown: no reply
         break;
     }

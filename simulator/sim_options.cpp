@@ -18,22 +18,31 @@ stdout is "DEVICE <path>" once the port is ready.
                        frame; after a command that changes the transmit or
                        satellite state, "STATE transmit on|off" or "STATE
                        satellite on|off" (a change from a control line adds
-                       " (front panel)")
+                       " (front panel)"); after one that changes an FM
+                       setting, "STATE tone mode tone encoder", "STATE uplink
+                       tone 67.0 Hz", "STATE downlink DCS code 023", "STATE
+                       shift plus", "STATE offset 600000 Hz" and the like
   --freq N             initial frequency in 10 Hz units (default 1420000)
   --mode HEX           initial mode code (default 01 = USB)
   --smeter N           hold the S-meter at N (0..31); otherwise it drifts
   --power N            hold the power-out meter at N (0..31, default 20);
                        otherwise it drifts while transmitting
+  --ptt                start keyed at the microphone (see the ptt control line)
   --satellite          start in satellite mode
   --sat-rx-freq N      satellite RX (downlink) VFO frequency in 10 Hz units
                        (default 43590000)
   --sat-rx-mode HEX    its mode code (default 01 = USB)
   --sat-tx-freq N      satellite TX (uplink) VFO frequency (default 14590000)
   --sat-tx-mode HEX    its mode code (default 00 = LSB)
-  --status-high HEX    bits OR'ed into the status byte, within E0 (default 00)
+  --status-high HEX    bits OR'ed into the status byte, within E0 (default 00);
+                       bit 7 is the squelch (80 closed)
+  --squelch open|closed
+                       start with the squelch open (the default: E7 bit 7
+                       clear) or closed (bit 7 set)
   --resync-ms N        discard a partial frame left unfinished N ms (default 100,
                        0 = never)
-  --silent             never reply
+  --silent             never reply; every set is still obeyed, as by an early
+                       FT-847 whose CAT only listens
   --short N            send every reply N bytes short
   --extra N            append N stray 0xFE bytes to every reply
   --lose-inside        lose the second byte of every reply (01 42 00 00 01 goes
@@ -61,15 +70,25 @@ stdout is "DEVICE <path>" once the port is ready.
   --help               show this text
 
 CAT opcodes it knows: 00/80 CAT on/off; 01 07 03 set the frequency, set the
-mode, read both (main VFO); E7 RX status (S-meter); 08/88 PTT on/off; F7 TX
-status (bit 7 set while receiving, else the power-out meter); 4E/8E satellite
-mode on/off; in satellite mode 11 17 13 set, set the mode, read the satellite
-RX VFO, and 21 27 23 the satellite TX VFO (outside it they are ignored and
-unanswered).
+mode, read both (main VFO); E7 RX status (S-meter, bit 7 set while the squelch
+is closed); 08/88 CAT PTT on/off; F7 TX status (bit 7 set while receiving,
+else the power-out meter); 4E/8E satellite mode on/off; in satellite mode
+11 17 13 set, set the mode, read the satellite RX VFO, and 21 27 23 the
+satellite TX VFO (outside it they are ignored and unanswered).
+FM settings, kept but never reported: 0A tone mode (P1 0A DCS, 2A tone
+squelch, 4A tone encoder, 8A off), 0B CTCSS tone (P1 the tone's code), 0C DCS
+code (P1 P2 BCD, 00 23 = 023) for the main VFO, and 1A 1B 1C, 2A 2B 2C for the
+satellite RX and TX VFOs (in satellite mode only); 09 repeater shift (P1 09
+minus, 49 plus, 89 simplex); F9 repeater offset (8 BCD digits, 10 Hz units).
+A code the radio lacks or a non-BCD digit leaves the setting as it was.
+Defaults: tone mode off, 88.5 Hz, DCS 023, simplex, offset 600 kHz.
 
 Control lines on stdin (each answered "OK <line>" or "ERROR <reason>" on stdout):
   silent on|off   freq N   mode HEX   smeter N|drift   power N|drift   quit
   satellite on|off   the SAT key on the front panel
+  squelch open|closed   E7 bit 7 clear or set
+  ptt on|off   the microphone's PTT or a foot switch: the radio transmits while
+               it or the CAT key (08) is on, and 88 cannot release it
   sat-rx-freq N   sat-rx-mode HEX   sat-tx-freq N   sat-tx-mode HEX
   unplug   the adapter goes: the pty closes (the client's port hangs up), the
            --link symlink is removed, and commands go unanswered
@@ -161,6 +180,8 @@ SimOptions ParseOptions(int argc, char** argv)
         } else if (name == "--power") {
             o.radio.power = static_cast<int>(number(0, MaxPower));
             o.powerFixed = true;
+        } else if (name == "--ptt") {
+            o.radio.panelKey = true;
         } else if (name == "--satellite") {
             o.radio.satellite = true;
         } else if (name == "--sat-rx-freq") {
@@ -177,6 +198,11 @@ SimOptions ParseOptions(int argc, char** argv)
             if (!bits || (*bits & ~0xE0))
                 BadUsage("--status-high takes hex bits within E0: " + text);
             o.radio.statusHigh = *bits;
+        } else if (name == "--squelch") {
+            const std::string text = value();
+            if (text != "open" && text != "closed")
+                BadUsage("--squelch takes open or closed: " + text);
+            o.radio.setSquelchOpen(text == "open");
         } else if (name == "--resync-ms") {
             o.resyncMs = static_cast<int>(number(0, MaxMs));
         } else if (name == "--silent") {

@@ -145,7 +145,7 @@ void Simulator::step()
     runTimers(Clock::now());
 }
 
-bool Simulator::metersDrift() const { return !o_.smeterFixed || (!o_.powerFixed && o_.radio.transmitting); }
+bool Simulator::metersDrift() const { return !o_.smeterFixed || (!o_.powerFixed && o_.radio.transmitting()); }
 
 void Simulator::runTimers(Clock::time_point now)
 {
@@ -157,7 +157,7 @@ void Simulator::runTimers(Clock::time_point now)
         // as it did before the radio could transmit.
         if (!o_.smeterFixed)
             o_.radio.driftSMeter(rng_);
-        if (!o_.powerFixed && o_.radio.transmitting)
+        if (!o_.powerFixed && o_.radio.transmitting())
             o_.radio.driftPower(rng_);
         nextDrift_ = now + DriftPeriod;
     }

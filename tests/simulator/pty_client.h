@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QString>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -46,7 +47,8 @@ public:
         fd_ = -1;
     }
     bool write(const Bytes& bytes) { return ::write(fd_, bytes.constData(), size_t(bytes.size())) == bytes.size(); }
-    // Reads until `n` bytes are in or `timeoutMs` passes.
+    // Reads until `n` bytes are in or `timeoutMs` passes, and never more than
+    // `n`: what follows stays for the next read, however late this one runs.
     Bytes read(int n, int timeoutMs = 1000)
     {
         Bytes got;
@@ -60,7 +62,7 @@ public:
             if (poll(&p, 1, left) <= 0 || !(p.revents & POLLIN))
                 break;
             char buffer[64];
-            const ssize_t r = ::read(fd_, buffer, sizeof buffer);
+            const ssize_t r = ::read(fd_, buffer, std::min(sizeof buffer, size_t(n - got.size())));
             if (r <= 0)
                 break;
             got.append(buffer, r);

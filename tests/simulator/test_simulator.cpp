@@ -126,8 +126,9 @@ private slots:
 
         QVERIFY(rig.start({"--silent"}));
         QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes());
+        rig.client.write(Cmd(0x00, 0x70, 0x50, 0x00, 0x01)); // obeyed, though nothing answers
         QVERIFY(rig.sim.send("silent off"));
-        QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes::fromHex("0142000001"));
+        QCOMPARE(rig.client.exchange(ReadFreqMode), Bytes::fromHex("0070500001"));
         QVERIFY(rig.sim.send("silent on"));
         QCOMPARE(rig.client.exchange(ReadStatus), Bytes());
         QVERIFY(rig.sim.waitForLogLines(3, 1000)); // silent still logs
@@ -361,14 +362,15 @@ private slots:
         for (const char* option : {"--link", "--log", "--freq", "--mode", "--smeter", "--status-high", "--resync-ms",
                                    "--silent", "--short", "--extra", "--lose-inside", "--dup-inside", "--delay-ms", "--baud", "--fast-input", "--garbage-every",
                                    "--fault-rate", "--seed", "--freeze-after", "--exit-after-ms", "--power", "--satellite",
-                                   "--sat-rx-freq", "--sat-rx-mode", "--sat-tx-freq", "--sat-tx-mode"})
+                                   "--sat-rx-freq", "--sat-rx-mode", "--sat-tx-freq", "--sat-tx-mode", "--ptt", "--squelch"})
             QVERIFY2(text.contains(QLatin1String(option)), option);
 
         for (const QStringList& bad : {QStringList{"--mode", "05"}, QStringList{"--smeter", "32"},
                                        QStringList{"--status-high", "1F"}, QStringList{"--fault-rate", "2"},
                                        QStringList{"--baud"}, QStringList{"--bogus"},
                                        QStringList{"--lose-inside", "--dup-inside"}, QStringList{"--power", "32"},
-                                       QStringList{"--sat-rx-mode", "05"}, QStringList{"--sat-tx-freq", "100000000"}}) {
+                                       QStringList{"--sat-rx-mode", "05"}, QStringList{"--sat-tx-freq", "100000000"},
+                                       QStringList{"--squelch", "half"}}) {
             QProcess sim;
             sim.start(SimProcess::program(), bad);
             QVERIFY(sim.waitForFinished(3000));

@@ -30,6 +30,21 @@ private slots:
         QTest::newRow("repeats change nothing")
             << none << none << "0000000088 0000000008 0000000008 00000000F7 0000000088 0000000088 00000000F7" << "14 80"
             << QStringList{"transmit on", "transmit off"};
+        QTest::newRow("panel key: F7 transmits, 88 releases nothing")
+            << none << QStringList{"ptt on"} << "0000000088 00000000F7 0000000008 0000000088 00000000F7" << "14 14"
+            << QStringList{"transmit on (front panel)"};
+        QTest::newRow("--ptt, panel key released: receive, the CAT key as before")
+            << QStringList{"--ptt"} << QStringList{"ptt off"}
+            << "00000000F7 0000000008 00000000F7 0000000088 00000000F7" << "80 14 80"
+            << QStringList{"transmit off (front panel)", "transmit on", "transmit off"};
+        QTest::newRow("squelch closed: E7 bit 7 set, other high bits kept")
+            << QStringList{"--smeter", "8", "--status-high", "60"} << QStringList{"squelch closed"} << "00000000E7"
+            << "E8" << none;
+        QTest::newRow("squelch open: E7 bit 7 clear")
+            << QStringList{"--smeter", "8", "--status-high", "E0"} << QStringList{"squelch open"} << "00000000E7"
+            << "68" << none;
+        QTest::newRow("--squelch closed") << QStringList{"--smeter", "8", "--squelch", "closed"} << none
+                                          << "00000000E7" << "88" << none;
         QTest::newRow("power control line")
             << none << QStringList{"power 31"} << "0000000008 00000000F7" << "1F" << QStringList{"transmit on"};
 
@@ -53,6 +68,33 @@ private slots:
         QTest::newRow("transmit and satellite apart")
             << none << none << "000000004E 0000000008 000000008E 00000000F7 0000000088 00000000F7" << "14 80"
             << QStringList{"satellite on", "transmit on", "satellite off", "transmit off"};
+
+        QTest::newRow("FM sets on the main VFO and the repeater, unknown codes and non-BCD ignored")
+            << none << none
+            << "4A0000000A 3F0000000B 400000000B 075400000C 002400000C 2A0000001A 4900000009 5500000009"
+               "00500000F9 0A000000F9 0000000003"
+            << main
+            << QStringList{"tone mode tone encoder", "tone 67.0 Hz", "DCS code 754", "shift plus", "offset 5000000 Hz"};
+        QTest::newRow("every tone mode, an unknown one ignored")
+            << none << none << "0A0000000A 2A0000000A 4B0000000A 8A0000000A 0000000003" << main
+            << QStringList{"tone mode DCS", "tone mode tone squelch", "tone mode off"};
+        QTest::newRow("tone table ends, DCS codes past the table or not BCD ignored")
+            << none << none << "000000000B 3F0000000B 000000000B 080000000C 0A2300000C 002A00000C 002500000C 0000000003"
+            << main << QStringList{"tone 250.3 Hz", "tone 67.0 Hz", "tone 250.3 Hz", "DCS code 025"};
+        QTest::newRow("shift minus and simplex, largest offset; repeats log nothing")
+            << none << none << "0900000009 0900000009 8900000009 99999999F9 99999999F9 00060000F9 0000000003" << main
+            << QStringList{"shift minus", "shift simplex", "offset 999999990 Hz", "offset 600000 Hz"};
+        QTest::newRow("satellite VFOs keep their FM settings while the mode is off")
+            << QStringList{"--satellite"} << none
+            << "3F0000002B 000000008E 000000002B 000000004E 3F0000002B 000000000B 0000000023"
+            << up << QStringList{"uplink tone 67.0 Hz", "satellite off", "satellite on", "tone 250.3 Hz"};
+        QTest::newRow("in satellite mode FM sets go to their VFO")
+            << QStringList{"--satellite"} << none << "4A0000002A 3F0000002B 0A0000001A 002500001C 0000000023"
+            << up << QStringList{"uplink tone mode tone encoder", "uplink tone 67.0 Hz", "downlink tone mode DCS",
+                                 "downlink DCS code 025"};
+        QTest::newRow("--silent: nothing answered, every set obeyed")
+            << QStringList{"--silent"} << none << "0000000008 000000004E 4A0000002A 8900000009 00000000F7" << ""
+            << QStringList{"transmit on", "satellite on", "uplink tone mode tone encoder"};
 
         QTest::newRow("--satellite and sub VFO options")
             << QStringList{"--satellite", "--sat-rx-freq", "2400000", "--sat-rx-mode", "82", "--sat-tx-freq", "5000000",
@@ -85,6 +127,8 @@ private slots:
         QVERIFY(rig.client.write(bytes));
         QCOMPARE(rig.client.read(int(expected.size()), 3000), expected);
         QCOMPARE(rig.client.read(1, 100), Bytes());
+        // Without a reply to wait for: every row ends with a read, which makes no state line.
+        QVERIFY(rig.sim.waitForLogLines(int(bytes.size() / 5), 3000));
         QCOMPARE(rig.sim.loggedStates(), states);
         QCOMPARE(rig.sim.loggedCommands().size(), bytes.size() / 5);
     }

@@ -10,7 +10,8 @@
 // satellite mode cannot be switched (that would move the transmitter between
 // the uplink and the main VFO). A switch to the mode the radio is already in
 // sends nothing, so a program that ends split at every start does not fail
-// while another transmits.
+// while another transmits. The FM settings follow rules of their own
+// (fm_rules.h).
 
 #include "cat_protocol.h"
 #include "radio_request.h"

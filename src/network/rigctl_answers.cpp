@@ -38,14 +38,11 @@ bool ReadingWithin(const RigSnapshot& radio, std::int64_t ageMs)
     return radio.portOpen && radio.haveReading && radio.readingAgeMs >= 0 && radio.readingAgeMs <= ageMs;
 }
 
+bool Within(std::int64_t ageMs, std::int64_t limitMs) { return ageMs >= 0 && ageMs <= limitMs; }
+
 // The meter is read after the frequency in each round: a frequency fresh
 // on its own does not make the meter so.
-bool MeterFresh(const RigSnapshot& radio)
-{
-    return radio.portOpen && radio.meterAgeMs >= 0 && radio.meterAgeMs <= kFreshReadingMs;
-}
-
-bool Within(std::int64_t ageMs, std::int64_t limitMs) { return ageMs >= 0 && ageMs <= limitMs; }
+bool MeterFresh(const RigSnapshot& radio) { return radio.portOpen && Within(radio.meterAgeMs, kFreshReadingMs); }
 
 // The receiver's status (E7: squelch and S-meter) and the transmitter's
 // (F7: on the air and its meter), each from its own reply.

@@ -103,12 +103,10 @@ private slots:
         AddRow("U TSQL 1", "U TSQL 1", Radio::Fresh, "RPRT 0", "2A 00 00 00 0A");
         AddRow("set_func CSQL 1", "\\set_func CSQL 1", Radio::Fresh, "RPRT 0", "0A 00 00 00 0A");
         AddRow("U TONE 0: one tone mode, off", "U TONE 0", Radio::Fresh, "RPRT 0", "8A 00 00 00 0A");
-        AddRow("U CSQL 0", "U CSQL 0", Radio::Fresh, "RPRT 0", "8A 00 00 00 0A");
         AddRow("a function the radio lacks", "U NB 1", Radio::Fresh, "RPRT -11");
         AddRow("no function", "U HUM 1", Radio::Fresh, "RPRT -1");
         AddRow("status not a number", "U TONE on", Radio::Fresh, "RPRT -1");
         AddRow("C 885", "C 885", Radio::Fresh, "RPRT 0", "0E 00 00 00 0B");
-        AddRow("lowest tone", "C 670", Radio::Fresh, "RPRT 0", "3F 00 00 00 0B");
         AddRow("highest tone", "\\set_ctcss_tone 2503", Radio::Fresh, "RPRT 0", "00 00 00 00 0B");
         AddRow("set_ctcss_sql", "\\set_ctcss_sql 1000", Radio::Fresh, "RPRT 0", "0D 00 00 00 0B");
         AddRow("tone not the radio's", "C 886", Radio::Fresh, "RPRT -1");
@@ -126,7 +124,6 @@ private slots:
         AddRow("O past eight digits", "O 1000000000", Radio::Fresh, "RPRT -1");
         AddRow("O negative", "O -600000", Radio::Fresh, "RPRT -1");
         AddRow("port closed", "C 885", Radio::Closed, "RPRT -6");
-        AddRow("+C", "+C 885", Radio::Fresh, "set_ctcss_tone: 885\nRPRT 0", "0E 00 00 00 0B");
         AddRow("the radio cannot report them", "c d r o u TONE \\get_ctcss_sql \\get_dcs_sql", Radio::Fresh,
                "RPRT -11\nRPRT -11\nRPRT -11\nRPRT -11\nRPRT -11\nRPRT -11\nRPRT -11");
         AddRow("Sub outside satellite mode", "C Sub 670", Radio::Fresh, "RPRT -11");
@@ -134,11 +131,9 @@ private slots:
         AddRow("Main outside satellite mode", "C Main 670", Radio::Fresh, "RPRT 0", "3F 00 00 00 0B");
         AddRow("no word: the uplink", "C 670", Radio::Satellite, "RPRT 0", "3F 00 00 00 2B");
         AddRow("Sub: the uplink", "U Sub TONE 1", Radio::Satellite, "RPRT 0", "4A 00 00 00 2A");
-        AddRow("VFOB: the uplink", "D VFOB 23", Radio::Satellite, "RPRT 0", "00 23 00 00 2C");
         AddRow("Main: the downlink", "U Main TSQL 1", Radio::Satellite, "RPRT 0", "2A 00 00 00 1A");
         AddRow("VFOA: the downlink", "C VFOA 885", Radio::Satellite, "RPRT 0", "0E 00 00 00 1B");
         AddRow("R in satellite mode", "R Sub +", Radio::Satellite, "RPRT 0", "49 00 00 00 09");
-        AddRow("O in satellite mode", "O 600000", Radio::Satellite, "RPRT 0", "00 06 00 00 F9");
         AddRow("R while keyed", "R +", Radio::Transmitting, "RPRT -9");
         AddRow("O while keyed", "O 600000", Radio::Transmitting, "RPRT -9");
         AddRow("a tone while keyed", "C 885 U TONE 1", Radio::Transmitting, "RPRT 0\nRPRT 0",

@@ -47,7 +47,6 @@ private slots:
         AddRow("dcd squelch closed", "\\get_dcd", Radio::Fresh, "0");
         AddRow("dcd squelch open", "\\get_dcd", Radio::SquelchOpen, "1");
         AddRow("dcd transmitting", "\\get_dcd", Radio::Transmitting, "0");
-        AddRow("dcd stale", "\\get_dcd", Radio::Stale, "RPRT -5");
         AddRow("dcd before the receiver's status is read", "\\get_dcd", Radio::MeterNotYetRead, "RPRT -5");
         AddRow("+dcd", "+\\get_dcd", Radio::SquelchOpen, "get_dcd:\nDCD: 1\nRPRT 0");
         AddRow("other level", "l SWR", Radio::Fresh, "RPRT -11");
@@ -199,7 +198,6 @@ private slots:
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<Radio>("radio");
         QTest::addColumn<bool>("waits");
-        QTest::newRow("f stale") << QByteArray("f") << Radio::Stale << true;
         QTest::newRow("RAWSTR not read") << QByteArray("l RAWSTR") << Radio::MeterNotYetRead << true;
         QTest::newRow("ALC not read") << QByteArray("l ALC") << Radio::TxStatusNotYetRead << true;
         QTest::newRow("ALC transmitting") << QByteArray("l ALC") << Radio::Transmitting << false;

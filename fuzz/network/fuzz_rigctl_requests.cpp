@@ -1,11 +1,13 @@
 // Any bytes a client may send, cut into lines and answered as a connection
 // would, against a radio state picked by the first byte. Checks what every
 // client relies on: each request gets a whole reply, only in-range
-// frequencies and real mode codes reach the radio, never on a closed port,
+// frequencies, real mode codes and the radio's own tones and DCS codes
+// reach the radio, never on a closed port,
 // and a reply prefix shapes one request only, so a plain request after any
 // line gets the plain reply.
 
 #include "cat_protocol.h"
+#include "fm_cat.h"
 #include "request_lines.h"
 #include "rigctl_protocol.h"
 
@@ -41,6 +43,10 @@ RigSnapshot RadioFrom(std::uint8_t choice)
     radio.frequency10Hz = 1407400;
     radio.sMeterRaw = choice % 40 - 4; // also outside 0..31
     radio.meterAgeMs = radio.readingAgeMs;
+    radio.rxStatusAgeMs = radio.readingAgeMs;
+    radio.txStatusAgeMs = kAges[(choice >> 3) & 7];
+    radio.squelchOpen = (choice & 0x10) != 0;
+    radio.powerOutRaw = choice % 41 - 5; // also outside 0..31
     radio.satellite = choice % 3 == 0;
     radio.transmitting = choice % 5 == 0;
     radio.haveUplinkReading = radio.satellite && radio.haveReading;
@@ -101,6 +107,27 @@ void Answer(rigctl::Session& session, const std::string& line, const RigSnapshot
             break;
         case rigctl::SetAction::Kind::Satellite:
             Check(action == rigctl::Action::SetSplitVfo);
+            break;
+        case rigctl::SetAction::Kind::ToneMode:
+            Check(action == rigctl::Action::SetFunction);
+            Check(answer.set->value >= 0 && answer.set->value <= 3);
+            Check(!answer.set->uplink || radio.satellite);
+            break;
+        case rigctl::SetAction::Kind::Tone:
+            Check(action == rigctl::Action::SetCtcssTone && cat::CtcssCode(answer.set->value));
+            Check(!answer.set->uplink || radio.satellite);
+            break;
+        case rigctl::SetAction::Kind::DcsCode:
+            Check(action == rigctl::Action::SetDcsCode && cat::IsDcsCode(answer.set->value));
+            Check(!answer.set->uplink || radio.satellite);
+            break;
+        case rigctl::SetAction::Kind::Shift:
+            Check(action == rigctl::Action::SetRepeaterShift);
+            Check(answer.set->value >= -1 && answer.set->value <= 1);
+            break;
+        case rigctl::SetAction::Kind::Offset:
+            Check(action == rigctl::Action::SetRepeaterOffset);
+            Check(answer.set->value >= 0 && answer.set->value <= cat::kMaxRepeaterOffset);
             break;
         }
         sent = !sent;

@@ -4,7 +4,6 @@
 
 #if defined(Q_OS_WIN)
 #include <winsock2.h>
-#include <ws2tcpip.h>
 #include <mstcpip.h>
 #elif defined(Q_OS_UNIX)
 #include <netinet/in.h>
@@ -22,6 +21,12 @@ constexpr int kProbes = 3;
 constexpr int kUnacknowledgedMs = 8000;
 static_assert(kIdleSeconds + kIntervalSeconds * kProbes <= kDeadLinkSeconds);
 static_assert(kUnacknowledgedMs <= kDeadLinkSeconds * 1000);
+#if defined(Q_OS_WIN)
+constexpr ULONG kWindowsProbeIntervalMs = 700;
+static_assert(kIdleSeconds * 1000 + 10 * kWindowsProbeIntervalMs <= kDeadLinkSeconds * 1000);
+// TCP_MAXRT from Windows' ws2ipdef.h, which MinGW's headers lack.
+constexpr int kTcpMaxRt = 5;
+#endif
 
 } // namespace
 
@@ -32,14 +37,14 @@ bool WatchLink(qintptr socketDescriptor)
     bool ok = true;
 #if defined(Q_OS_WIN)
     const auto s = SOCKET(socketDescriptor);
-    const auto set = [&](int level, int name, DWORD value) {
-        ok = setsockopt(s, level, name, reinterpret_cast<const char*>(&value), sizeof value) == 0 && ok;
-    };
-    set(SOL_SOCKET, SO_KEEPALIVE, TRUE);
-    set(IPPROTO_TCP, TCP_KEEPIDLE, kIdleSeconds);
-    set(IPPROTO_TCP, TCP_KEEPINTVL, kIntervalSeconds);
-    set(IPPROTO_TCP, TCP_KEEPCNT, kProbes);
-    set(IPPROTO_TCP, TCP_MAXRT, kUnacknowledgedMs / 1000); // Windows' counterpart of TCP_USER_TIMEOUT
+    // Windows sends ten probes, a number that cannot be set: they come
+    // closer together to end within the same time.
+    tcp_keepalive keepalive{1, kIdleSeconds * 1000, kWindowsProbeIntervalMs};
+    DWORD returned = 0;
+    ok = WSAIoctl(s, SIO_KEEPALIVE_VALS, &keepalive, sizeof keepalive, nullptr, 0, &returned, nullptr, nullptr) == 0;
+    const DWORD maxRetransmitSeconds = kUnacknowledgedMs / 1000; // Windows' counterpart of TCP_USER_TIMEOUT
+    ok = setsockopt(s, IPPROTO_TCP, kTcpMaxRt, reinterpret_cast<const char*>(&maxRetransmitSeconds),
+                    sizeof maxRetransmitSeconds) == 0 && ok;
 #elif defined(Q_OS_UNIX)
     const int fd = int(socketDescriptor);
     const auto set = [&](int level, int name, int value) {

@@ -16,6 +16,10 @@ struct RigSnapshot {
     std::uint8_t modeCode = 0x01;   // radio mode code: 00 LSB 01 USB 02 CW 03 CWR 04 AM 08 FM, 82 83 84 88 narrow CW CWR AM FM
     int sMeterRaw = 0;              // 0..31
     std::int64_t meterAgeMs = -1;   // ms since the last meter reply; -1 when none
+    bool squelchOpen = false;       // E7 bit 7 was 0 at the last E7 reading
+    std::int64_t rxStatusAgeMs = -1; // ms since the last E7 reply; -1 when none
+    int powerOutRaw = 0;            // F7 bits 0..4 while transmitting (0..31)
+    std::int64_t txStatusAgeMs = -1; // ms since the last F7 reply; -1 when none
     bool transmitting = false;      // keyed through Solvane
     // Satellite mode: the fields above are the downlink's; these the uplink's.
     bool satellite = false;
@@ -29,9 +33,12 @@ struct RigSnapshot {
 // What a client asks the radio to do. It is decided when its turn on the
 // line comes, so a refusal depends on the radio's state then.
 struct RigAction {
-    enum class Kind { Frequency, Mode, Key, Unkey, Satellite };
+    // The last five are the FM settings, as radio::Request's kinds of the same names.
+    enum class Kind { Frequency, Mode, Key, Unkey, Satellite, ToneMode, Tone, DcsCode, Shift, Offset };
     Kind kind = Kind::Frequency;
-    bool uplink = false;            // Frequency, Mode: satellite mode's transmit VFO
+    bool uplink = false;            // Frequency, Mode, FM settings: satellite mode's transmit VFO
+    bool vfoNamed = false;          // FM settings: the client named a VFO (`uplink` says which)
+    std::int32_t value = 0;         // FM settings: as radio::Request's value
     std::int32_t frequency10Hz = 0; // Frequency: in tuning range
     std::uint8_t modeCode = 0;      // Mode: a radio mode code
     bool on = false;                // Satellite

@@ -5,9 +5,13 @@
 
 #include "cat_protocol.h"
 #include "rigctl_dump_state.h"
+#include "rigctl_fm_answers.h"
 #include "rigctl_modes.h"
 #include "rigctl_numbers.h"
 #include "rigctl_smeter.h"
+
+#include <algorithm>
+#include <charconv>
 
 namespace rigctl {
 namespace {
@@ -34,11 +38,24 @@ bool ReadingWithin(const RigSnapshot& radio, std::int64_t ageMs)
     return radio.portOpen && radio.haveReading && radio.readingAgeMs >= 0 && radio.readingAgeMs <= ageMs;
 }
 
+bool Within(std::int64_t ageMs, std::int64_t limitMs) { return ageMs >= 0 && ageMs <= limitMs; }
+
 // The meter is read after the frequency in each round: a frequency fresh
 // on its own does not make the meter so.
-bool MeterFresh(const RigSnapshot& radio)
+bool MeterFresh(const RigSnapshot& radio) { return radio.portOpen && Within(radio.meterAgeMs, kFreshReadingMs); }
+
+// The receiver's status (E7: squelch and S-meter) and the transmitter's
+// (F7: on the air and its meter), each from its own reply.
+bool RxStatusFresh(const RigSnapshot& radio) { return radio.portOpen && Within(radio.rxStatusAgeMs, kFreshReadingMs); }
+bool TxStatusFresh(const RigSnapshot& radio) { return radio.portOpen && Within(radio.txStatusAgeMs, kFreshReadingMs); }
+
+// A level the protocol carries as a float, written as the C library's %f
+// in the "C" locale ("0.516129"), whatever the program's locale.
+std::string FloatLevel(double value)
 {
-    return radio.portOpen && radio.meterAgeMs >= 0 && radio.meterAgeMs <= kFreshReadingMs;
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6).ptr;
+    return std::string(text, end);
 }
 
 // The split commands, and a transmit VFO word, address the uplink: in
@@ -94,12 +111,29 @@ Answer GetMode(const Request& request, const RigSnapshot& radio)
 Answer GetLevel(const Request& request, const RigSnapshot& radio)
 {
     const std::string& level = request.arguments[0];
+    if (level == "ALC") {
+        // The transmitter's meter, from 0 to 1; nothing drives it on receive.
+        if (!TxStatusFresh(radio))
+            return Reply(request, kTimeout);
+        const int raw = radio.transmitting ? std::clamp(radio.powerOutRaw, 0, kMeterMaxRaw) : 0;
+        return Reply(request, kOk, {FloatLevel(double(raw) / kMeterMaxRaw)});
+    }
     if (level != "RAWSTR" && level != "STRENGTH")
         return Reply(request, kNotAvailable);
     if (!MeterFresh(radio))
         return Reply(request, kTimeout);
     const int raw = radio.sMeterRaw < 0 ? 0 : (radio.sMeterRaw > kMeterMaxRaw ? kMeterMaxRaw : radio.sMeterRaw);
     return Reply(request, kOk, {std::to_string(level == "RAWSTR" ? raw : StrengthDb(raw))});
+}
+
+// The squelch open: something is heard. Nothing is while the radio transmits.
+Answer GetDcd(const Request& request, const RigSnapshot& radio)
+{
+    if (radio.transmitting)
+        return Reply(request, kOk, {"0"});
+    if (!RxStatusFresh(radio))
+        return Reply(request, kTimeout);
+    return Reply(request, kOk, {radio.squelchOpen ? "1" : "0"});
 }
 
 // A set of the VFO the request addresses: the uplink only in satellite mode.
@@ -276,6 +310,15 @@ Answer Respond(const Request& request, const RigSnapshot& radio)
         return Reply(request, kOk, {"0"});
     case Action::GetLockMode:
         return Reply(request, kOk, {"0"});
+    case Action::GetDcd:
+        return GetDcd(request, radio);
+    case Action::SetFunction:
+    case Action::SetCtcssTone:
+    case Action::SetDcsCode:
+    case Action::SetRepeaterShift:
+    case Action::SetRepeaterOffset:
+    case Action::GetFmSetting:
+        return RespondFm(request, radio);
     case Action::DumpState:
         return Reply(request, kOk, DumpStateLines());
     case Action::Quit:
@@ -306,7 +349,9 @@ bool WantsFreshReading(const Request& request, const RigSnapshot& radio)
     case Action::GetSplitMode:
         return !ViewOf(request, radio).fresh;
     case Action::GetLevel:
-        return !MeterFresh(radio);
+        return request.arguments[0] == "ALC" ? !TxStatusFresh(radio) : !MeterFresh(radio);
+    case Action::GetDcd:
+        return !radio.transmitting && !RxStatusFresh(radio);
     case Action::GetPowerStatus:
         return !ReadingWithin(radio, kFreshReadingMs);
     default:

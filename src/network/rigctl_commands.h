@@ -29,6 +29,13 @@ enum class Action {
     GetPowerStatus,
     CheckVfo,
     GetLockMode,
+    GetDcd,
+    SetFunction,      // the tone modes: U TONE, TSQL, CSQL
+    SetCtcssTone,
+    SetDcsCode,
+    SetRepeaterShift,
+    SetRepeaterOffset,
+    GetFmSetting,     // the radio cannot report its FM settings
     DumpState,
     Quit,
 };
@@ -62,7 +69,7 @@ struct CommandInfo {
     }
 };
 
-inline constexpr std::array<CommandInfo, 22> kCommands{{
+inline constexpr std::array<CommandInfo, 37> kCommands{{
     {'f', "get_freq", Action::GetFrequency, {}, {"Frequency"}, true, false},
     {'F', "set_freq", Action::SetFrequency, {"Frequency"}, {}, true, false},
     {'m', "get_mode", Action::GetMode, {}, {"Mode", "Passband"}, true, false},
@@ -82,6 +89,23 @@ inline constexpr std::array<CommandInfo, 22> kCommands{{
     {'\0', "get_powerstat", Action::GetPowerStatus, {}, {"Power Status"}, false, false},
     {'\0', "chk_vfo", Action::CheckVfo, {}, {"ChkVFO"}, false, false},
     {'\0', "get_lock_mode", Action::GetLockMode, {}, {"Locked"}, true, true},
+    {'\0', "get_dcd", Action::GetDcd, {}, {"DCD"}, true, false},
+    {'U', "set_func", Action::SetFunction, {"Func", "Func Status"}, {}, true, false},
+    {'u', "get_func", Action::GetFmSetting, {"Func"}, {"Func Status"}, true, false},
+    {'C', "set_ctcss_tone", Action::SetCtcssTone, {"CTCSS Tone"}, {}, true, false},
+    {'c', "get_ctcss_tone", Action::GetFmSetting, {}, {"CTCSS Tone"}, true, false},
+    // The radio's tone squelch listens for the tone it sends, and its DCS
+    // squelch for its one code: the squelch forms set the same.
+    {'\0', "set_ctcss_sql", Action::SetCtcssTone, {"CTCSS Sql"}, {}, true, false},
+    {'\0', "get_ctcss_sql", Action::GetFmSetting, {}, {"CTCSS Sql"}, true, false},
+    {'D', "set_dcs_code", Action::SetDcsCode, {"DCS Code"}, {}, true, false},
+    {'d', "get_dcs_code", Action::GetFmSetting, {}, {"DCS Code"}, true, false},
+    {'\0', "set_dcs_sql", Action::SetDcsCode, {"DCS Sql"}, {}, true, false},
+    {'\0', "get_dcs_sql", Action::GetFmSetting, {}, {"DCS Sql"}, true, false},
+    {'R', "set_rptr_shift", Action::SetRepeaterShift, {"Rptr Shift"}, {}, true, false},
+    {'r', "get_rptr_shift", Action::GetFmSetting, {}, {"Rptr Shift"}, true, false},
+    {'O', "set_rptr_offs", Action::SetRepeaterOffset, {"Rptr Offset"}, {}, true, false},
+    {'o', "get_rptr_offs", Action::GetFmSetting, {}, {"Rptr Offset"}, true, false},
     // Its lines carry no labels; the row only names the header.
     {'\0', "dump_state", Action::DumpState, {}, {}, false, false},
     {'q', "quit", Action::Quit, {}, {}, false, false},

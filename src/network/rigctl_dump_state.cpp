@@ -1,6 +1,7 @@
 #include "rigctl_dump_state.h"
 
 #include "cat_protocol.h"
+#include "fm_cat.h"
 #include "rigctl_modes.h"
 
 #include <algorithm>
@@ -39,6 +40,24 @@ std::string RangeLine(const cat::TuningRange& range, int low, int high)
     return Format("%lld.000000 %lld.000000 0x%x %d %d 0x%x 0x%x",
         static_cast<long long>(range.low) * kHzPer10Hz, static_cast<long long>(range.high) * kHzPer10Hz,
         AllModesMask(), low, high, kVfoAB, kAntenna1);
+}
+
+// The radio's tones in Hz with one decimal, and its DCS codes, each after a
+// space, as the client reads them.
+std::string ToneListLine()
+{
+    std::string line = "ctcss_list=";
+    for (const auto& tone : cat::kCtcssTones)
+        line += Format(" %d.%d", tone.tenthsHz / 10, tone.tenthsHz % 10);
+    return line;
+}
+
+std::string DcsListLine()
+{
+    std::string line = "dcs_list=";
+    for (int code : cat::kDcsCodes)
+        line += ' ' + std::to_string(code);
+    return line;
 }
 
 } // namespace
@@ -88,9 +107,12 @@ std::vector<std::string> DumpStateLines()
     lines.push_back(""); // preamps: none
     lines.push_back(""); // attenuators: none
 
+    // The tone modes can be set, not read.
     lines.push_back("0x0"); // get functions
-    lines.push_back("0x0"); // set functions
-    lines.push_back(Format("0x%x", kLevelRawStrength | kLevelStrength)); // get levels
+    lines.push_back(Format("0x%llx", static_cast<unsigned long long>(
+        kFunctionTone | kFunctionToneSquelch | kFunctionDcsSquelch))); // set functions
+    lines.push_back(Format("0x%llx", static_cast<unsigned long long>(
+        kLevelRawStrength | kLevelAlc | kLevelStrength))); // get levels
     lines.push_back("0x0"); // set levels
     lines.push_back("0x0"); // get parameters
     lines.push_back("0x0"); // set parameters
@@ -98,6 +120,8 @@ std::vector<std::string> DumpStateLines()
     for (const char* key : {"has_set_vfo=0", "has_get_vfo=1", "has_set_freq=1", "has_get_freq=1",
              "ptt_type=0x1", "targetable_vfo=0x0", "timeout=1000"})
         lines.push_back(key);
+    lines.push_back(ToneListLine());
+    lines.push_back(DcsListLine());
     lines.push_back("done");
     return lines;
 }

@@ -36,9 +36,7 @@ void TransceiverBackend::CloseClient(int client) { radio_.CloseClient(client); }
 
 void TransceiverBackend::ClientStoppedSending(int client) { radio_.ClientStoppedSending(client); }
 
-namespace {
-
-ActionResult ResultOf(radio::Outcome outcome)
+ActionResult ActionResultOf(radio::Outcome outcome)
 {
     switch (outcome) {
     case radio::Outcome::Sent: return ActionResult::Done;
@@ -49,7 +47,7 @@ ActionResult ResultOf(radio::Outcome outcome)
     return ActionResult::NotSent;
 }
 
-radio::Request RequestOf(const RigAction& action)
+radio::Request RadioRequestOf(const RigAction& action)
 {
     using Kind = radio::Request::Kind;
     const radio::Vfo vfo = action.uplink ? radio::Vfo::Uplink : radio::Vfo::Current;
@@ -59,11 +57,14 @@ radio::Request RequestOf(const RigAction& action)
     case RigAction::Kind::Key: return {Kind::Key};
     case RigAction::Kind::Unkey: return {Kind::Unkey};
     case RigAction::Kind::Satellite: return {Kind::Satellite, radio::Vfo::Current, action.on ? 1 : 0};
+    case RigAction::Kind::ToneMode: return {Kind::ToneMode, vfo, action.value, action.vfoNamed};
+    case RigAction::Kind::Tone: return {Kind::Tone, vfo, action.value, action.vfoNamed};
+    case RigAction::Kind::DcsCode: return {Kind::DcsCode, vfo, action.value, action.vfoNamed};
+    case RigAction::Kind::Shift: return {Kind::Shift, vfo, action.value, action.vfoNamed};
+    case RigAction::Kind::Offset: return {Kind::Offset, vfo, action.value, action.vfoNamed};
     }
     return {};
 }
-
-} // namespace
 
 void TransceiverBackend::Perform(int client, const RigAction& action, std::function<void(ActionResult)> done)
 {
@@ -71,9 +72,9 @@ void TransceiverBackend::Perform(int client, const RigAction& action, std::funct
         if (outcome == radio::Outcome::Sent && action.kind == RigAction::Kind::Satellite && action.on)
             satelliteTxVfo_ = action.txVfo.empty() ? std::string("Sub") : action.txVfo;
         if (done)
-            done(ResultOf(outcome));
+            done(ActionResultOf(outcome));
     };
-    radio_.Submit(RequestOf(action), std::move(finish), client);
+    radio_.Submit(RadioRequestOf(action), std::move(finish), client);
 }
 
 void TransceiverBackend::AwaitReading(std::function<void()> ready) { radio_.AwaitReading(std::move(ready)); }

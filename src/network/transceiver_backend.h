@@ -2,11 +2,17 @@
 // The Transceiver as the network server sees it: its readings as a
 // snapshot, its clients' actions through their turns on the line.
 
+#include "radio_request.h"
 #include "rig_backend.h"
 
 #include <functional>
 
 class Transceiver;
+
+// What a client's action asks of the radio, and what the client is told of
+// how it ended.
+radio::Request RadioRequestOf(const RigAction& action);
+ActionResult ActionResultOf(radio::Outcome outcome);
 
 class TransceiverBackend final : public RigBackend {
 public:

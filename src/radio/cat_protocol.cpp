@@ -31,15 +31,20 @@ DigitArray FrequencyDigitsOf(Frequency10Hz value)
     return digits;
 }
 
-std::optional<std::array<std::uint8_t, 4>> PackFrequency(Frequency10Hz value)
+std::array<std::uint8_t, 4> PackBcd(Frequency10Hz value)
 {
-    if (!InTuningRange(value))
-        return std::nullopt;
     const DigitArray digits = FrequencyDigitsOf(value);
     std::array<std::uint8_t, 4> bytes{};
     for (int k = 0; k < 4; ++k)
         bytes[k] = static_cast<std::uint8_t>(digits[2 * k] * 16 + digits[2 * k + 1]);
     return bytes;
+}
+
+std::optional<std::array<std::uint8_t, 4>> PackFrequency(Frequency10Hz value)
+{
+    if (!InTuningRange(value))
+        return std::nullopt;
+    return PackBcd(value);
 }
 
 std::optional<CommandBytes> SetFrequencyCommand(Frequency10Hz value, Opcode opcode)

@@ -20,18 +20,29 @@ enum Opcode : std::uint8_t {
     ReadFrequencyMode = 0x03, // reply: 4 BCD bytes + mode code
     SetMode = 0x07,           // P1 = mode code
     PttOn = 0x08,             // transmit; the parameter bytes are ignored
+    SetRepeaterShift = 0x09,  // P1 = 09 minus, 49 plus, 89 simplex
+    SetToneMode = 0x0A,       // P1 = 0A DCS, 2A tone squelch, 4A tone encoder, 8A off
+    SetCtcssTone = 0x0B,      // P1 = the tone's code (fm_cat.h)
+    SetDcsCode = 0x0C,        // P1 P2 = the code's three digits in BCD
     SatRxSetFrequency = 0x11, // satellite mode: the downlink, as 0x01
     SatRxReadFrequencyMode = 0x13,
     SatRxSetMode = 0x17,
+    SatRxSetToneMode = 0x1A,  // satellite mode: the downlink's tone settings, as 0x0A..0x0C
+    SatRxSetCtcssTone = 0x1B,
+    SatRxSetDcsCode = 0x1C,
     SatTxSetFrequency = 0x21, // satellite mode: the uplink, as 0x01
     SatTxReadFrequencyMode = 0x23,
     SatTxSetMode = 0x27,
+    SatTxSetToneMode = 0x2A,  // satellite mode: the uplink's tone settings, as 0x0A..0x0C
+    SatTxSetCtcssTone = 0x2B,
+    SatTxSetDcsCode = 0x2C,
     SatelliteOn = 0x4E,       // full-duplex satellite mode
     CatOff = 0x80,            // hand the radio back
     PttOff = 0x88,            // receive
     SatelliteOff = 0x8E,
     ReadRxStatus = 0xE7,      // reply: 1 byte, S-meter in bits 0..4
     ReadTxStatus = 0xF7,      // reply: 1 byte, bit 7 clear while transmitting, power out in bits 0..4
+    SetRepeaterOffset = 0xF9, // P1..P4 = 8 BCD digits of 10 Hz, as a frequency
 };
 
 struct OpcodeInfo {
@@ -41,24 +52,35 @@ struct OpcodeInfo {
 };
 
 // Every opcode the program ever sends; nothing else goes on the line.
-inline constexpr std::array<OpcodeInfo, 17> kOpcodes{{
+inline constexpr std::array<OpcodeInfo, 28> kOpcodes{{
     {CatOn, 0, "CAT on"},
     {SetFrequency, 0, "set frequency"},
     {ReadFrequencyMode, 5, "read frequency and mode"},
     {SetMode, 0, "set mode"},
     {PttOn, 0, "transmit"},
+    {SetRepeaterShift, 0, "set repeater shift"},
+    {SetToneMode, 0, "set tone mode"},
+    {SetCtcssTone, 0, "set CTCSS tone"},
+    {SetDcsCode, 0, "set DCS code"},
     {SatRxSetFrequency, 0, "set downlink frequency"},
     {SatRxReadFrequencyMode, 5, "read downlink frequency and mode"},
     {SatRxSetMode, 0, "set downlink mode"},
+    {SatRxSetToneMode, 0, "set downlink tone mode"},
+    {SatRxSetCtcssTone, 0, "set downlink CTCSS tone"},
+    {SatRxSetDcsCode, 0, "set downlink DCS code"},
     {SatTxSetFrequency, 0, "set uplink frequency"},
     {SatTxReadFrequencyMode, 5, "read uplink frequency and mode"},
     {SatTxSetMode, 0, "set uplink mode"},
+    {SatTxSetToneMode, 0, "set uplink tone mode"},
+    {SatTxSetCtcssTone, 0, "set uplink CTCSS tone"},
+    {SatTxSetDcsCode, 0, "set uplink DCS code"},
     {SatelliteOn, 0, "satellite mode on"},
     {CatOff, 0, "CAT off"},
     {PttOff, 0, "receive"},
     {SatelliteOff, 0, "satellite mode off"},
     {ReadRxStatus, 1, "read receiver status"},
     {ReadTxStatus, 1, "read transmitter status"},
+    {SetRepeaterOffset, 0, "set repeater offset"},
 }};
 
 // Reply length of an opcode the program sends; -1 for anything else.
@@ -118,6 +140,9 @@ std::optional<std::uint8_t> ModeCodeForWord(const QString& word);
 // Eight decimal digits of an in-range value, most significant first.
 using DigitArray = std::array<int, 8>;
 DigitArray FrequencyDigitsOf(Frequency10Hz value);
+
+// Eight decimal digits (of 0..99999999) as four BCD bytes, most significant first.
+std::array<std::uint8_t, 4> PackBcd(Frequency10Hz value);
 
 // The four parameter bytes for a frequency, or nothing when it is out of range.
 std::optional<std::array<std::uint8_t, 4>> PackFrequency(Frequency10Hz value);

@@ -23,12 +23,21 @@ enum class Outcome {
 
 struct Request {
     // Receive: unkey whoever keyed, or a radio keyed before Solvane took it.
-    enum class Kind { CatOn, SetFrequency, SetMode, Key, Unkey, Receive, Satellite };
+    // The last five are the FM settings (fm_rules.h).
+    enum class Kind { CatOn, SetFrequency, SetMode, Key, Unkey, Receive, Satellite,
+                      ToneMode, Tone, DcsCode, Shift, Offset };
     Kind kind = Kind::CatOn;
     Vfo vfo = Vfo::Current;
     // SetFrequency: 10 Hz units, in tuning range; SetMode: a mode code;
-    // Satellite: 1 on, 0 off.
+    // Satellite: 1 on, 0 off; ToneMode: 0 off, 1 tone encoder, 2 tone
+    // squelch, 3 DCS squelch; Tone: tenths of Hz (885 is 88.5 Hz); DcsCode:
+    // the code as a number (23 is 023); Shift: -1 minus, 0 simplex, +1 plus;
+    // Offset: 10 Hz units.
     std::int32_t value = 0;
+    // The sender named a VFO (`vfo` says which). In satellite mode a tone
+    // setting that names none goes to the uplink, where FM satellites want
+    // their tone, while a frequency goes to the downlink.
+    bool vfoNamed = false;
 
     // Changes what the radio is tuned to: what reads after it must wait for.
     bool Retunes() const { return kind == Kind::SetFrequency || kind == Kind::SetMode; }

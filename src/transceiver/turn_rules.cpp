@@ -1,5 +1,7 @@
 #include "turn_rules.h"
 
+#include "fm_rules.h"
+
 namespace radio {
 namespace {
 
@@ -60,6 +62,14 @@ TurnDecision DecideTurn(const Request& request, int from, bool mayKey, const Tur
             return Answer(Outcome::Refused, state);
         after.satellite = request.value != 0;
         return Send(cat::MakeCommand(after.satellite ? cat::SatelliteOn : cat::SatelliteOff), after);
+    case Request::Kind::ToneMode:
+    case Request::Kind::Tone:
+    case Request::Kind::DcsCode:
+    case Request::Kind::Shift:
+    case Request::Kind::Offset: {
+        const FmDecision fm = DecideFm(request, state.satellite, state.Transmitting());
+        return fm.bytes ? Send(*fm.bytes, state) : Answer(fm.answer, state);
+    }
     }
     return Answer(Outcome::NotSent, state);
 }

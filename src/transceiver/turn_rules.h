@@ -11,7 +11,8 @@
 // satellite mode cannot be switched (that would move the transmitter between
 // the uplink and the main VFO). A switch to the mode the radio is already in
 // sends nothing, so a program that ends split at every start does not fail
-// while another transmits.
+// while another transmits. The FM settings follow rules of their own
+// (fm_rules.h).
 //
 // The promise: once an unkey is owed, it reaches the wire before the port
 // closes; only a port that is already gone excuses it, and then the state

@@ -13,9 +13,14 @@
 #include <set>
 #include <vector>
 
-// "F1407405", "M82", "I14590000" and "X01" on the uplink, "T1", "T0", "S1 Sub".
+// "F1407405", "M82", "I14590000" and "X01" on the uplink, "T1", "T0", "S1 Sub";
+// the FM settings as "U1", "C885 Sub", "D23 Main", "R-1", "O60000".
 inline QString ActionText(const RigAction& action)
 {
+    const auto fm = [&](char name) {
+        const char* vfo = action.uplink ? " Sub" : action.vfoNamed ? " Main" : "";
+        return QStringLiteral("%1%2%3").arg(name).arg(action.value).arg(QLatin1String(vfo));
+    };
     switch (action.kind) {
     case RigAction::Kind::Frequency:
         return QStringLiteral("%1%2").arg(action.uplink ? 'I' : 'F').arg(action.frequency10Hz);
@@ -27,6 +32,11 @@ inline QString ActionText(const RigAction& action)
         return QStringLiteral("T0");
     case RigAction::Kind::Satellite:
         return QStringLiteral("S%1 %2").arg(action.on ? 1 : 0).arg(QString::fromStdString(action.txVfo));
+    case RigAction::Kind::ToneMode: return fm('U');
+    case RigAction::Kind::Tone: return fm('C');
+    case RigAction::Kind::DcsCode: return fm('D');
+    case RigAction::Kind::Shift: return fm('R');
+    case RigAction::Kind::Offset: return fm('O');
     }
     return {};
 }
@@ -88,7 +98,7 @@ public:
                 (action.uplink ? snapshot.uplinkModeCode : snapshot.modeCode) = action.modeCode;
             else if (action.kind == Kind::Satellite)
                 snapshot.satellite = action.on;
-            else
+            else if (action.kind == Kind::Key || action.kind == Kind::Unkey)
                 snapshot.transmitting = action.kind == Kind::Key;
         }, std::move(done));
     }

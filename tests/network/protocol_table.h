@@ -10,7 +10,8 @@
 
 enum class Radio {
     Fresh, OneSecond, Stale, TwoSeconds, Silent, Closed, NoReading, NarrowCw, UnknownMode,
-    Transmitting, Satellite, SatelliteUplinkStale, SatelliteClosed, MeterNotYetRead
+    Transmitting, Satellite, SatelliteUplinkStale, SatelliteClosed, MeterNotYetRead, SquelchOpen,
+    TxStatusNotYetRead
 };
 
 inline RigSnapshot SnapshotOf(Radio radio)
@@ -22,6 +23,7 @@ inline RigSnapshot SnapshotOf(Radio radio)
     s.frequency10Hz = 1407400;
     s.modeCode = 0x01;
     s.sMeterRaw = 16;
+    s.txStatusAgeMs = 200;
     switch (radio) {
     case Radio::Fresh:
         break;
@@ -50,8 +52,17 @@ inline RigSnapshot SnapshotOf(Radio radio)
     case Radio::UnknownMode:
         s.modeCode = 0x0A;
         break;
-    case Radio::Transmitting:
+    case Radio::Transmitting: // the poll reads the transmitter's status, not the receiver's
         s.transmitting = true;
+        s.powerOutRaw = 16;
+        s.squelchOpen = true;
+        s.rxStatusAgeMs = 5000;
+        break;
+    case Radio::SquelchOpen:
+        s.squelchOpen = true;
+        break;
+    case Radio::TxStatusNotYetRead:
+        s.txStatusAgeMs = -1;
         break;
     case Radio::MeterNotYetRead: // the round's frequency is in, its meter not yet
         break;
@@ -71,6 +82,8 @@ inline RigSnapshot SnapshotOf(Radio radio)
         break;
     }
     s.meterAgeMs = radio == Radio::MeterNotYetRead ? -1 : s.readingAgeMs;
+    if (radio != Radio::Transmitting)
+        s.rxStatusAgeMs = s.meterAgeMs; // the meter and the squelch come in one E7 reply
     return s;
 }
 

@@ -149,6 +149,26 @@ private slots:
         QCOMPARE(station.sim.loggedOverlaps(), 0);
     }
 
+    // A repeater's settings as rigctl sends them, each on the line in turn;
+    // the client reads the radio's tones, codes and tone modes from
+    // \dump_state, and sends CSQL (mask bit 33) only because it is listed.
+    void fmSettingsReachTheLine()
+    {
+        Station station;
+        QVERIFY(station.start({QStringLiteral("--baud"), QStringLiteral("4800")}));
+        QString errors;
+        QCOMPARE(station.rigctl(words("U TONE 1 C 885 R + O 600000 U CSQL 1"), &errors), QStringList());
+        QVERIFY2(errors.isEmpty(), qPrintable(errors));
+        QTRY_COMPARE_WITH_TIMEOUT(station.userCommands(),
+                                  (QStringList{"4A 00 00 00 0A", "0E 00 00 00 0B", "49 00 00 00 09",
+                                               "00 06 00 00 F9", "0A 00 00 00 0A"}),
+                                  5000);
+        const QStringList caps = station.rigctl(words("dump_caps"));
+        for (const char* line : {"Set functions: TONE TSQL CSQL", "Hz, 39 tones", "104 codes"})
+            QVERIFY2(caps.filter(QLatin1String(line)).size() == 1, line);
+        QCOMPARE(station.sim.loggedOverlaps(), 0);
+    }
+
     // WSJT-X keys with T 1 or T 3 and reads t; a program that leaves while
     // keyed, as rigctl does after its last command, is unkeyed at once.
     void transmitKeysAndUnkeys_data()

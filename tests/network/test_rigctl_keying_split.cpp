@@ -1,7 +1,41 @@
 // Keying and satellite (split) requests without sockets: the request line
-// and the radio's state in, the reply and the actions queued for the radio out.
+// and the radio's state in, the reply and the actions queued for the radio
+// out; the FM settings all the way to the CAT bytes their turn sends.
 
 #include "protocol_table.h"
+#include "transceiver_backend.h"
+#include "turn_rules.h"
+
+namespace {
+
+// Each request answered from the snapshot; each set decided at its turn,
+// with the transmitter keyed by another when the radio transmits.
+std::pair<QString, QString> ToTheLine(const std::string& line, Radio radio)
+{
+    const RigSnapshot snapshot = SnapshotOf(radio);
+    radio::TurnState state;
+    state.satellite = snapshot.satellite;
+    if (snapshot.transmitting) {
+        state.tx = radio::Tx::OnAir;
+        state.holder = 2;
+    }
+    QStringList replies;
+    QStringList sent;
+    for (const auto& request : rigctl::Session().Split(line)) {
+        const rigctl::Answer answer = rigctl::Respond(request, snapshot);
+        std::string reply = answer.reply;
+        if (answer.set) {
+            const auto turn = radio::DecideTurn(RadioRequestOf(*answer.set), 1, true, state);
+            if (turn.bytes)
+                sent << QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(turn.bytes->data()), 5).toHex(' ')).toUpper();
+            reply = rigctl::SetReply(request, turn.bytes ? ActionResult::Done : ActionResultOf(turn.answer));
+        }
+        replies << QString::fromStdString(reply).trimmed();
+    }
+    return {replies.join('\n'), sent.join(QStringLiteral(", "))};
+}
+
+} // namespace
 
 class TestRigctlKeyingSplit : public QObject {
     Q_OBJECT
@@ -64,6 +98,62 @@ private slots:
         AddRow("chk_vfo stays 0", "\\set_vfo_opt 1\n\\chk_vfo", Radio::Fresh, "RPRT -11\n0");
     }
     void satellite() { CheckRow(); }
+
+    // Tones go to the main VFO, or in satellite mode to the uplink unless a
+    // receive VFO is named; shift and offset have one form and wait for receive.
+    void fmSettings_data()
+    {
+        AddColumns(); // "sets": the CAT bytes sent
+        AddRow("U TONE 1", "U TONE 1", Radio::Fresh, "RPRT 0", "4A 00 00 00 0A");
+        AddRow("U TSQL 1", "U TSQL 1", Radio::Fresh, "RPRT 0", "2A 00 00 00 0A");
+        AddRow("set_func CSQL 1", "\\set_func CSQL 1", Radio::Fresh, "RPRT 0", "0A 00 00 00 0A");
+        AddRow("U TONE 0: one tone mode, off", "U TONE 0", Radio::Fresh, "RPRT 0", "8A 00 00 00 0A");
+        AddRow("a function the radio lacks", "U NB 1", Radio::Fresh, "RPRT -11");
+        AddRow("no function", "U HUM 1", Radio::Fresh, "RPRT -1");
+        AddRow("status not a number", "U TONE on", Radio::Fresh, "RPRT -1");
+        AddRow("C 885", "C 885", Radio::Fresh, "RPRT 0", "0E 00 00 00 0B");
+        AddRow("highest tone", "\\set_ctcss_tone 2503", Radio::Fresh, "RPRT 0", "00 00 00 00 0B");
+        AddRow("set_ctcss_sql", "\\set_ctcss_sql 1000", Radio::Fresh, "RPRT 0", "0D 00 00 00 0B");
+        AddRow("tone not the radio's", "C 886", Radio::Fresh, "RPRT -1");
+        AddRow("tone in Hz", "C 88.5", Radio::Fresh, "RPRT -1");
+        AddRow("D 23", "D 23", Radio::Fresh, "RPRT 0", "00 23 00 00 0C");
+        AddRow("set_dcs_sql 754", "\\set_dcs_sql 754", Radio::Fresh, "RPRT 0", "07 54 00 00 0C");
+        AddRow("code not standard", "D 24", Radio::Fresh, "RPRT -1");
+        AddRow("R +", "R +", Radio::Fresh, "RPRT 0", "49 00 00 00 09");
+        AddRow("R -", "\\set_rptr_shift -", Radio::Fresh, "RPRT 0", "09 00 00 00 09");
+        AddRow("R None: simplex", "R None", Radio::Fresh, "RPRT 0", "89 00 00 00 09");
+        AddRow("R 0: simplex", "R 0", Radio::Fresh, "RPRT 0", "89 00 00 00 09");
+        AddRow("O 600000", "O 600000", Radio::Fresh, "RPRT 0", "00 06 00 00 F9");
+        AddRow("O cut to 10 Hz", "\\set_rptr_offs 7600009", Radio::Fresh, "RPRT 0", "00 76 00 00 F9");
+        AddRow("O eight digits", "O 999999990", Radio::Fresh, "RPRT 0", "99 99 99 99 F9");
+        AddRow("O past eight digits", "O 1000000000", Radio::Fresh, "RPRT -1");
+        AddRow("O negative", "O -600000", Radio::Fresh, "RPRT -1");
+        AddRow("port closed", "C 885", Radio::Closed, "RPRT -6");
+        AddRow("the radio cannot report them", "c d r o u TONE \\get_ctcss_sql \\get_dcs_sql", Radio::Fresh,
+               "RPRT -11\nRPRT -11\nRPRT -11\nRPRT -11\nRPRT -11\nRPRT -11\nRPRT -11");
+        AddRow("Sub outside satellite mode", "C Sub 670", Radio::Fresh, "RPRT -11");
+        AddRow("TX outside satellite mode", "U TX TONE 1", Radio::Fresh, "RPRT -11");
+        AddRow("Main outside satellite mode", "C Main 670", Radio::Fresh, "RPRT 0", "3F 00 00 00 0B");
+        AddRow("no word: the uplink", "C 670", Radio::Satellite, "RPRT 0", "3F 00 00 00 2B");
+        AddRow("Sub: the uplink", "U Sub TONE 1", Radio::Satellite, "RPRT 0", "4A 00 00 00 2A");
+        AddRow("Main: the downlink", "U Main TSQL 1", Radio::Satellite, "RPRT 0", "2A 00 00 00 1A");
+        AddRow("VFOA: the downlink", "C VFOA 885", Radio::Satellite, "RPRT 0", "0E 00 00 00 1B");
+        AddRow("R in satellite mode", "R Sub +", Radio::Satellite, "RPRT 0", "49 00 00 00 09");
+        AddRow("R while keyed", "R +", Radio::Transmitting, "RPRT -9");
+        AddRow("O while keyed", "O 600000", Radio::Transmitting, "RPRT -9");
+        AddRow("a tone while keyed", "C 885 U TONE 1", Radio::Transmitting, "RPRT 0\nRPRT 0",
+               "0E 00 00 00 0B, 4A 00 00 00 0A");
+    }
+    void fmSettings()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(Radio, radio);
+        QFETCH(QString, reply);
+        QFETCH(QString, sets);
+        const auto [replies, sent] = ToTheLine(line.toStdString(), radio);
+        QCOMPARE(replies, reply);
+        QCOMPARE(sent, sets);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRigctlKeyingSplit)

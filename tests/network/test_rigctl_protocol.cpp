@@ -40,6 +40,15 @@ private slots:
         AddRow("STRENGTH", "l STRENGTH", Radio::Fresh, "0");
         AddRow("RAWSTR stale", "l RAWSTR", Radio::Stale, "RPRT -5");
         AddRow("RAWSTR before the meter is read", "l RAWSTR", Radio::MeterNotYetRead, "RPRT -5");
+        // The transmitter's meter over its 31 steps, written as the C library's %f.
+        AddRow("ALC transmitting", "l ALC", Radio::Transmitting, "0.516129");
+        AddRow("ALC on receive", "l ALC", Radio::Fresh, "0.000000");
+        AddRow("ALC before the transmitter's status is read", "l ALC", Radio::TxStatusNotYetRead, "RPRT -5");
+        AddRow("dcd squelch closed", "\\get_dcd", Radio::Fresh, "0");
+        AddRow("dcd squelch open", "\\get_dcd", Radio::SquelchOpen, "1");
+        AddRow("dcd transmitting", "\\get_dcd", Radio::Transmitting, "0");
+        AddRow("dcd before the receiver's status is read", "\\get_dcd", Radio::MeterNotYetRead, "RPRT -5");
+        AddRow("+dcd", "+\\get_dcd", Radio::SquelchOpen, "get_dcd:\nDCD: 1\nRPRT 0");
         AddRow("other level", "l SWR", Radio::Fresh, "RPRT -11");
         AddRow("level missing", "l", Radio::Fresh, "RPRT -1");
         AddRow("VFO word ignored", "f VFOA", Radio::Fresh, "14074000");
@@ -183,6 +192,28 @@ private slots:
         QCOMPARE(outcome.reply, QStringLiteral("14074000\nRPRT 0"));
     }
 
+    // A read that finds its reading stale waits for the next poll round.
+    void waitsForAFreshReading_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<Radio>("radio");
+        QTest::addColumn<bool>("waits");
+        QTest::newRow("RAWSTR not read") << QByteArray("l RAWSTR") << Radio::MeterNotYetRead << true;
+        QTest::newRow("ALC not read") << QByteArray("l ALC") << Radio::TxStatusNotYetRead << true;
+        QTest::newRow("ALC transmitting") << QByteArray("l ALC") << Radio::Transmitting << false;
+        QTest::newRow("dcd not read") << QByteArray("\\get_dcd") << Radio::MeterNotYetRead << true;
+        QTest::newRow("dcd fresh") << QByteArray("\\get_dcd") << Radio::Fresh << false;
+        QTest::newRow("dcd transmitting") << QByteArray("\\get_dcd") << Radio::Transmitting << false;
+    }
+    void waitsForAFreshReading()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(Radio, radio);
+        QFETCH(bool, waits);
+        const auto requests = rigctl::Session().Split(line.toStdString());
+        QCOMPARE(rigctl::WantsFreshReading(requests.at(0), SnapshotOf(radio)), waits);
+    }
+
     void setNotSentGivesError()
     {
         rigctl::Session session;
@@ -241,13 +272,21 @@ private slots:
             QCOMPARE(next(), QStringLiteral("0"));
         next(); // preamps
         next(); // attenuators
-        const QStringList masks{"0x0", "0x0", "0x44000000", "0x0", "0x0", "0x0"};
+        // Set functions TONE, TSQL and CSQL (bit 33); get levels RAWSTR, ALC, STRENGTH.
+        const QStringList masks{"0x0", "0x200000030", "0x64000000", "0x0", "0x0", "0x0"};
         for (const auto& mask : masks)
             QCOMPARE(next(), mask);
         const QStringList keys{"has_set_vfo=0", "has_get_vfo=1", "has_set_freq=1", "has_get_freq=1",
-            "ptt_type=0x1", "targetable_vfo=0x0", "timeout=1000", "done"};
+            "ptt_type=0x1", "targetable_vfo=0x0", "timeout=1000"};
         for (const auto& key : keys)
             QCOMPARE(next(), key);
+        const QString tones = next();
+        QVERIFY2(tones.startsWith("ctcss_list= 67.0 69.3 71.9 ") && tones.endsWith(" 241.8 250.3"), qPrintable(tones));
+        QCOMPARE(tones.count(' '), 39);
+        const QString codes = next();
+        QVERIFY2(codes.startsWith("dcs_list= 23 25 26 ") && codes.endsWith(" 743 754"), qPrintable(codes));
+        QCOMPARE(codes.count(' '), 104);
+        QCOMPARE(next(), QStringLiteral("done"));
         QCOMPARE(at, lines.size());
 
         // Extended: the same lines between the header and the report.

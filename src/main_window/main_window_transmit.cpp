@@ -41,7 +41,7 @@ void MainWindow::showTransmitting(bool on)
     pbarSmeter->setValue(on ? radio_.PowerOutLevel() : radio_.SMeterLevel());
     // With the port lost nobody knows: the Transceiver's warning says so instead.
     if (on || radio_.PortOpen())
-        ShowNotice(*this, TransmitStateText(on, radio_.TransmitHolder()));
+        ShowNotice(*this, TransmitStateText(on, radio_.TransmitHolder(), radio_.KeyedAtRadio()));
 }
 
 void MainWindow::showPowerOut(int level)
@@ -75,7 +75,7 @@ bool MainWindow::escapeStopsTransmitting(QObject* watched, QEvent* event)
 
 bool MainWindow::refused(Press press)
 {
-    const QString why = RefusalText(press, radio_.Transmitting(), radio_.Satellite());
+    const QString why = RefusalText(press, radio_.Transmitting(), radio_.Satellite(), radio_.KeyedAtRadio());
     if (why.isEmpty())
         return false;
     ShowNotice(*this, why);

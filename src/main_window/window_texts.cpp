@@ -6,13 +6,15 @@
 namespace {
 
 const QString kHowToStop = QStringLiteral(" Escape or Stop TX ends the transmission.");
+const QString kAtTheRadio = QStringLiteral(" It is keyed at the radio: let go of its microphone or foot switch.");
 
 } // namespace
 
-QString RefusalText(Press press, bool transmitting, bool satellite)
+QString RefusalText(Press press, bool transmitting, bool satellite, bool keyedAtRadio)
 {
     if (!transmitting)
         return {};
+    const QString& kHowToStop = keyedAtRadio ? kAtTheRadio : ::kHowToStop;
     if (press == Press::SatelliteSwitch)
         return QStringLiteral("Not while transmitting: satellite mode cannot be switched.") + kHowToStop;
     if (!satellite)
@@ -22,10 +24,12 @@ QString RefusalText(Press press, bool transmitting, bool satellite)
     return {}; // the downlink may be retuned while the uplink transmits
 }
 
-QString TransmitStateText(bool transmitting, const QString& holder)
+QString TransmitStateText(bool transmitting, const QString& holder, bool keyedAtRadio)
 {
     if (!transmitting)
         return QStringLiteral("Receiving");
+    if (keyedAtRadio)
+        return QStringLiteral("Transmitting, keyed at the radio");
     if (holder.isEmpty())
         return QStringLiteral("Transmitting");
     return QStringLiteral("Transmitting, keyed by %1").arg(holder);

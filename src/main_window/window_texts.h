@@ -15,10 +15,10 @@ enum class Press { Tune, Jump, SatelliteSwitch };
 // Why `press` must do nothing now, for the notice line; empty when it may go.
 // Keyed outside satellite mode nothing retunes the transmitter; keyed in
 // satellite mode only the downlink may be retuned, and the mode not switched.
-QString RefusalText(Press press, bool transmitting, bool satellite);
+QString RefusalText(Press press, bool transmitting, bool satellite, bool keyedAtRadio = false);
 
 // "Transmitting", with the program that keyed when there is one, or "Receiving".
-QString TransmitStateText(bool transmitting, const QString& holder);
+QString TransmitStateText(bool transmitting, const QString& holder, bool keyedAtRadio = false);
 
 QString SatelliteStateText(bool on);
 

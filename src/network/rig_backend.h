@@ -20,7 +20,7 @@ struct RigSnapshot {
     std::int64_t rxStatusAgeMs = -1; // ms since the last E7 reply; -1 when none
     int powerOutRaw = 0;            // F7 bits 0..4 while transmitting (0..31)
     std::int64_t txStatusAgeMs = -1; // ms since the last F7 reply; -1 when none
-    bool transmitting = false;      // keyed through Solvane
+    bool transmitting = false;      // on the air as far as Solvane knows, whoever keyed it
     // Satellite mode: the fields above are the downlink's; these the uplink's.
     bool satellite = false;
     std::string satelliteTxVfo = "Sub"; // the TX VFO word that turned it on

@@ -49,6 +49,11 @@ bool MeterFresh(const RigSnapshot& radio) { return radio.portOpen && Within(radi
 bool RxStatusFresh(const RigSnapshot& radio) { return radio.portOpen && Within(radio.rxStatusAgeMs, kFreshReadingMs); }
 bool TxStatusFresh(const RigSnapshot& radio) { return radio.portOpen && Within(radio.txStatusAgeMs, kFreshReadingMs); }
 
+// The S-meter comes with the receiver's status, which the poll reads every
+// other round; while the radio transmits only the transmitter's is read, and
+// the last S-meter stands as long as that is fresh.
+bool SMeterFresh(const RigSnapshot& radio) { return radio.transmitting ? MeterFresh(radio) : RxStatusFresh(radio); }
+
 // A level the protocol carries as a float, written as the C library's %f
 // in the "C" locale ("0.516129"), whatever the program's locale.
 std::string FloatLevel(double value)
@@ -120,7 +125,7 @@ Answer GetLevel(const Request& request, const RigSnapshot& radio)
     }
     if (level != "RAWSTR" && level != "STRENGTH")
         return Reply(request, kNotAvailable);
-    if (!MeterFresh(radio))
+    if (!SMeterFresh(radio))
         return Reply(request, kTimeout);
     const int raw = radio.sMeterRaw < 0 ? 0 : (radio.sMeterRaw > kMeterMaxRaw ? kMeterMaxRaw : radio.sMeterRaw);
     return Reply(request, kOk, {std::to_string(level == "RAWSTR" ? raw : StrengthDb(raw))});
@@ -349,7 +354,7 @@ bool WantsFreshReading(const Request& request, const RigSnapshot& radio)
     case Action::GetSplitMode:
         return !ViewOf(request, radio).fresh;
     case Action::GetLevel:
-        return request.arguments[0] == "ALC" ? !TxStatusFresh(radio) : !MeterFresh(radio);
+        return request.arguments[0] == "ALC" ? !TxStatusFresh(radio) : !SMeterFresh(radio);
     case Action::GetDcd:
         return !radio.transmitting && !RxStatusFresh(radio);
     case Action::GetPowerStatus:

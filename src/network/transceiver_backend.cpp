@@ -15,6 +15,10 @@ RigSnapshot TransceiverBackend::Snapshot() const
     snapshot.modeCode = current.ReportedMode();
     snapshot.sMeterRaw = radio_.SMeterLevel();
     snapshot.meterAgeMs = radio_.MeterAgeMs();
+    snapshot.squelchOpen = radio_.SquelchOpen();
+    snapshot.rxStatusAgeMs = radio_.RxStatusAgeMs();
+    snapshot.powerOutRaw = radio_.PowerOutLevel();
+    snapshot.txStatusAgeMs = radio_.TxStatusAgeMs();
     snapshot.transmitting = radio_.Transmitting();
     snapshot.satellite = radio_.Satellite();
     snapshot.satelliteTxVfo = satelliteTxVfo_;

@@ -162,6 +162,8 @@ std::optional<CommandBytes> SetFrequencyCommand(Frequency10Hz value, Opcode opco
 // The transmitter status byte (0xF7): keyed when bit 7 is clear; the power
 // out meter in bits 0..4, on the S-meter's 0..31 scale.
 constexpr bool TransmittingIn(std::uint8_t txStatus) { return (txStatus & 0x80) == 0; }
+// E7's bit 7 is 0 while the squelch is open.
+constexpr bool SquelchOpenIn(std::uint8_t rxStatus) { return (rxStatus & 0x80) == 0; }
 constexpr int PowerOutLevel(std::uint8_t txStatus) { return txStatus & 0x1F; }
 
 // kHz to 10 Hz units; nothing when the product does not fit 32 bits.

@@ -34,6 +34,9 @@ public:
     static constexpr int FreshReadingWaitMs = 1500;
     // A transmission ends after this unless the settings say otherwise.
     static constexpr int DefaultTransmitLimitS = 180;
+    // The radio's report of its transmitter is not taken for this long after
+    // Solvane's own key or receive has left the wire.
+    static constexpr int OwnKeySettleMs = 100;
 
     // Who queued a request: the person at the radio, or a network client.
     using ClientId = int;
@@ -128,6 +131,12 @@ public:
     std::uint8_t ModeCode() const { return current().mode; }
     int SMeterLevel() const { return sMeterLevel_; }
     int PowerOutLevel() const { return powerOutLevel_; }
+    // The squelch at the last receiver status (E7) read.
+    bool SquelchOpen() const { return squelchOpen_; }
+    // Milliseconds since the last receiver (E7) and transmitter (F7) status
+    // replies; -1 when there is none.
+    qint64 RxStatusAgeMs() const { return rxStatusClock_.isValid() ? rxStatusClock_.elapsed() : -1; }
+    qint64 TxStatusAgeMs() const { return txStatusClock_.isValid() ? txStatusClock_.elapsed() : -1; }
     // Milliseconds since the last meter reply (the S-meter, or the power
     // out while transmitting); -1 when there is none.
     qint64 MeterAgeMs() const { return meterClock_.isValid() ? meterClock_.elapsed() : -1; }
@@ -139,8 +148,11 @@ public:
     std::uint8_t ReportedModeCode() const { return current().ReportedMode(); }
 
     // --- Transmitter and satellite mode --------------------------------------------
-    // Keyed through Solvane, or receive not yet on the wire.
+    // On the air as far as Solvane knows: keyed through it, receive not yet
+    // on the wire, or keyed at the radio (its microphone or foot switch).
     bool Transmitting() const { return turn_.Transmitting(); }
+    // Keyed at the radio: no program holds it, and receive cannot end it.
+    bool KeyedAtRadio() const { return turn_.keyedAtRadio; }
     // The transmitter as the turn rules know it.
     const radio::TurnState& Turn() const { return turn_; }
     // The label of the client that keyed; empty when none does.
@@ -238,6 +250,7 @@ private:
     // --- Reads (transceiver_reading.cpp) ---
     void read(radio::PollRead what);
     void takeFrequencyReply(radio::Vfo vfo, quint64 serial, const QByteArray& reply);
+    void takeTransmitterStatus(std::uint8_t status);
     void ApplyPendingTuning();
     bool readingCurrent() const { return current().TakenAfterSets() && !setsQueued(); }
     void forgetReadings();
@@ -314,7 +327,12 @@ private:
     quint64 readingsForgotten_ = 0;     // counts forgetReadings: a set answered later belongs to the old ones
     int sMeterLevel_ = 0;
     int powerOutLevel_ = 0;
-    QElapsedTimer meterClock_;
+    bool squelchOpen_ = false;
+    QElapsedTimer meterClock_;     // either status
+    QElapsedTimer rxStatusClock_;
+    QElapsedTimer txStatusClock_;
+    bool lastStatusWasTx_ = false; // which status the last round read
+    QElapsedTimer ownKeyChange_;   // since Solvane's own key or receive left the wire
 
     // The transmitter and satellite mode, as the turns left them.
     radio::TurnState turn_;

@@ -7,7 +7,11 @@
 
 void Transceiver::read(radio::PollRead what)
 {
-    const cat::Opcode opcode = radio::ReadOpcode(what, turn_.Transmitting());
+    const bool txStatus = what == radio::PollRead::Meter
+                       && radio::ReadsTransmitterStatus(turn_.Transmitting(), lastStatusWasTx_);
+    if (what == radio::PollRead::Meter)
+        lastStatusWasTx_ = txStatus;
+    const cat::Opcode opcode = radio::ReadOpcode(what, txStatus);
     RadioLink::ReplyHandler handler;
     // serial_ + 1 is the number dispatch gives this read.
     const quint64 serial = serial_ + 1;
@@ -22,25 +26,37 @@ void Transceiver::read(radio::PollRead what)
     case radio::PollRead::Meter:
         if (opcode == cat::ReadTxStatus) {
             handler = [this](const QByteArray& reply) {
-                if (reply.size() != 1)
-                    return;
-                const auto status = static_cast<std::uint8_t>(reply[0]);
-                meterClock_.start();
-                powerOutLevel_ = cat::TransmittingIn(status) ? cat::PowerOutLevel(status) : 0;
-                emit powerOutRead(powerOutLevel_);
+                if (reply.size() == 1)
+                    takeTransmitterStatus(static_cast<std::uint8_t>(reply[0]));
             };
         } else {
             handler = [this](const QByteArray& reply) {
                 if (reply.size() != 1)
                     return;
+                const auto status = static_cast<std::uint8_t>(reply[0]);
                 meterClock_.start();
-                sMeterLevel_ = ::SMeterLevel(static_cast<std::uint8_t>(reply[0]));
+                rxStatusClock_.start();
+                squelchOpen_ = cat::SquelchOpenIn(status);
+                sMeterLevel_ = ::SMeterLevel(status);
                 emit sMeterRead(sMeterLevel_);
             };
         }
         break;
     }
     dispatch(RadioLink::Make(cat::MakeCommand(opcode), std::move(handler)));
+}
+
+void Transceiver::takeTransmitterStatus(std::uint8_t status)
+{
+    meterClock_.start();
+    txStatusClock_.start();
+    const bool onAir = cat::TransmittingIn(status);
+    powerOutLevel_ = onAir ? cat::PowerOutLevel(status) : 0;
+    // Right after Solvane's own key or receive the radio may still report
+    // the state before it: what it reports then is not news.
+    if (!ownKeyChange_.isValid() || ownKeyChange_.elapsed() >= OwnKeySettleMs)
+        applyTx(onAir ? radio::TxEvent::SeenTransmitting : radio::TxEvent::SeenReceiving);
+    emit powerOutRead(powerOutLevel_);
 }
 
 void Transceiver::takeFrequencyReply(radio::Vfo vfo, quint64 serial, const QByteArray& reply)
@@ -82,6 +98,8 @@ void Transceiver::forgetReadings()
     for (VfoReading& r : readings_)
         r.Forget();
     meterClock_.invalidate();
+    rxStatusClock_.invalidate();
+    txStatusClock_.invalidate();
 }
 
 // --- Tuning -------------------------------------------------------------------------

@@ -10,6 +10,9 @@ namespace {
 const QString kMayStillTransmit =
     QStringLiteral("The radio's port went before receive could reach it: it may still be transmitting. Switch it "
                    "to receive at the radio. Solvane sends receive as soon as the port is back.");
+const QString kKeyedAtRadio =
+    QStringLiteral("The radio is keyed at its microphone or foot switch: Solvane cannot release it. Tuning and "
+                   "programs' keys wait until it is let go.");
 
 } // namespace
 
@@ -73,6 +76,8 @@ void Transceiver::setTurn(const radio::TurnState& after)
     turn_.tx = after.tx;
     turn_.holder = after.holder;
     turn_.satellite = after.satellite;
+    turn_.keyedAtRadio = after.keyedAtRadio;
+    turn_.receiveTried = after.receiveTried;
     // The limit counts from the key on the wire; a repeated key does not restart it.
     if (turn_.tx != radio::Tx::OnAir)
         transmitLimit_.stop();
@@ -86,6 +91,8 @@ void Transceiver::applyTx(radio::TxEvent event, ClientId client, const QString& 
 {
     const bool wasDue = turn_.tx == radio::Tx::UnkeyDue;
     const radio::TxStep step = radio::StepTransmitter(turnState(), event, link_.PortOpen(), client);
+    if (event == radio::TxEvent::KeySent || event == radio::TxEvent::UnkeySent)
+        ownKeyChange_.start();
     setTurn(step.after);
     if (!wasDue && turn_.tx == radio::Tx::UnkeyDue) {
         unkeyReason_ = why;
@@ -105,6 +112,11 @@ void Transceiver::applyTx(radio::TxEvent event, ClientId client, const QString& 
         unkeyReason_.clear();
         emit transmitNotice(kMayStillTransmit);
         break;
+    case radio::TxNotice::KeyedAtRadio:
+        emit transmitNotice(kKeyedAtRadio);
+        break;
+    case radio::TxNotice::ReleasedAtRadio:
+        break; // "Receiving" says it
     }
     closeIfOnWire();
 }

@@ -46,7 +46,7 @@ TurnDecision DecideTurn(const Request& request, int from, bool mayKey, const Tur
     case Request::Kind::Key:
         if (state.Keyed() && state.holder == from)
             return Answer(Outcome::Sent, state); // already on the air; its time runs on
-        if (state.tx != Tx::Receive || !state.keyingOpen || !mayKey)
+        if (state.tx != Tx::Receive || state.Transmitting() || !state.keyingOpen || !mayKey)
             return Answer(Outcome::Refused, state);
         return Send(cat::MakeCommand(cat::PttOn), With(state, Tx::Keying, from));
     case Request::Kind::Unkey:
@@ -151,6 +151,25 @@ TxStep StepTransmitter(const TurnState& state, TxEvent event, bool portOpen, int
         break;
     case TxEvent::PortGone:
         portGone();
+        after.keyedAtRadio = after.receiveTried = false; // nothing is known of a radio out of reach
+        break;
+    case TxEvent::SeenTransmitting:
+        if (state.tx != Tx::Receive || state.keyedAtRadio)
+            break;
+        if (state.receiveTried) {
+            after.keyedAtRadio = true;
+            step.notice = TxNotice::KeyedAtRadio;
+        } else {
+            unkeyDue();
+            after.receiveTried = true;
+        }
+        break;
+    case TxEvent::SeenReceiving:
+        after.receiveTried = false;
+        if (state.keyedAtRadio) {
+            after.keyedAtRadio = false;
+            step.notice = TxNotice::ReleasedAtRadio;
+        }
         break;
     }
     return step;

@@ -17,6 +17,15 @@
 // The promise: once an unkey is owed, it reaches the wire before the port
 // closes; only a port that is already gone excuses it, and then the state
 // says that the radio may still be transmitting.
+//
+// The radio reports its transmitter whoever keyed it (F7). Seen transmitting
+// with no program holding it, it is sent receive once: that ends a key lost
+// or left by an earlier run and does no harm to a microphone's. Still on the
+// air after that, it is keyed at the radio (its microphone or a foot
+// switch), which CAT cannot release: nothing retunes it and no program may
+// key until it is let go. Keying through the rear PACKET socket's PTT pin
+// is not reported at all, so Solvane's own key is trusted over a report of
+// receive.
 
 #include "cat_protocol.h"
 #include "radio_request.h"
@@ -39,12 +48,16 @@ struct TurnState {
     Tx tx = Tx::Receive;
     int holder = -1;         // who keyed, while Keying or OnAir
     bool keyingOpen = true;  // keying enabled in the settings and not stopped by the person
+    bool keyedAtRadio = false;  // on the air by the radio's own key, which receive did not end
+    bool receiveTried = false;  // receive went out for a transmission nobody here held
     bool operator==(const TurnState&) const = default;
 
     bool Keyed() const { return tx == Tx::Keying || tx == Tx::OnAir; }
-    // Keyed, or receive not yet on the wire: the radio transmits as far as
-    // Solvane knows, and this port may not close yet.
-    bool Transmitting() const { return Keyed() || tx == Tx::UnkeyDue || tx == Tx::Unkeying; }
+    // Keyed, or receive not yet on the wire: this port may not close yet.
+    bool OwesReceive() const { return Keyed() || tx == Tx::UnkeyDue || tx == Tx::Unkeying; }
+    // On the air as far as Solvane knows, whoever keyed it: until the radio
+    // reports again after receive was tried, it is taken to be.
+    bool Transmitting() const { return OwesReceive() || keyedAtRadio || receiveTried; }
 };
 
 struct TurnDecision {
@@ -72,10 +85,12 @@ enum class TxEvent {
     PortClosing, // Solvane is about to close the port
     PortGone,    // the port is closed or lost
     Shutdown,
+    SeenTransmitting, // the radio reports itself on the air (not Solvane's own key settling)
+    SeenReceiving,    // the radio reports receive
 };
 
 // What the person must be told of the transmitter, once.
-enum class TxNotice { None, BackOnReceive, MayStillTransmit };
+enum class TxNotice { None, BackOnReceive, MayStillTransmit, KeyedAtRadio, ReleasedAtRadio };
 
 struct TxStep {
     TurnState after;
@@ -87,6 +102,6 @@ struct TxStep {
 TxStep StepTransmitter(const TurnState& state, TxEvent event, bool portOpen, int client = -1);
 
 // The port may close now: nothing of Solvane's keys the radio through it.
-inline bool PortMayClose(const TurnState& state) { return !state.Transmitting(); }
+inline bool PortMayClose(const TurnState& state) { return !state.OwesReceive(); }
 
 } // namespace radio

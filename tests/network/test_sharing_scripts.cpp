@@ -105,14 +105,14 @@ private slots:
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("sent"); // opcodes the script put on the line
         const QStringList late{"--delay-ms", "60"};
-        const QString threeSets = QStringLiteral("wait E7 2 | A: F 14074000 => RPRT 0 | A: F 14075000 => RPRT 0 | "
+        const QString threeSets = QStringLiteral("wait 03 2 | A: F 14074000 => RPRT 0 | A: F 14075000 => RPRT 0 | "
                                                  "A: F 14076000 => RPRT 0");
         // A set goes between two reads: answered on the line within 2 s
         // even when each read waits out its time-out.
         QTest::newRow("set, replies 60 ms late") << late << 2000 << threeSets << "01 01 01";
         QTest::newRow("set, radio silent") << QStringList{"--silent"} << 2000 << threeSets << "01 01 01";
         QTest::newRow("set, satellite mode, late") << late << 2000
-            << "A: S 1 Sub => RPRT 0 | wait E7 2 | A: F 435910000 => RPRT 0 | A: I 145890000 => RPRT 0" << "4E 11 21";
+            << "A: S 1 Sub => RPRT 0 | wait 13 2 | A: F 435910000 => RPRT 0 | A: I 145890000 => RPRT 0" << "4E 11 21";
         QTest::newRow("read, radio silent") << QStringList{"--silent"} << 2500 << "A: f => RPRT -5" << "";
         // One holder; its time runs on through a repeated key; nothing
         // retunes the transmitter or switches satellite mode meanwhile.

@@ -3,6 +3,7 @@
 // Receive owed reaches the wire before the port closes, whatever closes it.
 
 #include "fake_serial_port.h"
+#include "loopback_line_client.h"
 #include "transceiver.h"
 
 #include <QTest>
@@ -23,9 +24,10 @@ struct Rig {
         if (!QTest::qWaitFor([&] { return port.writtenHex().contains(QStringLiteral("00 00 00 00 03")); }, 2000))
             return false;
         port.receive(QByteArray::fromHex("0142000001"));
-        if (!QTest::qWaitFor([&] { return port.writtenHex().contains(QStringLiteral("00 00 00 00 E7")); }, 2000))
+        // The first round's status is the transmitter's: on receive.
+        if (!QTest::qWaitFor([&] { return port.writtenHex().contains(QStringLiteral("00 00 00 00 F7")); }, 2000))
             return false;
-        port.receive(QByteArray::fromHex("08"));
+        port.receive(QByteArray::fromHex("80"));
         return QTest::qWaitFor([&] { return radio.HaveFrequency() && !radio.Busy(); }, 2000);
     }
 };
@@ -109,6 +111,35 @@ private slots:
             QCOMPARE(written.last(), QStringLiteral("00 00 00 00 80"));
             QTRY_VERIFY(shutDown);
         }
+    }
+
+    // Right after its own receive the radio may still report the key: that
+    // report is no key at the radio, so nothing reads transmit after T 0.
+    void itsOwnKeySettlingIsNoNewKey()
+    {
+        Rig rig;
+        QVERIFY(rig.start());
+        const Transceiver::ClientId holder = rig.radio.OpenClient(QStringLiteral("127.0.0.1:5000"));
+        rig.radio.Submit({radio::Request::Kind::Key}, {}, holder);
+        QTRY_VERIFY(rig.radio.Turn().tx == radio::Tx::OnAir);
+        rig.radio.Submit({radio::Request::Kind::Unkey}, {}, holder);
+        QTRY_VERIFY(rig.radio.Turn().tx == radio::Tx::Receive);
+        const qsizetype before = rig.port.written.size();
+        // The rounds right after it, answered at once (no sleeps between
+        // events), until one reads the transmitter, which still says transmit.
+        const auto last = [&] { return rig.port.writtenHex().last(); };
+        for (int round = 0; round < 3 && !rig.port.writtenHex().mid(before).contains(QStringLiteral("00 00 00 00 F7"));
+             ++round) {
+            rig.radio.PollNow();
+            QVERIFY(RunUntil([&] { return last().endsWith(QLatin1String(" 03")); }, 2000));
+            rig.port.receive(QByteArray::fromHex("0142000001"));
+            QVERIFY(RunUntil([&] { return last().endsWith(QLatin1String("7")); }, 2000));
+            rig.port.receive(QByteArray::fromHex(last().endsWith(QLatin1String("F7")) ? "10" : "08"));
+            QVERIFY(RunUntil([&] { return !rig.radio.Busy(); }, 2000));
+        }
+        QVERIFY(rig.port.writtenHex().mid(before).contains(QStringLiteral("00 00 00 00 F7")));
+        QVERIFY(!rig.radio.Transmitting());
+        QVERIFY(!rig.port.writtenHex().mid(before).contains(QStringLiteral("00 00 00 00 88")));
     }
 };
 

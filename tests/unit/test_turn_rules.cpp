@@ -20,12 +20,16 @@ using radio::Tx;
 // The transmitter's states as the rows write them; "tx by 1" is OnAir.
 const char* const kTxText[] = {"rx", "keying by ", "tx by ", "unkey due", "unkeying", "may tx"};
 
-// "rx", "tx by 1", "sat", "sat tx by 2", "unkey due", with "closed" when keying is not allowed.
+// "rx", "tx by 1", "sat", "sat tx by 2", "unkey due", with "closed" when
+// keying is not allowed, "mic" when keyed at the radio, "tried" when receive
+// went out for a transmission nobody here held.
 radio::TurnState StateOf(const QString& text)
 {
     radio::TurnState state;
     state.satellite = text.contains(QLatin1String("sat"));
     state.keyingOpen = !text.contains(QLatin1String("closed"));
+    state.keyedAtRadio = text.contains(QLatin1String("mic"));
+    state.receiveTried = text.contains(QLatin1String("tried"));
     for (int tx = int(Tx::MayTransmit); tx > int(Tx::Receive); --tx) {
         const QString name = QString::fromLatin1(kTxText[tx]);
         const qsizetype at = text.indexOf(name);
@@ -48,6 +52,10 @@ QString TextOf(const radio::TurnState& state)
     if (state.Keyed())
         tx += QString::number(state.holder);
     words << tx;
+    if (state.keyedAtRadio)
+        words << QStringLiteral("mic");
+    if (state.receiveTried)
+        words << QStringLiteral("tried");
     return words.join(QLatin1Char(' '));
 }
 
@@ -117,6 +125,14 @@ private slots:
         row("the holder's unkey before its key left", "keying by 1", "unkey", 1, true, "00 00 00 00 88", "unkeying");
         row("a key while receive is owed", "unkey due", "key", 2, true, "refused", "unkey due");
         row("a set while receive is owed", "unkey due", "F 1407400", 2, true, "refused", "unkey due");
+        // Keyed at the radio: no program keys, nothing retunes it; an unkey releases nothing.
+        row("a key while keyed at the radio", "rx mic", "key", 1, true, "refused", "rx mic");
+        row("a key while receive is tried", "rx tried", "key", 1, true, "refused", "rx tried");
+        row("an unkey while keyed at the radio", "rx mic", "unkey", 1, true, "answered", "rx mic");
+        row("a set while keyed at the radio", "rx mic", "F 1407400", 1, true, "refused", "rx mic");
+        row("satellite on while keyed at the radio", "rx mic", "sat on", 1, true, "refused", "rx mic");
+        row("a downlink set while keyed at the radio", "sat rx mic", "F 43590000", 2, true, "43 59 00 00 11",
+            "sat rx mic");
         // Nothing retunes a transmitter, but Doppler sets go on in satellite mode.
         row("a set", "rx", "F 1407400", 2, true, "01 40 74 00 01", "rx");
         row("a set while keyed", "tx by 1", "F 1407400", 2, true, "refused", "tx by 1");
@@ -196,6 +212,18 @@ private slots:
         row("the shutdown on the air", "tx by 1", E::Shutdown, true, "nothing", "unkey due");
         row("the shutdown keeps receive owed", "unkey due", E::Shutdown, true, "nothing", "unkey due");
         row("closing keeps receive owed", "unkey due", E::PortClosing, true, "nothing", "unkey due");
+        // The radio's own report: receive once for a transmission nobody
+        // here holds, then it is keyed at the radio; Solvane's own key is
+        // trusted over a report of receive (the rear PACKET socket's PTT).
+        row("seen on the air, nobody holding it", "rx", E::SeenTransmitting, true, "nothing", "unkey due tried");
+        row("still on the air after receive", "rx tried", E::SeenTransmitting, true, "nothing", "rx mic tried",
+            N::KeyedAtRadio);
+        row("let go at the radio", "rx mic tried", E::SeenReceiving, true, "nothing", "rx", N::ReleasedAtRadio);
+        row("receive ended a lost key", "rx tried", E::SeenReceiving, true, "nothing", "rx");
+        row("seen on the air under its own key", "tx by 1", E::SeenTransmitting, true, "nothing", "tx by 1");
+        row("seen receiving under its own key", "tx by 1", E::SeenReceiving, true, "nothing", "tx by 1");
+        row("keyed at the radio does not hold the port", "rx mic", E::PortClosing, true, "nothing", "rx mic");
+        row("the limit leaves the radio's own key", "rx mic", E::Limit, true, "nothing", "rx mic");
     }
     void step()
     {
@@ -218,8 +246,11 @@ private slots:
 
 namespace {
 
-enum class Ev { Key, Unkey, HolderGone, Limit, Stop, LineFree, Sent, Stuck, Closing, Close, Open, PortLost, Shutdown };
-constexpr int kEvents = int(Ev::Shutdown) + 1;
+enum class Ev {
+    Key, Unkey, HolderGone, Limit, Stop, LineFree, Sent, Stuck, Closing, Close, Open, PortLost, Shutdown,
+    ReportsTx, ReportsRx
+};
+constexpr int kEvents = int(Ev::ReportsRx) + 1;
 
 struct Model {
     radio::TurnState state;
@@ -275,6 +306,8 @@ void Apply(Model& m, Ev ev)
     case Ev::LineFree: Step(m, E::LineFree); break;
     case Ev::Shutdown: Step(m, E::Shutdown); break;
     case Ev::Closing: Step(m, E::PortClosing); break;
+    case Ev::ReportsTx: Step(m, E::SeenTransmitting); break;
+    case Ev::ReportsRx: Step(m, E::SeenReceiving); break;
     case Ev::Sent:
     case Ev::Stuck: {
         if (m.inFlight.empty() || !m.portOpen)

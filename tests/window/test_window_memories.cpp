@@ -18,7 +18,7 @@ class TestWindowMemories : public QObject {
         return QTest::qWaitFor([&] {
             QStringList user;
             for (const QString& l : rig.commandsSince(from))
-                if (!l.endsWith(QLatin1String(" 03")) && !l.endsWith(QLatin1String(" E7")))
+                if (!l.endsWith(QLatin1String(" 03")) && !l.endsWith(QLatin1String(" E7")) && !l.endsWith(QLatin1String(" F7")))
                     user << l;
             return user == lines;
         }, timeoutMs);

@@ -281,6 +281,30 @@ private slots:
         QTRY_VERIFY(window().cmdSatellite->isChecked() && window().txtUplink->isVisible());
     }
 
+    // Keyed at the radio's microphone: receive is tried once, then the
+    // window shows who keyed it, and until it is let go programs read it on
+    // the air, may neither key nor retune it, and the window tunes nothing.
+    void aKeyAtTheRadioIsSeenAndHoldsTheTuning()
+    {
+        const int from = logSize();
+        QVERIFY(rig.sim.send(QStringLiteral("ptt on")));
+        QTRY_VERIFY(radio().KeyedAtRadio());
+        QVERIFY(window().lblTransmit->isVisible());
+        QVERIFY2(notice().contains(QStringLiteral("keyed at its microphone")), qPrintable(notice()));
+        QCOMPARE(program->ask("t\n"), QStringLiteral("1"));
+        QCOMPARE(program->ask("F 7074000\n"), QStringLiteral("RPRT -9"));
+        QCOMPARE(program->ask("T 1\n"), QStringLiteral("RPRT -9"));
+        QCOMPARE(program->ask("T 0\n"), QStringLiteral("RPRT 0"));
+        QTest::mouseClick(window().cmdMhzPlus, Qt::LeftButton);
+        QVERIFY2(notice().contains(QStringLiteral("keyed at the radio")), qPrintable(notice()));
+        QVERIFY(waitForRounds(2));
+        QCOMPARE(pressedSince(from), QStringList{kUnkey});
+        QVERIFY(rig.sim.send(QStringLiteral("ptt off")));
+        QTRY_VERIFY(!radio().Transmitting());
+        QCOMPARE(notice(), QStringLiteral("Receiving"));
+        QCOMPARE(program->ask("t\n"), QStringLiteral("0"));
+    }
+
     // Last: the simulator's adapter goes and does not come back.
     void aPortLostWhileKeyedIsWarnedInFull()
     {

@@ -12,9 +12,12 @@ BenchOptions ParseBenchOptions(const QStringList& args)
         {"--slow-only", &BenchOptions::slow},           {"--transmit-only", &BenchOptions::transmit},
         {"--satellite-only", &BenchOptions::satellite}, {"--xcb-cpu-only", &BenchOptions::xcbCpu},
         {"--dispatcher-only", &BenchOptions::dispatcher}, {"--quit-only", &BenchOptions::quit},
+        {"--report-only", &BenchOptions::radioReport},  {"--exit-race-only", &BenchOptions::exitRace},
     };
     bool chosen = false;
-    BenchOptions only{false, false, false, false, false, false, false, false, 0, {}};
+    BenchOptions only;
+    for (const Table& t : tables)
+        only.*(t.selects) = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         if (!arg.startsWith(QLatin1String("--")))

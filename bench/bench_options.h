@@ -8,6 +8,9 @@
 //   --slow-only        a slow and a silent radio behind each server
 //   --transmit-only    keying, unkeying and a keying program killed
 //   --satellite-only   gpredict's Doppler cycle
+//   --report-only      the radio's own transmitter and the FM settings
+//   --exit-race-only   a keying program leaving just before SIGTERM,
+//                      BENCH_RUNS runs each way (default 100)
 //   --xcb-cpu-only     the CPU polling rows alone, on the platform
 //                      QT_QPA_PLATFORM names (run under xvfb-run)
 //   --dispatcher-only  the headless server with each of Qt's event dispatchers
@@ -25,6 +28,8 @@ struct BenchOptions {
     bool slow = true;
     bool transmit = true;
     bool satellite = true;
+    bool radioReport = true;
+    bool exitRace = true;
     bool xcbCpu = false;
     bool dispatcher = false;
     bool quit = false;

@@ -82,14 +82,18 @@ double BenchServer::runSeconds() const
 
 void BenchServer::stop()
 {
-    if (process_.state() != QProcess::NotRunning) {
+    if (process_.state() != QProcess::NotRunning)
         process_.terminate();
-        if (!process_.waitForFinished(5000)) {
-            process_.kill();
-            process_.waitForFinished(3000);
-        }
-    }
+    stopServer();
     sim_.stop();
+}
+
+void BenchServer::stopServer()
+{
+    if (process_.state() != QProcess::NotRunning && !process_.waitForFinished(10000)) {
+        process_.kill();
+        process_.waitForFinished(3000);
+    }
 }
 
 bool BenchServer::fail(const QString& why)

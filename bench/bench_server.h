@@ -53,6 +53,9 @@ public:
     double runSeconds() const;
 
     void stop();
+    // Waits for the server to end (it was signalled), killing it past 10 s;
+    // the simulator and its log stay.
+    void stopServer();
 
 private:
     bool fail(const QString& why);

@@ -13,7 +13,9 @@
 #include "main_window.h"
 #include "memory_file.h"
 #include "network_bench.h"
+#include "exit_race_bench.h"
 #include "quit_bench.h"
+#include "radio_report_bench.h"
 #include "satellite_bench.h"
 #include "slow_radio_bench.h"
 #include "transmit_bench.h"
@@ -396,5 +398,11 @@ int main(int argc, char** argv)
         RunTransmitBench(solvane, QCoreApplication::applicationFilePath(), seconds);
     if (options.satellite)
         RunSatelliteBench(solvane, seconds);
+    if (options.radioReport)
+        RunRadioReportBench(solvane);
+    if (options.exitRace) {
+        const int runs = qEnvironmentVariableIntValue("BENCH_RUNS");
+        RunExitRaceBench(solvane, runs > 0 ? runs : 100);
+    }
     return 0;
 }

@@ -6,7 +6,10 @@
 # Arguments go to the program and choose its tables, which add up:
 # --window-only, --network-only, --slow-only (a silent and a late radio),
 # --transmit-only (keying, unkeying, a keying program killed),
-# --satellite-only (gpredict's Doppler cycle), --dispatcher-only (the
+# --satellite-only (gpredict's Doppler cycle), --report-only (a key at the
+# radio's microphone, the poll's rounds with the transmitter watch, the FM
+# settings), --exit-race-only (a keying program leaving just before SIGTERM,
+# BENCH_RUNS runs each way, default 100), --dispatcher-only (the
 # headless server with and without QT_NO_GLIB=1; BENCH_RUNS runs each),
 # --quit-only (quitting after Speak, BENCH_RUNS children each way, default
 # 100, under a private PulseAudio server).

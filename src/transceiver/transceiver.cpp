@@ -73,6 +73,7 @@ bool Transceiver::openNow(int portNumber, const QString& settingsText, bool watc
     }
     const bool open = link_.OpenPort(portNumber, settingsText);
     freshPort_ = open;
+    silence_.PortOpened();
     if (open)
         applyTx(radio::TxEvent::PortOpened, -1,
                 QStringLiteral("The radio's port is back and receive has reached it: the radio is back on receive."));
@@ -162,6 +163,7 @@ void Transceiver::onWatchTick()
     watchTimer_.stop();
     forgetReadings();
     freshPort_ = true;
+    silence_.PortOpened();
     messages_.dismissPortNotAvailable(); // the loss it told of is over
     applyTx(radio::TxEvent::PortOpened, -1,
             QStringLiteral("The radio's port is back and receive has reached it: the radio is back on receive."));

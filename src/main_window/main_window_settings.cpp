@@ -47,6 +47,7 @@ void MainWindow::Form_DblClick()
     connect(dialog, &QDialog::finished, this, [this, answersBefore = radioAnswers_] {
         if (unloading_)
             return;
+        form2_ = nullptr; // closed: it holds the display no longer, though deleted later
         radio_.PausePolling(Transceiver::PollPause::Dialog, false);
         // No poll brings a reading to a frozen display of what was set, nor
         // to one that held another kind of reading.

@@ -23,6 +23,8 @@ public:
         heard_ = false;
         said_ = false;
     }
+    // Bytes came in, whole reply or not (garbled ones reach no reply).
+    void Heard() { heard_ = true; }
     // A read ended `outMs` after it went out, with `bytes` bytes back (a
     // short reply counts: something answered). True when the hint is due now.
     bool ReadEnded(qint64 outMs, qsizetype bytes)

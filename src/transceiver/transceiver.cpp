@@ -24,6 +24,8 @@ Transceiver::Transceiver(SerialPort& port, UserMessages& messages, RadioLink::De
     // Reads the window holds back never reach the line, and a wait in
     // progress ends at once; with clients connected nothing is held.
     link_.SetWaitBreaker([this] { return ReadsHeld(); });
+    // Any byte from the radio, even one no reply could use, means it is not silent.
+    connect(&port, &SerialPort::readyRead, this, [this] { silence_.Heard(); });
     connect(&link_, &RadioLink::idle, this, &Transceiver::schedule);
     connect(&link_, &RadioLink::portLost, this, [this] {
         // The readings no longer describe a radio we can reach.

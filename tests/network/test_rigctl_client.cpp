@@ -10,7 +10,6 @@
 #include "sim_process.h"
 
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -388,31 +387,6 @@ private slots:
             QVERIFY2(errors.count(said) == 1, qPrintable(errors));
         if (said.isEmpty())
             QVERIFY2(!errors.contains(QStringLiteral("[Transmit]")), qPrintable(errors));
-    }
-
-    // An FT-847 that cannot answer, as Hamlib's client meets it: reads
-    // answer what was set, the radio counts as on, and not one read goes
-    // on the line; what was set is kept for the next run.
-    void anEarlyRadioIsDrivenByWhatWasSet()
-    {
-        Station station;
-        QVERIFY(station.start({QStringLiteral("--silent")}, {QStringLiteral("--headless")},
-                              "[Radio]\nAnswers=false\n"));
-        // Nothing set yet: RPRT -11, which rigctl reports with its trace.
-        const QString unset = station.rigctl(words("f")).join(QLatin1Char('\n'));
-        QVERIFY2(unset.contains(QStringLiteral("Feature not available")), qPrintable(unset));
-        QCOMPARE(station.rigctl(words("F 14074000 M USB 2400 f m get_powerstat")),
-                 (QStringList{"14074000", "USB", "2400", "1"}));
-        QCOMPARE(station.rigctl(words("f m")), (QStringList{"14074000", "USB", "2200"})); // USB has one passband
-        QCOMPARE(station.userCommands(), (QStringList{"01 40 74 00 01", "01 00 00 00 07"}));
-        QCOMPARE(station.sim.loggedCommands().filter(QRegularExpression(QStringLiteral(" (03|E7|F7)$"))),
-                 QStringList());
-        station.solvane.terminate();
-        QVERIFY(station.solvane.waitForFinished(10000));
-        QFile conf(station.config.filePath(QStringLiteral("Solvane.conf")));
-        QVERIFY(conf.open(QIODevice::ReadOnly));
-        const QByteArray stored = conf.readAll();
-        QVERIFY2(stored.contains("Frequency=14074000") && stored.contains("Mode=USB"), stored.constData());
     }
 
     // With the radio taken to answer and silent for 10 s of reads, standard

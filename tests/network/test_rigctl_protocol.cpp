@@ -57,15 +57,12 @@ private slots:
         AddRow("no answers: f as set", "f", Radio::NoAnswers, "14074000");
         AddRow("no answers: m as set", "m", Radio::NoAnswers, "USB\n2200");
         AddRow("no answers: f, nothing set", "f", Radio::NoAnswersNothingSet, "RPRT -11");
-        AddRow("no answers: m, nothing set", "m", Radio::NoAnswersNothingSet, "RPRT -11");
         AddRow("no answers: i, nothing set", "i", Radio::NoAnswersSatellite, "RPRT -11");
         AddRow("no answers: f, port closed", "f", Radio::NoAnswersClosed, "RPRT -5");
         AddRow("no answers: powerstat", "\\get_powerstat", Radio::NoAnswersNothingSet, "1");
         AddRow("no answers: powerstat, port closed", "\\get_powerstat", Radio::NoAnswersClosed, "0");
         AddRow("no answers: RAWSTR", "l RAWSTR", Radio::NoAnswers, "RPRT -11");
-        AddRow("no answers: ALC", "l ALC", Radio::NoAnswers, "RPRT -11");
         AddRow("no answers: dcd", "\\get_dcd", Radio::NoAnswers, "RPRT -11");
-        AddRow("no answers: t", "t", Radio::NoAnswers, "0");
     }
     void reads() { CheckRow(); }
 
@@ -220,9 +217,7 @@ private slots:
         QTest::newRow("dcd transmitting") << QByteArray("\\get_dcd") << Radio::Transmitting << false;
         // No read can bring a radio that cannot answer anything fresher.
         QTest::newRow("f, no answers, nothing set") << QByteArray("f") << Radio::NoAnswersNothingSet << false;
-        QTest::newRow("f, no answers, set long ago") << QByteArray("f") << Radio::NoAnswers << false;
         QTest::newRow("RAWSTR, no answers") << QByteArray("l RAWSTR") << Radio::NoAnswers << false;
-        QTest::newRow("powerstat, no answers") << QByteArray("\\get_powerstat") << Radio::NoAnswers << false;
     }
     void waitsForAFreshReading()
     {

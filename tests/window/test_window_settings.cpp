@@ -371,8 +371,10 @@ private slots:
         QVERIFY(rig.window->pbarSmeter->accessibleName().startsWith(QStringLiteral("S-meter not available")));
         QVERIFY(rig.window->pbarSmeter->toolTip().contains(QStringLiteral("cannot be read")));
 
-        if (fromDialog) // nothing to step from: nothing goes, then or once a frequency is set
+        if (fromDialog) { // nothing to step from: nothing goes, then or once a frequency is set
             QTest::mouseClick(rig.window->cmdMhzPlus, Qt::LeftButton);
+            QVERIFY(rig.waitForTicks(2));
+        }
         auto sharing = ShareOnLoopback(*rig.window);
         QVERIFY(sharing);
         Client program(sharing->Server().serverPort());
@@ -380,6 +382,8 @@ private slots:
         QCOMPARE(program.ask("F 14074000\n"), QStringLiteral("RPRT 0"));
         QCOMPARE(program.ask("f\n"), QStringLiteral("14074000"));
         QTRY_COMPARE(rig.window->txtFreq->text(), QStringLiteral("14.074.00"));
+        QVERIFY(rig.waitForTicks(3)); // a +1 MHz kept from before would go now
+        QCOMPARE(rig.window->txtFreq->text(), QStringLiteral("14.074.00"));
         QTest::mouseClick(rig.window->cmdMhzPlus, Qt::LeftButton);
         QTRY_COMPARE(rig.window->txtFreq->text(), QStringLiteral("15.074.00"));
         QCOMPARE(program.ask("S 1 Sub\n"), QStringLiteral("RPRT 0"));

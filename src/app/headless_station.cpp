@@ -33,6 +33,8 @@ bool HeadlessStation::Start(const ListenPlan& plan)
     }
     const PortChoice stored = store_.Load();
     radio_.SetPortNote(store_.Problem());
+    radio_.SetLastSet(store_.LoadLastSet());
+    radio_.SetRadioAnswers(stored.RadioAnswers);
     radio_.OpenPort(stored.CommPortNumber, stored.CommSettings, true);
     radio_.TakeControl();
     radio_.StartPolling();
@@ -41,5 +43,11 @@ bool HeadlessStation::Start(const ListenPlan& plan)
 
 void HeadlessStation::Stop(std::function<void()> done)
 {
-    radio_.ShutDown([done = std::move(done)](bool) { done(); });
+    radio_.ShutDown([this, done = std::move(done)](bool released) {
+        // What was set on a radio that cannot be read is shown and answered
+        // next time; stored, as the window does, only with the port open to the end.
+        if (released && !radio_.RadioAnswers())
+            store_.SaveLastSet(radio_.LastSetValues());
+        done();
+    });
 }

@@ -24,7 +24,8 @@ public:
     bool Start(const ListenPlan& plan);
     QString Problem() const { return problem_; }
     // As Exit: queued sets are answered with an error, the connections
-    // close, and the release (0x80) goes out last; then `done`.
+    // close, and the release (0x80) goes out last; then `done`. For a radio
+    // that cannot be read, what was last set is stored ([Radio]).
     void Stop(std::function<void()> done);
 
     Transceiver& Radio() { return radio_; }

@@ -85,6 +85,9 @@ int RunHeadless(int argc, char* argv[], const CommandLine& commandLine)
     });
     ReportRefusals(station.Sharing());
     ApplyTransmitSettings(store, station.Sharing(), station.Radio());
+    // A radio that never answers: what to check, once per port opening.
+    QObject::connect(&station.Radio(), &Transceiver::silenceHint,
+                     [](const QString& text) { StderrMessages::Print(text); });
     const ListenPlan plan = PlanFrom(store, commandLine);
     if (!station.Start(plan)) {
         StderrMessages::Print(station.Problem());
@@ -93,7 +96,10 @@ int RunHeadless(int argc, char* argv[], const CommandLine& commandLine)
     if (const QString warning = plan.ExposureWarning(); !warning.isEmpty())
         StderrMessages::Print(warning);
     StderrMessages::Print(QStringLiteral("serving the radio: %1").arg(station.Sharing().Status()));
-    return app.exec();
+    const int status = app.exec();
+    if (const QString problem = store.Flush(); !problem.isEmpty())
+        StderrMessages::Print(problem);
+    return status;
 }
 
 bool StyleGiven(const QStringList& qtOptions)

@@ -4,6 +4,7 @@
 #include "control_layout.h"
 #include "frequency_display.h"
 #include "frequency_speaker.h"
+#include "notice_line.h"
 #include "port_mapping.h"
 #include "sound_player.h"
 #include "window_accessibility.h"
@@ -61,6 +62,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     connect(&radio_, &Transceiver::frequencyRead, this, &MainWindow::showReading);
     connect(&radio_, &Transceiver::sMeterRead, this, &MainWindow::showSMeter);
     connect(&radio_, &Transceiver::roundFinished, this, &MainWindow::Timer1_Timer);
+    connect(&radio_, &Transceiver::silenceHint, this, [this](const QString& text) { ShowNotice(*this, text); });
     connectTransmitter();
 
     speaker_ = new FrequencySpeaker(&parts_.player, QStringList{parts_.soundFallbackDir}, this);
@@ -135,7 +137,13 @@ void MainWindow::Initialise()
     const PortChoice stored = parts_.store.Load();
     commPortNumber_ = stored.CommPortNumber;
     commSettings_ = stored.CommSettings;
+    radioAnswers_ = stored.RadioAnswers;
     radio_.SetPortNote(parts_.store.Problem());
+    // What was last set is shown, marked so, for a radio that cannot be read.
+    radio_.SetLastSet(parts_.store.LoadLastSet());
+    radio_.SetRadioAnswers(radioAnswers_);
+    if (!radioAnswers_)
+        showAnswers();
     LoadMemories();
 }
 
@@ -195,8 +203,11 @@ void MainWindow::finishUnload(bool released)
     if (unloaded_)
         return;
     // Stored only when the port was open to the end, as at every exit.
-    if (released)
-        parts_.store.Save({commPortNumber_, commSettings_});
+    if (released) {
+        parts_.store.Save({commPortNumber_, commSettings_, radioAnswers_});
+        if (!radioAnswers_)
+            parts_.store.SaveLastSet(radio_.LastSetValues());
+    }
     parts_.player.stop();
     unloaded_ = true;
     emit unloadFinished();
@@ -222,13 +233,26 @@ void MainWindow::showReading(bool)
         return;
     // Each box is written only when what it shows changes: a steady radio
     // costs no repaint and tells a screen reader nothing new.
-    frequencyText_ = FormatFrequencyText(radio_.FrequencyDigits(), showDecimals_);
+    // Dashes, and no mode, where nothing is known: a radio that cannot be
+    // read, with nothing set on the VFO shown yet.
+    const VfoReading& reading = radio_.Reading(radio::Vfo::Current);
+    frequencyText_ = reading.have ? FormatFrequencyText(reading.digits, showDecimals_) : NoFrequencyText(showDecimals_);
     const QString shown = frequencyText_.trimmed();
     if (txtFreq->text() != shown)
         txtFreq->setText(shown);
-    modeText_ = cat::ModeText(radio_.ModeCode());
+    modeText_ = reading.haveMode ? cat::ModeText(reading.mode) : QString();
     ShowMode(modeText_.trimmed());
     emit statusShown();
+}
+
+void MainWindow::showAnswers()
+{
+    ShowReadingsAssumed(*this, !radioAnswers_);
+    if (radioAnswers_)
+        return;
+    showReading(true);
+    showUplink();
+    ShowNotice(*this, AssumedReadingsNotice());
 }
 
 void MainWindow::showSMeter(int level)
@@ -288,7 +312,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 // --- Speech -------------------------------------------------------------------
 
-void MainWindow::cmdSpeak_Click() { SpeakNumbers(txtFreq->text()); }
+// Dashes are nothing to say.
+void MainWindow::cmdSpeak_Click() { SpeakNumbers(radio_.HaveFrequency() ? txtFreq->text() : QString()); }
 
 void MainWindow::SpeakNumbers(const QString& spokenText)
 {
@@ -307,6 +332,12 @@ void MainWindow::speakingFinished()
         close();
         return;
     }
-    if (!unloading_)
-        radio_.PausePolling(Transceiver::PollPause::Speech, false);
+    if (unloading_)
+        return;
+    radio_.PausePolling(Transceiver::PollPause::Speech, false);
+    // What was set meanwhile reaches the display: no poll brings it.
+    if (!radioAnswers_) {
+        showReading(true);
+        showUplink();
+    }
 }

@@ -57,6 +57,7 @@ public:
     bool SettingsRequested() const { return settingsRequested_; }
     int CommPortNumber() const { return commPortNumber_; }
     QString CommSettings() const { return commSettings_; }
+    bool RadioAnswers() const { return radioAnswers_; }
     bool Speaking() const;
     SettingsDialog* Form2() const { return form2_; }
     // The shutdown has run to its end (release sent, port closed, stored).
@@ -108,6 +109,8 @@ private:
     void LoadMemories();
     void showReading(bool changed);
     void showSMeter(int level);
+    // The readouts and the meter for a radio that answers reads or not.
+    void showAnswers();
     // Transmitter and satellite mode (main_window_transmit.cpp).
     void connectTransmitter();
     void showTransmitting(bool on);
@@ -124,7 +127,8 @@ private:
     void finishUnload(bool released);
     void speakingFinished();
     bool sliderEvent(QSlider* slider, QEvent* event);
-    void applySettingsChoice(const QString& portText, const QString& settingsText, SettingsDialog::Settled settled);
+    void applySettingsChoice(const QString& portText, const QString& settingsText, bool radioAnswers,
+                             SettingsDialog::Settled settled);
     QString deviceForPort(int portNumber);
 
     MainWindowParts parts_;
@@ -167,6 +171,7 @@ private:
 
     int commPortNumber_ = kDefaultCommPort;
     QString commSettings_ = kDefaultCommSettings;
+    bool radioAnswers_ = true;
     bool showDecimals_ = true;
     bool settingsRequested_ = false;
     QString frequencyText_;

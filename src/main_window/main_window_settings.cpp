@@ -27,14 +27,15 @@ void MainWindow::Form_DblClick()
 {
     if (form2_ || unloading_)
         return;
-    auto* dialog = new SettingsDialog(commPortNumber_, commSettings_, this);
+    auto* dialog = new SettingsDialog(commPortNumber_, commSettings_, radioAnswers_, this);
     form2_ = dialog;
     radio_.PausePolling(Transceiver::PollPause::Dialog, true);
     settingsRequested_ = false;
     radio_.HoldReads(false);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->onOk = [this](const QString& portText, const QString& settingsText, SettingsDialog::Settled settled) {
-        applySettingsChoice(portText, settingsText, std::move(settled));
+    dialog->onOk = [this, dialog](const QString& portText, const QString& settingsText,
+                                  SettingsDialog::Settled settled) {
+        applySettingsChoice(portText, settingsText, dialog->RadioAnswers(), std::move(settled));
     };
     dialog->describeDevice = [this](const QString& portText) {
         const auto number = ParsePortNumber(portText);
@@ -43,18 +44,31 @@ void MainWindow::Form_DblClick()
         return deviceForPort(*number);
     };
     dialog->updateDeviceTip();
-    connect(dialog, &QDialog::finished, this, [this] {
-        if (!unloading_)
-            radio_.PausePolling(Transceiver::PollPause::Dialog, false);
+    connect(dialog, &QDialog::finished, this, [this, answersBefore = radioAnswers_] {
+        if (unloading_)
+            return;
+        form2_ = nullptr; // closed: it holds the display no longer, though deleted later
+        radio_.PausePolling(Transceiver::PollPause::Dialog, false);
+        // No poll brings a reading to a frozen display of what was set, nor
+        // to one that held another kind of reading.
+        if (!radioAnswers_ || radioAnswers_ != answersBefore) {
+            showReading(true);
+            showUplink();
+        }
     });
     // Window-modal and non-blocking: the dialog holds the user, not the code.
     dialog->open();
 }
 
-void MainWindow::applySettingsChoice(const QString& portText, const QString& settingsText,
+void MainWindow::applySettingsChoice(const QString& portText, const QString& settingsText, bool radioAnswers,
                                      SettingsDialog::Settled settled)
 {
     commSettings_ = settingsText;
+    if (radioAnswers != radioAnswers_) {
+        radioAnswers_ = radioAnswers;
+        radio_.SetRadioAnswers(radioAnswers);
+        showAnswers();
+    }
     const auto number = ParsePortNumber(portText);
     if (!number) {
         // A number no port can have: handled like a port that cannot be

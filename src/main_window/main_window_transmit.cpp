@@ -97,6 +97,7 @@ void MainWindow::showSatellite(bool on)
 {
     cmdSatellite->setChecked(on);
     txtUplink->clear();
+    showUplink(); // what was set on it, for a radio that cannot be read
     txtUplink->setVisible(on);
     ShowNotice(*this, SatelliteStateText(on));
 }
@@ -106,7 +107,9 @@ void MainWindow::showUplink()
     if (displayFrozen())
         return;
     const VfoReading& uplink = radio_.Reading(radio::Vfo::Uplink);
-    const QString text = uplink.have ? UplinkText(uplink.digits, uplink.mode, showDecimals_) : QString();
+    const QString text =
+        uplink.have ? UplinkText(uplink.digits, uplink.haveMode ? std::optional(uplink.mode) : std::nullopt, showDecimals_)
+                    : QString();
     if (txtUplink->text() != text)
         txtUplink->setText(text);
 }

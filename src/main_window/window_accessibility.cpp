@@ -28,9 +28,13 @@ constexpr const char* kBusy = "solvaneBusy";
 // Set on the bar while it shows power out; the scale label keeps its caption.
 constexpr const char* kPowerOut = "solvanePowerOut";
 constexpr const char* kScaleCaption = "solvaneScaleCaption";
+// Set on the bar while the radio cannot be read: it stays empty.
+constexpr const char* kUnavailable = "solvaneMeterUnavailable";
 
 QString meterSpoken(const QWidget* meter, int level)
 {
+    if (meter->property(kUnavailable).toBool())
+        return {};
     return meter->property(kPowerOut).toBool() ? PowerOutSpoken(level) : SMeterSpoken(level);
 }
 
@@ -223,16 +227,55 @@ void ShowKeyingState(QPushButton* button, bool keyingStopped)
     button->setAccessibleName(KeyingButtonName(keyingStopped));
 }
 
+namespace {
+
+// The bar's name, reading, tooltip and scale caption for what it shows now.
+void describeMeter(QWidget& form1, QProgressBar* meter)
+{
+    const bool powerOut = meter->property(kPowerOut).toBool();
+    const bool unavailable = meter->property(kUnavailable).toBool();
+    const QString name = powerOut ? QStringLiteral("Power out") : QStringLiteral("S-meter");
+    meter->setAccessibleName(unavailable ? MeterUnavailableText(powerOut) : name);
+    meter->setToolTip(unavailable ? MeterUnavailableText(powerOut) : QString());
+    meter->setAccessibleDescription(meterSpoken(meter, meter->value()));
+    if (auto* scale = control<QLabel>(form1, QStringLiteral("Label1")))
+        scale->setText(unavailable ? AssumedReadingsCaption()
+                       : powerOut  ? QStringLiteral(" Power out")
+                                   : scale->property(kScaleCaption).toString());
+}
+
+} // namespace
+
 void ShowPowerOutMeter(QWidget& form1, bool powerOut)
 {
     auto* meter = control<QProgressBar>(form1, QStringLiteral("pbarSmeter"));
     if (!meter || meter->property(kPowerOut).toBool() == powerOut)
         return;
     meter->setProperty(kPowerOut, powerOut);
-    meter->setAccessibleName(powerOut ? QStringLiteral("Power out") : QStringLiteral("S-meter"));
-    meter->setAccessibleDescription(meterSpoken(meter, meter->value()));
-    if (auto* scale = control<QLabel>(form1, QStringLiteral("Label1")))
-        scale->setText(powerOut ? QStringLiteral(" Power out") : scale->property(kScaleCaption).toString());
+    describeMeter(form1, meter);
+}
+
+void ShowReadingsAssumed(QWidget& form1, bool assumed)
+{
+    struct Readout {
+        const char* box;
+        const char* name;
+    };
+    for (const auto& [box, name] : {Readout{"txtFreq", "Frequency"}, Readout{"txtMode", "Mode"},
+                                    Readout{"txtUplink", "Uplink"}}) {
+        auto* readout = control<QLineEdit>(form1, QLatin1String(box));
+        if (!readout)
+            continue;
+        readout->setAccessibleName(assumed ? AsLastSet(QLatin1String(name)) : QLatin1String(name));
+        readout->setToolTip(assumed ? AssumedReadingsNotice() : QString());
+    }
+    auto* meter = control<QProgressBar>(form1, QStringLiteral("pbarSmeter"));
+    if (!meter || meter->property(kUnavailable).toBool() == assumed)
+        return;
+    meter->setProperty(kUnavailable, assumed);
+    if (assumed)
+        meter->setValue(0);
+    describeMeter(form1, meter);
 }
 
 void ShowBusy(QWidget& form1, bool busy)

@@ -23,5 +23,10 @@ void ShowKeyingState(QPushButton* button, bool keyingStopped);
 // a signal strength. The bar's value is the caller's.
 void ShowPowerOutMeter(QWidget& form1, bool powerOut);
 
+// A radio that cannot be read: the readouts are named and tipped as what
+// was last set, and the bar stays empty, saying why in its name, tooltip
+// and the caption over it.
+void ShowReadingsAssumed(QWidget& form1, bool assumed);
+
 // Tells assistive technology that the window is busy (speaking) or not.
 void ShowBusy(QWidget& form1, bool busy);

@@ -41,12 +41,12 @@ QString SatelliteStateText(bool on)
               : QStringLiteral("Satellite mode off");
 }
 
-QString UplinkText(const QString& frequencyDigits, std::uint8_t modeCode, bool showDecimals)
+QString UplinkText(const QString& frequencyDigits, std::optional<std::uint8_t> modeCode, bool showDecimals)
 {
     if (frequencyDigits.isEmpty())
         return {};
-    return QStringLiteral("↑ %1 %2").arg(FormatFrequencyText(frequencyDigits, showDecimals).trimmed(),
-                                         cat::ModeText(modeCode).trimmed());
+    const QString frequency = QStringLiteral("↑ ") + FormatFrequencyText(frequencyDigits, showDecimals).trimmed();
+    return modeCode ? frequency + QLatin1Char(' ') + cat::ModeText(*modeCode).trimmed() : frequency;
 }
 
 QString KeyingButtonCaption(bool keyingStopped)
@@ -58,3 +58,19 @@ QString KeyingButtonName(bool keyingStopped)
 {
     return keyingStopped ? QStringLiteral("Allow transmitting") : QStringLiteral("Stop transmitting");
 }
+
+QString AssumedReadingsNotice()
+{
+    return QStringLiteral("This radio cannot be read ([Radio] Answers=false): the display shows what Solvane last "
+                          "set, not what the radio reads, and there is no S-meter.");
+}
+
+QString AssumedReadingsCaption() { return QStringLiteral(" As set, not read from radio"); }
+
+QString MeterUnavailableText(bool powerOut)
+{
+    return QStringLiteral("%1 not available: the radio cannot be read ([Radio] Answers=false)")
+        .arg(powerOut ? QStringLiteral("Power out") : QStringLiteral("S-meter"));
+}
+
+QString AsLastSet(const QString& name) { return name + QStringLiteral(", as last set"); }

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 // The controls that a keyed transmitter holds back. Tune: the sliders,
 // keyboard tuning, ±1 MHz and the mode buttons; Jump: the band buttons and
@@ -23,9 +24,18 @@ QString TransmitStateText(bool transmitting, const QString& holder, bool keyedAt
 QString SatelliteStateText(bool on);
 
 // "↑ 145.900.00 USB": the uplink's reading in the display's dotted format;
-// empty with no reading.
-QString UplinkText(const QString& frequencyDigits, std::uint8_t modeCode, bool showDecimals);
+// empty with no reading, and no mode word with no mode known.
+QString UplinkText(const QString& frequencyDigits, std::optional<std::uint8_t> modeCode, bool showDecimals);
 
 // The stop control's caption and spoken name: what pressing it does.
 QString KeyingButtonCaption(bool keyingStopped);
 QString KeyingButtonName(bool keyingStopped);
+
+// A radio that cannot answer reads ([Radio] Answers=false): what the notice
+// line says, the caption over the empty meter, and the meter's spoken name
+// and tooltip (as the S-meter, or while transmitting as power out).
+QString AssumedReadingsNotice();
+QString AssumedReadingsCaption();
+QString MeterUnavailableText(bool powerOut);
+// The readouts' spoken names then: "Frequency, as last set".
+QString AsLastSet(const QString& name);

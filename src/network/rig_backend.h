@@ -10,6 +10,13 @@
 
 struct RigSnapshot {
     bool portOpen = false;
+    // False: the radio answers no read (an FT-847 before serial 8G05). The
+    // readings are then what was last set, whatever their age; a VFO with
+    // nothing set has no frequency (haveReading) or mode (haveMode), and
+    // the meters, the squelch and the power are not known.
+    bool answers = true;
+    bool haveMode = true;
+    bool haveUplinkMode = true;
     bool haveReading = false;    // a frequency reading was ever taken on this port
     std::int64_t readingAgeMs = -1; // ms since the last good reading; -1 when none
     std::int32_t frequency10Hz = 0; // last reading, or the value just set (10 Hz units)

@@ -79,34 +79,46 @@ bool AddressesUplink(const Request& request)
     }
 }
 
+// What a read of the VFO a request addresses answers: a value, or why not.
 struct VfoView {
-    bool fresh = false;
+    int frequencyError = kOk; // kOk: answered from the values below
+    int modeError = kOk;
     std::int32_t frequency10Hz = 0;
     std::uint8_t modeCode = 0;
 };
 
 VfoView ViewOf(const Request& request, const RigSnapshot& radio)
 {
-    if (radio.satellite && AddressesUplink(request))
-        return {radio.portOpen && radio.haveUplinkReading && radio.uplinkAgeMs >= 0
-                    && radio.uplinkAgeMs <= kFreshReadingMs,
-                radio.uplinkFrequency10Hz, radio.uplinkModeCode};
-    return {ReadingWithin(radio, kFreshReadingMs), radio.frequency10Hz, radio.modeCode};
+    const bool uplink = radio.satellite && AddressesUplink(request);
+    VfoView view{kOk, kOk, uplink ? radio.uplinkFrequency10Hz : radio.frequency10Hz,
+                 uplink ? radio.uplinkModeCode : radio.modeCode};
+    if (!radio.answers) {
+        // What was set is the reading, however old; a VFO nothing was set
+        // on has nothing to answer, and no read can bring it.
+        const auto error = [&](bool have) { return !radio.portOpen ? kTimeout : have ? kOk : kNotAvailable; };
+        view.frequencyError = error(uplink ? radio.haveUplinkReading : radio.haveReading);
+        view.modeError = error(uplink ? radio.haveUplinkMode : radio.haveMode);
+        return view;
+    }
+    const bool fresh = uplink ? radio.portOpen && radio.haveUplinkReading && Within(radio.uplinkAgeMs, kFreshReadingMs)
+                              : ReadingWithin(radio, kFreshReadingMs);
+    view.frequencyError = view.modeError = fresh ? kOk : kTimeout;
+    return view;
 }
 
 Answer GetFrequency(const Request& request, const RigSnapshot& radio)
 {
     const VfoView vfo = ViewOf(request, radio);
-    if (!vfo.fresh)
-        return Reply(request, kTimeout);
+    if (vfo.frequencyError != kOk)
+        return Reply(request, vfo.frequencyError);
     return Reply(request, kOk, {std::to_string(static_cast<std::int64_t>(vfo.frequency10Hz) * 10)});
 }
 
 Answer GetMode(const Request& request, const RigSnapshot& radio)
 {
     const VfoView vfo = ViewOf(request, radio);
-    if (!vfo.fresh)
-        return Reply(request, kTimeout);
+    if (vfo.modeError != kOk)
+        return Reply(request, vfo.modeError);
     const auto mode = ModeOfCode(vfo.modeCode);
     if (!mode)
         return Reply(request, kProtocolError);
@@ -116,6 +128,9 @@ Answer GetMode(const Request& request, const RigSnapshot& radio)
 Answer GetLevel(const Request& request, const RigSnapshot& radio)
 {
     const std::string& level = request.arguments[0];
+    // A radio that cannot answer has no meter to read.
+    if (!radio.answers)
+        return Reply(request, kNotAvailable);
     if (level == "ALC") {
         // The transmitter's meter, from 0 to 1; nothing drives it on receive.
         if (!TxStatusFresh(radio))
@@ -134,6 +149,8 @@ Answer GetLevel(const Request& request, const RigSnapshot& radio)
 // The squelch open: something is heard. Nothing is while the radio transmits.
 Answer GetDcd(const Request& request, const RigSnapshot& radio)
 {
+    if (!radio.answers)
+        return Reply(request, kNotAvailable); // its squelch cannot be read
     if (radio.transmitting)
         return Reply(request, kOk, {"0"});
     if (!RxStatusFresh(radio))
@@ -310,6 +327,10 @@ Answer Respond(const Request& request, const RigSnapshot& radio)
     case Action::GetLevel:
         return GetLevel(request, radio);
     case Action::GetPowerStatus:
+        // A radio that cannot answer is taken to be on: Hamlib's clients
+        // from 4.6 on refuse to set a radio that reports itself off.
+        if (!radio.answers)
+            return Reply(request, kOk, {radio.portOpen ? "1" : "0"});
         return Reply(request, kOk, {ReadingWithin(radio, kPoweredSilenceMs) ? "1" : "0"});
     case Action::CheckVfo:
         return Reply(request, kOk, {"0"});
@@ -345,14 +366,15 @@ std::string SetReply(const Request& request, ActionResult result)
 
 bool WantsFreshReading(const Request& request, const RigSnapshot& radio)
 {
-    if (!request.command || request.error != kOk || !radio.portOpen)
+    // A radio that cannot answer brings no fresher reading however long one waits.
+    if (!request.command || request.error != kOk || !radio.portOpen || !radio.answers)
         return false;
     switch (request.command->action) {
     case Action::GetFrequency:
     case Action::GetMode:
     case Action::GetSplitFrequency:
     case Action::GetSplitMode:
-        return !ViewOf(request, radio).fresh;
+        return ViewOf(request, radio).frequencyError != kOk;
     case Action::GetLevel:
         return request.arguments[0] == "ALC" ? !TxStatusFresh(radio) : !SMeterFresh(radio);
     case Action::GetDcd:

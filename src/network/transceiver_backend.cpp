@@ -8,11 +8,13 @@ RigSnapshot TransceiverBackend::Snapshot() const
 {
     RigSnapshot snapshot;
     snapshot.portOpen = radio_.PortOpen();
+    snapshot.answers = radio_.RadioAnswers();
     const VfoReading& current = radio_.Reading(radio::Vfo::Current);
     snapshot.haveReading = current.have;
     snapshot.readingAgeMs = current.AgeMs();
     snapshot.frequency10Hz = current.ReportedFrequency();
     snapshot.modeCode = current.ReportedMode();
+    snapshot.haveMode = current.haveMode;
     snapshot.sMeterRaw = radio_.SMeterLevel();
     snapshot.meterAgeMs = radio_.MeterAgeMs();
     snapshot.squelchOpen = radio_.SquelchOpen();
@@ -27,6 +29,7 @@ RigSnapshot TransceiverBackend::Snapshot() const
     snapshot.uplinkAgeMs = uplink.AgeMs();
     snapshot.uplinkFrequency10Hz = uplink.ReportedFrequency();
     snapshot.uplinkModeCode = uplink.ReportedMode();
+    snapshot.haveUplinkMode = uplink.haveMode;
     return snapshot;
 }
 

@@ -4,9 +4,72 @@
 
 #include <QSettings>
 
+#include <cstdint>
+
 namespace {
 const QString kPortKey = QStringLiteral("Settings/Commport");
 const QString kSpeedKey = QStringLiteral("Settings/CommSpeed");
+const QString kAnswersKey = QStringLiteral("Radio/Answers");
+
+// The keys of one VFO's last set values: "Radio/Frequency" (Hz) and
+// "Radio/Mode" (a memory-file word) for the main VFO, with "Downlink" or
+// "Uplink" before the name for the satellite VFOs.
+struct VfoKeys {
+    QString frequency;
+    QString mode;
+};
+
+VfoKeys KeysOf(const QString& vfo)
+{
+    return {QStringLiteral("Radio/%1Frequency").arg(vfo), QStringLiteral("Radio/%1Mode").arg(vfo)};
+}
+
+const QString kMain;
+const QString kDownlink = QStringLiteral("Downlink");
+const QString kUplink = QStringLiteral("Uplink");
+
+bool IsFalse(const QString& text)
+{
+    const QString word = text.trimmed().toLower();
+    return word == QLatin1String("false") || word == QLatin1String("0") || word == QLatin1String("no")
+        || word == QLatin1String("off");
+}
+
+radio::SetValues LoadVfo(QSettings& settings, const QString& vfo)
+{
+    const VfoKeys keys = KeysOf(vfo);
+    radio::SetValues values;
+    bool ok = false;
+    const qlonglong hertz = StoredText(settings.value(keys.frequency)).trimmed().toLongLong(&ok);
+    // Cut to the radio's 10 Hz step; out of its ranges it is no set it took.
+    if (ok && hertz >= 0 && hertz / 10 <= INT32_MAX && cat::InTuningRange(cat::Frequency10Hz(hertz / 10)))
+        values.frequency = cat::Frequency10Hz(hertz / 10);
+    values.mode = cat::ModeCodeForWord(StoredText(settings.value(keys.mode)).trimmed());
+    return values;
+}
+
+QString ModeWord(std::uint8_t code)
+{
+    for (const auto& mode : cat::kModes)
+        if (mode.code == code)
+            return QString::fromLatin1(mode.fileWord);
+    return {};
+}
+
+void SaveVfo(QSettings& settings, const QString& vfo, const radio::SetValues& values)
+{
+    const VfoKeys keys = KeysOf(vfo);
+    if (values.frequency)
+        settings.setValue(keys.frequency, QString::number(qlonglong(*values.frequency) * 10));
+    else
+        settings.remove(keys.frequency);
+    const QString word = values.mode ? ModeWord(*values.mode) : QString();
+    if (!word.isEmpty())
+        settings.setValue(keys.mode, word);
+    else
+        settings.remove(keys.mode);
+}
+
 } // namespace
 
 struct QtSettingsStore::Impl {
@@ -46,6 +109,7 @@ PortChoice QtSettingsStore::Load()
     choice.CommPortNumber =
         PortNumberFromText(StoredText(impl_->settings.value(kPortKey, QString::number(kDefaultCommPort))));
     choice.CommSettings = StoredText(impl_->settings.value(kSpeedKey, kDefaultCommSettings));
+    choice.RadioAnswers = !IsFalse(StoredText(impl_->settings.value(kAnswersKey)));
     return choice;
 }
 
@@ -55,6 +119,7 @@ void QtSettingsStore::Save(const PortChoice& choice)
         return;
     impl_->settings.setValue(kPortKey, QString::number(choice.CommPortNumber));
     impl_->settings.setValue(kSpeedKey, choice.CommSettings);
+    impl_->settings.setValue(kAnswersKey, choice.RadioAnswers ? QStringLiteral("true") : QStringLiteral("false"));
     impl_->settings.sync();
     impl_->saved = true;
 }
@@ -90,9 +155,7 @@ NetworkChoice QtSettingsStore::LoadNetwork()
 {
     NetworkChoice choice;
     QSettings& settings = impl_->settings;
-    const QString listen = StoredText(settings.value(QStringLiteral("Network/Listen"))).trimmed().toLower();
-    if (listen == QLatin1String("false") || listen == QLatin1String("0") || listen == QLatin1String("no")
-        || listen == QLatin1String("off"))
+    if (IsFalse(StoredText(settings.value(QStringLiteral("Network/Listen")))))
         choice.Listen = false;
     const QString address = StoredText(settings.value(QStringLiteral("Network/Address"))).trimmed();
     if (!address.isEmpty())
@@ -118,4 +181,22 @@ TransmitChoice QtSettingsStore::LoadTransmit()
     if (settings.contains(QStringLiteral("Transmit/Allow")))
         choice.Allow = StoredText(settings.value(QStringLiteral("Transmit/Allow"))).trimmed();
     return choice;
+}
+
+radio::LastSet QtSettingsStore::LoadLastSet()
+{
+    QSettings& settings = impl_->settings;
+    return {LoadVfo(settings, kMain), LoadVfo(settings, kDownlink), LoadVfo(settings, kUplink)};
+}
+
+void QtSettingsStore::SaveLastSet(const radio::LastSet& values)
+{
+    if (!Readable())
+        return;
+    QSettings& settings = impl_->settings;
+    SaveVfo(settings, kMain, values.main);
+    SaveVfo(settings, kDownlink, values.downlink);
+    SaveVfo(settings, kUplink, values.uplink);
+    settings.sync();
+    impl_->saved = true;
 }

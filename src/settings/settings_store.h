@@ -1,7 +1,10 @@
 #pragma once
 // The per-user store: application "Solvane", section "Settings", keys
 // "Commport" and "CommSpeed"; section "Ports" maps port numbers to devices
-// on systems without COM names.
+// on systems without COM names; section "Radio" says whether the radio
+// answers reads and keeps what was last set on one that cannot.
+
+#include "last_set.h"
 
 #include <QString>
 #include <QVariant>
@@ -15,6 +18,9 @@ inline const QString kDefaultCommSettings = QStringLiteral("57600,N,8,1");
 struct PortChoice {
     int CommPortNumber = kDefaultCommPort;
     QString CommSettings = kDefaultCommSettings;
+    // [Radio] Answers: false for an FT-847 before serial 8G05, which never
+    // answers a read. Chosen and written with the port.
+    bool RadioAnswers = true;
 };
 
 // Section "Network": the sharing server. A non-loopback address is only
@@ -52,6 +58,12 @@ public:
     virtual QString Problem() const { return {}; }
     virtual NetworkChoice LoadNetwork() { return {}; }
     virtual TransmitChoice LoadTransmit() { return {}; }
+    // [Radio]: what was last set on each VFO (Frequency and Mode, with
+    // Downlink and Uplink before them for the satellite VFOs); a value that
+    // cannot be read is left out. Saving writes what is known and removes
+    // the rest.
+    virtual radio::LastSet LoadLastSet() { return {}; }
+    virtual void SaveLastSet(const radio::LastSet&) {}
 };
 
 // QSettings in the platform's native per-user place (on Linux
@@ -71,6 +83,9 @@ public:
     QString Problem() const override;
     NetworkChoice LoadNetwork() override;
     TransmitChoice LoadTransmit() override;
+    radio::LastSet LoadLastSet() override;
+    // Writes nothing when the store could not be read, as Save.
+    void SaveLastSet(const radio::LastSet& values) override;
     // Before the program leaves: writes what Save stored if it is not on
     // disk yet. Returns why the file does not hold it (a full disk, a folder
     // that cannot be written), empty when it does or nothing was stored.

@@ -1,6 +1,8 @@
 #include "settings_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -20,6 +22,7 @@ constexpr DialogControl kLabel1{"Label1", 180, 180, 2295, 495};
 constexpr DialogControl kPort{"cboCommPort", 180, 690, 2265, 660};
 constexpr DialogControl kLabel2{"Label2", 2880, 180, 2295, 495};
 constexpr DialogControl kSpeed{"cboCommSpeed", 2850, 690, 5325, 660};
+constexpr DialogControl kAnswers{"chkAnswers", 180, 1470, 7995, 600};
 constexpr DialogControl kCancel{"cmdCancel", 600, 2220, 3045, 885};
 constexpr DialogControl kOk{"cmdOK", 4620, 2220, 3045, 885};
 
@@ -40,17 +43,30 @@ QFont dialogFont()
 
 // The dialog's colours. Under a style sheet a widget no longer inherits its
 // parent's setFont(): it takes the font the sheet gives it, or else the
-// application's default font. So the sheet carries the font too.
-QString styleSheetFor(const QFont& font)
+// application's default font. So the sheet carries the font too, and the
+// check box's own size.
+QString styleSheetFor(const QFont& font, double checkBoxPoints)
 {
     return QStringLiteral("QWidget { font: %1 %2pt \"%3\"; }"
+                          " QCheckBox#chkAnswers { font-size: %4pt; }"
                           " QDialog, QLabel { background-color: rgb(255,224,192); }"
                           " QPushButton { border: 1px solid gray; }"
                           " QPushButton#cmdCancel { background-color: rgb(255,128,128); }"
                           " QPushButton#cmdOK { background-color: rgb(128,255,128); }")
         .arg(font.bold() ? QStringLiteral("bold") : QStringLiteral("normal"))
         .arg(font.pointSizeF())
-        .arg(font.family());
+        .arg(font.family())
+        .arg(checkBoxPoints);
+}
+
+// The check box's text is long: the dialog's font, made smaller until the
+// text and its box fit the width.
+double checkBoxPointsFor(QFont font, const QString& text, int width)
+{
+    const int room = width - 28; // the box and its spacing
+    while (font.pointSizeF() > 8 && QFontMetrics(font).horizontalAdvance(text) > room)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    return font.pointSizeF();
 }
 
 // An editable combo box completes inline by default, and Return with the
@@ -62,7 +78,7 @@ void keepTypedTextOnReturn(QComboBox* box) { box->setCompleter(nullptr); }
 
 } // namespace
 
-SettingsDialog::SettingsDialog(int commPortNumber, const QString& commSettings, QWidget* parent)
+SettingsDialog::SettingsDialog(int commPortNumber, const QString& commSettings, bool radioAnswers, QWidget* parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("Form2"));
@@ -70,7 +86,8 @@ SettingsDialog::SettingsDialog(int commPortNumber, const QString& commSettings, 
     setWindowIcon(QIcon());
     setFixedSize(px(8355), px(3990));
     setFont(dialogFont());
-    setStyleSheet(styleSheetFor(font()));
+    const QString answersText = tr("Radio answers (clear for an FT-847 before serial 8G05)");
+    setStyleSheet(styleSheetFor(font(), checkBoxPointsFor(font(), answersText, px(kAnswers.width))));
 
     Label1 = new QLabel(QStringLiteral("Comm <n>"), this);
     place(Label1, kLabel1);
@@ -92,6 +109,14 @@ SettingsDialog::SettingsDialog(int commPortNumber, const QString& commSettings, 
                             QStringLiteral("57600,N,8,1")});
     place(cboCommSpeed, kSpeed);
 
+    // An FT-847 made before serial 8G05 obeys every set but answers no read.
+    chkAnswers = new QCheckBox(answersText, this);
+    place(chkAnswers, kAnswers);
+    chkAnswers->setChecked(radioAnswers);
+    chkAnswers->setAccessibleName(answersText);
+    chkAnswers->setToolTip(tr("[Radio] Answers in the settings file. Cleared, Solvane reads nothing from the radio "
+                              "and shows what it last set."));
+
     cmdCancel = new QPushButton(QStringLiteral("CANCEL"), this);
     place(cmdCancel, kCancel);
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
@@ -108,10 +133,11 @@ SettingsDialog::SettingsDialog(int commPortNumber, const QString& commSettings, 
     cboCommPort->setAccessibleName(Label1->accessibleName());
     cboCommSpeed->setAccessibleName(Label2->text());
 
-    // Tab order: port, port label, speed, speed label, OK, Cancel. Labels
-    // take no focus, so the chain is port, speed, OK, Cancel.
+    // Tab order: port, port label, speed, speed label, answers, OK, Cancel.
+    // Labels take no focus, so the chain is port, speed, answers, OK, Cancel.
     setTabOrder(cboCommPort, cboCommSpeed);
-    setTabOrder(cboCommSpeed, cmdOK);
+    setTabOrder(cboCommSpeed, chkAnswers);
+    setTabOrder(chkAnswers, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
 
     // Form2 load: the current values, typed over the lists.
@@ -152,3 +178,5 @@ void SettingsDialog::cmdOK_Click()
 }
 
 void SettingsDialog::cmdCancel_Click() { reject(); }
+
+bool SettingsDialog::RadioAnswers() const { return chkAnswers->isChecked(); }

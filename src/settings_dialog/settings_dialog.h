@@ -3,11 +3,14 @@
 // OK hands the texts to `onOk`, which reopens the port and says through
 // `settled` whether it is open (at once, or once receive owed has left the
 // old port); only then does the dialog close, and until then OK waits.
+// Below the speed, whether the radio answers reads ([Radio] Answers), which
+// `onOk` takes from RadioAnswers().
 
 #include <QDialog>
 
 #include <functional>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -15,7 +18,8 @@ class QPushButton;
 class SettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    SettingsDialog(int commPortNumber, const QString& commSettings, QWidget* parent = nullptr);
+    SettingsDialog(int commPortNumber, const QString& commSettings, bool radioAnswers = true,
+                   QWidget* parent = nullptr);
 
     using Settled = std::function<void(bool open)>;
     std::function<void(const QString& portText, const QString& settingsText, Settled settled)> onOk;
@@ -26,11 +30,13 @@ public:
     void cmdCancel_Click();
     // Names the device behind the typed port number in a tooltip.
     void updateDeviceTip();
+    bool RadioAnswers() const;
 
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QComboBox* cboCommPort = nullptr;
     QComboBox* cboCommSpeed = nullptr;
+    QCheckBox* chkAnswers = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
 };

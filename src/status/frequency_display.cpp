@@ -26,3 +26,8 @@ QString FormatFrequencyText(const QString& frequencyDigits, bool showDecimals)
         text[i] = QLatin1Char(' ');
     return text;
 }
+
+QString NoFrequencyText(bool showDecimals)
+{
+    return showDecimals ? QStringLiteral("---.---.--") : QStringLiteral("---.---");
+}

@@ -22,5 +22,8 @@ std::optional<StatusReading> DecodeFrequencyReply(const QByteArray& reply);
 // megahertz part turned into spaces: " 14.200.00".
 QString FormatFrequencyText(const QString& frequencyDigits, bool showDecimals);
 
+// Dashes in the same places ("---.---.--"): no frequency is known.
+QString NoFrequencyText(bool showDecimals);
+
 // The S-meter level in a receiver-status byte: its low five bits.
 constexpr int SMeterLevel(std::uint8_t statusByte) { return statusByte & 0x1F; }

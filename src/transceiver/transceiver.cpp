@@ -24,6 +24,8 @@ Transceiver::Transceiver(SerialPort& port, UserMessages& messages, RadioLink::De
     // Reads the window holds back never reach the line, and a wait in
     // progress ends at once; with clients connected nothing is held.
     link_.SetWaitBreaker([this] { return ReadsHeld(); });
+    // Any byte from the radio, even one no reply could use, means it is not silent.
+    connect(&port, &SerialPort::readyRead, this, [this] { silence_.Heard(); });
     connect(&link_, &RadioLink::idle, this, &Transceiver::schedule);
     connect(&link_, &RadioLink::portLost, this, [this] {
         // The readings no longer describe a radio we can reach.
@@ -73,6 +75,7 @@ bool Transceiver::openNow(int portNumber, const QString& settingsText, bool watc
     }
     const bool open = link_.OpenPort(portNumber, settingsText);
     freshPort_ = open;
+    silence_.PortOpened();
     if (open)
         applyTx(radio::TxEvent::PortOpened, -1,
                 QStringLiteral("The radio's port is back and receive has reached it: the radio is back on receive."));
@@ -162,6 +165,7 @@ void Transceiver::onWatchTick()
     watchTimer_.stop();
     forgetReadings();
     freshPort_ = true;
+    silence_.PortOpened();
     messages_.dismissPortNotAvailable(); // the loss it told of is over
     applyTx(radio::TxEvent::PortOpened, -1,
             QStringLiteral("The radio's port is back and receive has reached it: the radio is back on receive."));

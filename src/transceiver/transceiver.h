@@ -7,9 +7,11 @@
 
 #include "band_table.h"
 #include "cat_protocol.h"
+#include "last_set.h"
 #include "poll_round.h"
 #include "radio_link.h"
 #include "radio_request.h"
+#include "silence_watch.h"
 #include "tuning_requests.h"
 #include "turn_rules.h"
 #include "vfo_reading.h"
@@ -86,6 +88,21 @@ public:
     // happens; `released` is false when the release never left.
     void ShutDown(std::function<void(bool released)> done);
     bool ShuttingDown() const { return shuttingDown_; }
+
+    // --- A radio that cannot answer ---------------------------------------------
+    // [Radio] Answers. False (an FT-847 before serial 8G05): nothing that
+    // needs an answer goes out, so a round is its tuning alone; every set
+    // goes in its turn, and what was last set on a VFO is its reading,
+    // assumed (VfoReading::assumed). There is no meter, squelch or
+    // transmitter status, and the transmitter is what Solvane keyed.
+    void SetRadioAnswers(bool answers);
+    bool RadioAnswers() const { return answers_; }
+    // What was last set on each VFO, whatever the radio answers: given at
+    // start from the settings, stored at exit.
+    void SetLastSet(const radio::LastSet& values);
+    const radio::LastSet& LastSetValues() const { return lastSet_; }
+    // The silence hint comes after this much time of unanswered reads.
+    void SetSilenceHintAfterMs(qint64 ms) { silence_.SetHintAfterMs(ms); }
 
     // --- Poll -----------------------------------------------------------------
     // The 10 Hz timer. Each tick makes a round due; its reads take turns on
@@ -193,7 +210,9 @@ public:
 
 signals:
     // A whole frequency reply came in for the main VFO or the downlink;
-    // `changed` when it differs from the last.
+    // `changed` when it differs from the last. For a radio that cannot
+    // answer: the assumed reading changed (a set reached the line, or the
+    // VFO shown is another one).
     void frequencyRead(bool changed);
     void uplinkRead(bool changed);
     void sMeterRead(int level);
@@ -212,6 +231,9 @@ signals:
     // Something the person must hear about the transmitter: why it was
     // unkeyed, or that it may still be transmitting.
     void transmitNotice(const QString& text);
+    // Reads have gone unanswered long enough since the port opened
+    // (SilenceWatch): what to check. Once per opening.
+    void silenceHint(const QString& text);
 
 private:
     struct Pending {
@@ -255,6 +277,9 @@ private:
     bool readingCurrent() const { return current().TakenAfterSets() && !setsQueued(); }
     void forgetReadings();
     void commitSet(const radio::Request& request, quint64 serial);
+    // A radio that cannot answer: the readings become what was last set on
+    // the VFOs shown, as of the command numbered `serial`.
+    void assumeReadings(quint64 serial);
 
     // --- The transmitter (transceiver_transmit.cpp) ---
     radio::TurnState turnState() const;
@@ -325,6 +350,9 @@ private:
     quint64 serial_ = 0;
     std::array<VfoReading, 2> readings_; // indexed by radio::Vfo
     quint64 readingsForgotten_ = 0;     // counts forgetReadings: a set answered later belongs to the old ones
+    bool answers_ = true;
+    radio::LastSet lastSet_;
+    SilenceWatch silence_;
     int sMeterLevel_ = 0;
     int powerOutLevel_ = 0;
     bool squelchOpen_ = false;

@@ -43,7 +43,16 @@ void Transceiver::read(radio::PollRead what)
         }
         break;
     }
-    dispatch(RadioLink::Make(cat::MakeCommand(opcode), std::move(handler)));
+    // The read goes on the line at once (a turn is taken only with the line
+    // free), so the time to its handler is the time it was out; a read that
+    // never went (reads held) comes back at once and adds nothing.
+    QElapsedTimer out;
+    out.start();
+    dispatch(RadioLink::Make(cat::MakeCommand(opcode), [this, out, handler = std::move(handler)](const QByteArray& reply) {
+        if (silence_.ReadEnded(out.elapsed(), reply.size()))
+            emit silenceHint(SilenceHintText(link_.Device(), settingsText_));
+        handler(reply);
+    }));
 }
 
 void Transceiver::takeTransmitterStatus(std::uint8_t status)
@@ -70,6 +79,8 @@ void Transceiver::takeFrequencyReply(radio::Vfo vfo, quint64 serial, const QByte
     r.frequency = decoded->frequency;
     r.mode = decoded->modeCode;
     r.have = true;
+    r.haveMode = true;
+    r.assumed = false;
     r.serial = serial;
     r.clock.start();
     if (vfo == radio::Vfo::Uplink)
@@ -90,6 +101,33 @@ void Transceiver::commitSet(const radio::Request& request, quint64 serial)
         r.setMode = std::uint8_t(request.value);
         r.setModeSerial = serial;
     }
+    if (!answers_)
+        assumeReadings(serial);
+}
+
+void Transceiver::assumeReadings(quint64 serial)
+{
+    for (const radio::Vfo vfo : {radio::Vfo::Current, radio::Vfo::Uplink}) {
+        const radio::SetValues values = lastSet_.Of(vfo, turn_.satellite);
+        VfoReading& r = reading(vfo);
+        const bool changed = !r.assumed || r.have != values.frequency.has_value()
+                          || r.frequency != values.frequency.value_or(0) || r.haveMode != values.mode.has_value()
+                          || r.mode != values.mode.value_or(0);
+        r.assumed = true;
+        r.have = values.frequency.has_value();
+        r.frequency = values.frequency.value_or(0);
+        r.digits = r.have ? QString::number(r.frequency).rightJustified(8, QLatin1Char('0')) : QString();
+        r.haveMode = values.mode.has_value();
+        r.mode = values.mode.value_or(0);
+        r.serial = serial;
+        r.clock.start();
+        if (!changed)
+            continue;
+        if (vfo == radio::Vfo::Uplink)
+            emit uplinkRead(true);
+        else
+            emit frequencyRead(true);
+    }
 }
 
 void Transceiver::forgetReadings()
@@ -100,6 +138,36 @@ void Transceiver::forgetReadings()
     meterClock_.invalidate();
     rxStatusClock_.invalidate();
     txStatusClock_.invalidate();
+    // What was set is all there is to know of a radio that cannot answer,
+    // whatever port it is on.
+    if (!answers_)
+        assumeReadings(serial_);
+}
+
+void Transceiver::SetRadioAnswers(bool answers)
+{
+    if (answers == answers_)
+        return;
+    answers_ = answers;
+    // The reads still to go in a round under way are not sent.
+    if (roundRunning_ && !roundReads_.empty()) {
+        roundReads_.clear();
+        link_.Then([this] { finishRound(); });
+    }
+    // Without the transmitter's status nothing is known of a key at the radio.
+    radio::TurnState after = turn_;
+    after.keyedAtRadio = after.receiveTried = false;
+    setTurn(after);
+    sMeterLevel_ = powerOutLevel_ = 0;
+    squelchOpen_ = false;
+    forgetReadings();
+}
+
+void Transceiver::SetLastSet(const radio::LastSet& values)
+{
+    lastSet_ = values;
+    if (!answers_)
+        forgetReadings();
 }
 
 // --- Tuning -------------------------------------------------------------------------
@@ -125,7 +193,8 @@ void Transceiver::ApplyPendingTuning()
 {
     // Nothing retunes a transmitter: what was asked meanwhile is dropped,
     // not carried out the moment it unkeys.
-    if (TuningLocked()) {
+    // Nor does a step from a frequency nobody set on a radio that cannot answer.
+    if (TuningLocked() || (!answers_ && !HaveFrequency())) {
         tuning_.Discard();
         return;
     }

@@ -129,7 +129,8 @@ void Transceiver::ClientStoppedSending(ClientId client)
 
 void Transceiver::AwaitReading(std::function<void()> ready)
 {
-    if (!link_.PortOpen()) {
+    // A radio that cannot answer gives no fresher reading than what was set.
+    if (!link_.PortOpen() || !answers_) {
         ready();
         return;
     }
@@ -211,6 +212,14 @@ void Transceiver::takeTurns()
             // Held since the tick that made it due: the round ends without reads.
             roundDue_ = false;
             emit roundFinished();
+        }
+        if (!roundRunning_ && roundDue_ && !answers_) {
+            // Nothing to read from a radio that cannot answer: the round is
+            // the tuning asked for meanwhile, from what was last set.
+            roundDue_ = false;
+            roundStartSerial_ = serial_;
+            finishRound();
+            continue;
         }
         LineDemand demand;
         demand.urgentWaiting = turn_.tx == radio::Tx::UnkeyDue;

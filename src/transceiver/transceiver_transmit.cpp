@@ -33,6 +33,7 @@ bool Transceiver::takeTurn(Pending pending, ClientId from, bool mayKey)
         return false;
     }
     const bool wasSatellite = turn_.satellite;
+    const bool satellite = decision.after.satellite; // which VFOs a retune reaches
     const radio::Tx tx = decision.after.tx;
     const bool keys = tx == radio::Tx::Keying && turn_.tx != radio::Tx::Keying;
     const bool unkeys = tx == radio::Tx::Unkeying && turn_.tx != radio::Tx::Unkeying;
@@ -40,8 +41,10 @@ bool Transceiver::takeTurn(Pending pending, ClientId from, bool mayKey)
     const quint64 serial = serial_ + 1; // the number dispatch gives it
     if (request.Retunes())
         reading(request.vfo).lastSetSerial = serial;
-    RadioLink::SentHandler sent = [this, request, serial, keys, unkeys, forgotten = readingsForgotten_,
+    RadioLink::SentHandler sent = [this, request, serial, satellite, keys, unkeys, forgotten = readingsForgotten_,
                                    done = std::move(pending.done)](bool onLine) {
+        if (onLine)
+            lastSet_.Take(request, satellite);
         if (onLine && request.Retunes() && forgotten == readingsForgotten_)
             commitSet(request, serial);
         if (keys)

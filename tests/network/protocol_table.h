@@ -11,7 +11,10 @@
 enum class Radio {
     Fresh, OneSecond, Stale, TwoSeconds, Silent, Closed, NoReading, NarrowCw, UnknownMode,
     Transmitting, Satellite, SatelliteUplinkStale, SatelliteClosed, MeterNotYetRead, SquelchOpen,
-    TxStatusNotYetRead
+    TxStatusNotYetRead,
+    // A radio that cannot answer ([Radio] Answers=false): USB on 14.074 MHz
+    // set a minute ago; nothing set yet; nothing set on the uplink; port closed.
+    NoAnswers, NoAnswersNothingSet, NoAnswersSatellite, NoAnswersClosed
 };
 
 inline RigSnapshot SnapshotOf(Radio radio)
@@ -66,6 +69,18 @@ inline RigSnapshot SnapshotOf(Radio radio)
         break;
     case Radio::MeterNotYetRead: // the round's frequency is in, its meter not yet
         break;
+    case Radio::NoAnswers:
+    case Radio::NoAnswersNothingSet:
+    case Radio::NoAnswersSatellite:
+    case Radio::NoAnswersClosed:
+        s.answers = false;
+        s.readingAgeMs = 60000;
+        s.txStatusAgeMs = -1;
+        s.haveReading = s.haveMode = radio != Radio::NoAnswersNothingSet;
+        s.satellite = radio == Radio::NoAnswersSatellite;
+        s.haveUplinkReading = s.haveUplinkMode = false;
+        s.portOpen = radio != Radio::NoAnswersClosed;
+        break;
     case Radio::Satellite:
     case Radio::SatelliteUplinkStale:
     case Radio::SatelliteClosed:
@@ -81,7 +96,7 @@ inline RigSnapshot SnapshotOf(Radio radio)
         s.portOpen = radio != Radio::SatelliteClosed;
         break;
     }
-    s.meterAgeMs = radio == Radio::MeterNotYetRead ? -1 : s.readingAgeMs;
+    s.meterAgeMs = radio == Radio::MeterNotYetRead || !s.answers ? -1 : s.readingAgeMs;
     if (radio != Radio::Transmitting)
         s.rxStatusAgeMs = s.meterAgeMs; // the meter and the squelch come in one E7 reply
     return s;

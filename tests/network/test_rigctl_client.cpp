@@ -406,6 +406,25 @@ private slots:
             QVERIFY2(!errors.contains(QStringLiteral("[Transmit]")), qPrintable(errors));
     }
 
+    // With the radio taken to answer and silent for 10 s of reads, standard
+    // error says what to check, once.
+    void headlessHintsAtASilentRadioOnce()
+    {
+        Station station;
+        QVERIFY(station.start({QStringLiteral("--silent")}, {QStringLiteral("--headless")}));
+        LineClient program(station.port); // the poll runs while a program is connected
+        const QString hint = QStringLiteral("[Radio] Answers=false");
+        QString errors;
+        QVERIFY(QTest::qWaitFor([&] { return (errors += ErrorsOf(station.solvane)).contains(hint); }, 40000));
+        const qsizetype reads = station.sim.loggedCommands().size();
+        QVERIFY(QTest::qWaitFor([&] { return station.sim.loggedCommands().size() >= reads + 4; }, 10000));
+        station.solvane.terminate();
+        QVERIFY(station.solvane.waitForFinished(10000));
+        errors += ErrorsOf(station.solvane);
+        QCOMPARE(errors.count(hint), 1);
+        QVERIFY(errors.contains(station.sim.device()));
+    }
+
     // A service at boot may find the adapter there before its permissions
     // are set, or held by another program: it says so once and tries again.
     void headlessRetriesADeviceThatWillNotOpen()

@@ -53,6 +53,16 @@ private slots:
         AddRow("level missing", "l", Radio::Fresh, "RPRT -1");
         AddRow("VFO word ignored", "f VFOA", Radio::Fresh, "14074000");
         AddRow("VFO word on m", "m currVFO", Radio::Fresh, "USB\n2200");
+        // A radio that cannot answer: what was set, however old; it is taken to be on.
+        AddRow("no answers: f as set", "f", Radio::NoAnswers, "14074000");
+        AddRow("no answers: m as set", "m", Radio::NoAnswers, "USB\n2200");
+        AddRow("no answers: f, nothing set", "f", Radio::NoAnswersNothingSet, "RPRT -11");
+        AddRow("no answers: i, nothing set", "i", Radio::NoAnswersSatellite, "RPRT -11");
+        AddRow("no answers: f, port closed", "f", Radio::NoAnswersClosed, "RPRT -5");
+        AddRow("no answers: powerstat", "\\get_powerstat", Radio::NoAnswersNothingSet, "1");
+        AddRow("no answers: powerstat, port closed", "\\get_powerstat", Radio::NoAnswersClosed, "0");
+        AddRow("no answers: RAWSTR", "l RAWSTR", Radio::NoAnswers, "RPRT -11");
+        AddRow("no answers: dcd", "\\get_dcd", Radio::NoAnswers, "RPRT -11");
     }
     void reads() { CheckRow(); }
 
@@ -79,6 +89,7 @@ private slots:
         AddRow("missing", "F", Radio::Fresh, "RPRT -1");
         AddRow("port closed", "F 14074000", Radio::Closed, "RPRT -6");
         AddRow("radio silent still sends", "F 14074000", Radio::Silent, "RPRT 0", "F1407400");
+        AddRow("no answers, nothing set", "F 14074000", Radio::NoAnswersNothingSet, "RPRT 0", "F1407400");
     }
     void frequencySets() { CheckRow(); }
 
@@ -204,6 +215,9 @@ private slots:
         QTest::newRow("dcd not read") << QByteArray("\\get_dcd") << Radio::MeterNotYetRead << true;
         QTest::newRow("dcd fresh") << QByteArray("\\get_dcd") << Radio::Fresh << false;
         QTest::newRow("dcd transmitting") << QByteArray("\\get_dcd") << Radio::Transmitting << false;
+        // No read can bring a radio that cannot answer anything fresher.
+        QTest::newRow("f, no answers, nothing set") << QByteArray("f") << Radio::NoAnswersNothingSet << false;
+        QTest::newRow("RAWSTR, no answers") << QByteArray("l RAWSTR") << Radio::NoAnswers << false;
     }
     void waitsForAFreshReading()
     {

@@ -141,6 +141,41 @@ private slots:
         QVERIFY(!rig.radio.Transmitting());
         QVERIFY(!rig.port.writtenHex().mid(before).contains(QStringLiteral("00 00 00 00 88")));
     }
+
+    // The hint: once 10 s of reads have gone out since the port opened
+    // with not one byte back, once per opening. A read "500+1" was out
+    // 500 ms and brought a byte back; "*3" thrice; "heard": bytes that made
+    // no reply; "open": the port opened again.
+    void silenceHint_data()
+    {
+        QTest::addColumn<QString>("reads");
+        QTest::addColumn<QList<int>>("hints"); // the steps after which it is due
+        QTest::newRow("20 silent reads of 500 ms") << "500*19 499 1 500*5" << QList<int>{20};
+        QTest::newRow("a byte came back at first") << "500+1 500*40" << QList<int>{};
+        QTest::newRow("bytes that made no reply") << "500*10 heard 500*30" << QList<int>{};
+        QTest::newRow("reads held back add nothing") << "0*100 500*20" << QList<int>{119};
+        QTest::newRow("once per opening") << "500*25 open 500+1 open 500*20" << QList<int>{19, 47};
+    }
+    void silenceHint()
+    {
+        QFETCH(QString, reads);
+        QFETCH(QList<int>, hints);
+        SilenceWatch watch;
+        QList<int> said;
+        int step = 0;
+        for (const QString& word : reads.split(QLatin1Char(' '))) {
+            const QString read = word.section(QLatin1Char('*'), 0, 0);
+            for (int times = qMax(1, word.section(QLatin1Char('*'), 1).toInt()); times > 0; --times, ++step) {
+                if (read == QLatin1String("open"))
+                    watch.PortOpened();
+                else if (read == QLatin1String("heard"))
+                    watch.Heard();
+                else if (watch.ReadEnded(read.section(QLatin1Char('+'), 0, 0).toInt(), read.section(QLatin1Char('+'), 1).toInt()))
+                    said << step;
+            }
+        }
+        QCOMPARE(said, hints);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTransceiverReports)

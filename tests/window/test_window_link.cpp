@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 
 class TestWindowLink : public QObject {
     Q_OBJECT
@@ -129,6 +130,33 @@ private slots:
         rig.sim.send(QStringLiteral("silent off"));
         QVERIFY(rig.waitForReading(3000));
         QTRY_COMPARE(rig.window->txtFreq->text(), QStringLiteral("14.200"));
+        QVERIFY(rig.shutDown());
+    }
+
+    // A radio that never answers: what to check, once, on the notice line;
+    // the time the Settings dialog pauses the poll does not count.
+    void silentRadioIsHintedAtOnce()
+    {
+        WindowRig rig;
+        QVERIFY(rig.start({QStringLiteral("--silent")}));
+        rig.window->Radio().SetSilenceHintAfterMs(1500); // three unanswered reads of 500 ms
+        QSignalSpy hints(&rig.window->Radio(), &Transceiver::silenceHint);
+        rig.window->Form_DblClick();
+        QVERIFY(waitForDialog(*rig.window));
+        QTest::qWait(2500); // paused: longer than the hint takes while reading
+        QCOMPARE(hints.size(), 0);
+        // The hint takes its reads after the pause too: the first one alone would not do.
+        const int closed = int(rig.sim.loggedCommands().size());
+        int readsWhenHinted = 0;
+        connect(&rig.window->Radio(), &Transceiver::silenceHint, this,
+                [&] { readsWhenHinted = int(rig.sim.loggedCommands().size()) - closed; });
+        rig.window->Form2()->reject();
+        QTRY_COMPARE_WITH_TIMEOUT(hints.size(), 1, 5000);
+        QVERIFY2(readsWhenHinted >= 2, qPrintable(QString::number(readsWhenHinted)));
+        QVERIFY(rig.window->NoticeText().contains(QStringLiteral("[Radio] Answers=false")));
+        QVERIFY(rig.window->NoticeText().contains(rig.sim.device()));
+        QVERIFY(rig.waitForPolls(3, 10000));
+        QCOMPARE(hints.size(), 1);
         QVERIFY(rig.shutDown());
     }
 

@@ -1,16 +1,19 @@
 // The settings dialog and the stored port settings, with a real settings
 // file in a temporary directory and simulators on ptys mapped through "Ports".
 
+#include "loopback_client.h"
 #include "settings_dialog.h"
 #include "window_rig.h"
 
 #include <QAccessible>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -84,16 +87,23 @@ private slots:
         QCOMPARE(dialog.cmdOK->geometry(), QRect(308, 148, 203, 59));
         QCOMPARE(dialog.font().family(), QStringLiteral("Courier New"));
         QVERIFY(dialog.font().bold());
-        // The keyboard goes port, speed, OK, Cancel.
+        // Checked, and whole between the speed and the buttons.
+        QCOMPARE(dialog.chkAnswers->text(), QStringLiteral("Radio answers (clear for an FT-847 before serial 8G05)"));
+        QVERIFY(dialog.chkAnswers->isChecked());
+        dialog.ensurePolished();
+        QVERIFY(dialog.chkAnswers->sizeHint().width() <= dialog.chkAnswers->width());
+        QVERIFY(dialog.chkAnswers->y() > dialog.cboCommSpeed->geometry().bottom()
+                && dialog.chkAnswers->geometry().bottom() < dialog.cmdOK->y());
+        // The keyboard goes port, speed, answers, OK, Cancel.
         QWidget* w = dialog.cboCommPort;
         QStringList order;
-        for (int i = 0; i < 12 && order.size() < 4; ++i) {
-            if (qobject_cast<QComboBox*>(w) || qobject_cast<QPushButton*>(w))
+        for (int i = 0; i < 12 && order.size() < 5; ++i) {
+            if (qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractButton*>(w))
                 if (!order.contains(w->objectName()))
                     order << w->objectName();
             w = w->nextInFocusChain();
         }
-        QCOMPARE(order, (QStringList{"cboCommPort", "cboCommSpeed", "cmdOK", "cmdCancel"}));
+        QCOMPARE(order, (QStringList{"cboCommPort", "cboCommSpeed", "chkAnswers", "cmdOK", "cmdCancel"}));
     }
 
     void choosingAnotherPortMovesThePoll()
@@ -276,6 +286,8 @@ private slots:
         };
         QCOMPARE(labelOf(dialog.cboCommPort), QStringLiteral("Comm port"));
         QCOMPARE(labelOf(dialog.cboCommSpeed), QStringLiteral("Speed"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(dialog.chkAnswers)->text(QAccessible::Name),
+                 dialog.chkAnswers->text());
         // What is in the box stays its value.
         QCOMPARE(QAccessible::queryAccessibleInterface(dialog.cboCommPort)->text(QAccessible::Value), QStringLiteral("2"));
     }
@@ -316,6 +328,80 @@ private slots:
         QTest::mouseDClick(rig.window->txtFreq, Qt::LeftButton);
         QCoreApplication::processEvents(); // anything it posted has run
         QVERIFY(!rig.window->Form2());
+        QVERIFY(rig.shutDown());
+    }
+
+    // An FT-847 that cannot answer, told so in the file or in Settings: the
+    // window shows what was last set, marked so; a program's sets and the
+    // window's go out with no read on the line and read back, +1 MHz from
+    // the frequency set, the uplink in satellite mode; what was set is
+    // stored at exit and shown at the next start.
+    void aRadioThatCannotAnswer_data()
+    {
+        QTest::addColumn<bool>("fromDialog");
+        QTest::addColumn<QString>("shownAtStart");
+        QTest::newRow("cleared in Settings, first run") << true << "---.---.--";
+        QTest::newRow("in the file, with what was set last time") << false << "7.074.00";
+    }
+    void aRadioThatCannotAnswer()
+    {
+        QFETCH(bool, fromDialog);
+        QFETCH(QString, shownAtStart);
+        WindowRig rig;
+        QVERIFY(rig.sim.start({QStringLiteral("--silent")}));
+        QMap<QString, QString> stored{{QStringLiteral("Ports/COM2"), rig.sim.device()}};
+        if (!fromDialog) {
+            stored.insert(QStringLiteral("Radio/Answers"), QStringLiteral("false"));
+            stored.insert(QStringLiteral("Radio/Frequency"), QStringLiteral("7074000"));
+            stored.insert(QStringLiteral("Radio/Mode"), QStringLiteral("LSB"));
+        }
+        WriteStore(stored);
+        rig.load();
+        if (fromDialog) {
+            rig.window->Form_DblClick();
+            SettingsDialog* dialog = waitForDialog(*rig.window);
+            QVERIFY(dialog);
+            QTest::keyClick(dialog->chkAnswers, Qt::Key_Space);
+            QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
+            QTRY_VERIFY(!rig.window->Form2());
+        }
+        const int from = int(rig.sim.loggedCommands().size());
+        QCOMPARE(rig.window->txtFreq->text(), shownAtStart);
+        QCOMPARE(rig.window->txtFreq->accessibleName(), QStringLiteral("Frequency, as last set"));
+        QVERIFY(rig.window->pbarSmeter->accessibleName().startsWith(QStringLiteral("S-meter not available")));
+        QVERIFY(rig.window->pbarSmeter->toolTip().contains(QStringLiteral("cannot be read")));
+
+        if (fromDialog) { // nothing to step from: nothing goes, then or once a frequency is set
+            QTest::mouseClick(rig.window->cmdMhzPlus, Qt::LeftButton);
+            QVERIFY(rig.waitForTicks(2));
+        }
+        auto sharing = ShareOnLoopback(*rig.window);
+        QVERIFY(sharing);
+        Client program(sharing->Server().serverPort());
+        QCOMPARE(program.ask("f\n"), fromDialog ? QStringLiteral("RPRT -11") : QStringLiteral("7074000"));
+        QCOMPARE(program.ask("F 14074000\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(program.ask("f\n"), QStringLiteral("14074000"));
+        QTRY_COMPARE(rig.window->txtFreq->text(), QStringLiteral("14.074.00"));
+        QVERIFY(rig.waitForTicks(3)); // a +1 MHz kept from before would go now
+        QCOMPARE(rig.window->txtFreq->text(), QStringLiteral("14.074.00"));
+        QTest::mouseClick(rig.window->cmdMhzPlus, Qt::LeftButton);
+        QTRY_COMPARE(rig.window->txtFreq->text(), QStringLiteral("15.074.00"));
+        QCOMPARE(program.ask("S 1 Sub\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(program.ask("I 145900000\n"), QStringLiteral("RPRT 0"));
+        QCOMPARE(program.ask("i\n"), QStringLiteral("145900000"));
+        QTRY_COMPARE(rig.window->txtUplink->text(), QStringLiteral("↑ 145.900.00"));
+        static const QRegularExpression read(QStringLiteral(" (03|13|23|E7|F7)$"));
+        QCOMPARE(rig.commandsSince(from).filter(read), QStringList());
+        QCOMPARE(rig.commandsSince(from).filter(QRegularExpression(QStringLiteral(" 01$"))),
+                 (QStringList{"01 40 74 00 01", "01 50 74 00 01"}));
+        QVERIFY(rig.shutDown());
+        const QString text = fileText();
+        QVERIFY2(text.contains(QStringLiteral("Answers=false")) && text.contains(QStringLiteral("Frequency=15074000"))
+                     && text.contains(QStringLiteral("UplinkFrequency=145900000")),
+                 qPrintable(text));
+        // The next run shows it before anything is set.
+        rig.load();
+        QCOMPARE(rig.window->txtFreq->text(), QStringLiteral("15.074.00"));
         QVERIFY(rig.shutDown());
     }
 

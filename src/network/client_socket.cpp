@@ -153,7 +153,7 @@ bool ClientSocket::Write(std::string_view bytes)
     return true;
 }
 
-qint64 ClientSocket::sendSome(std::string_view bytes)
+qint64 ClientSocket::sendSome([[maybe_unused]] std::string_view bytes)
 {
 #ifdef Q_OS_UNIX
     const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);

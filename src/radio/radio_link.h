@@ -170,7 +170,8 @@ private:
     // Ends the wait for a reply that has not begun: a late one may still come
     // until the wait would have ended, and the settle after it lasts so long.
     void cutWait();
-    // A reply whose bytes wake nobody, or one watched byte by byte.
+    // Whether the next reply is read once at its end, rather than watched
+    // byte by byte.
     bool mayReadOnce();
     // The line gave a garbled, short, late or missing reply.
     void lineFaulted() { onTimeRun_ = 0; }
@@ -208,7 +209,6 @@ private:
     LineState state_ = LineState::Idle;
     QTimer deadline_; // a stuck send, the reply's end, then its time-out
     bool replyDue_ = false; // deadline_ is set for the reply's end
-    qint64 replyDueAtUs_ = 0;  // the reply's line time and the gap after it are over
     qint64 lastByteDueUs_ = 0;
     qint64 onTimeLimitUs_ = 0; // how late its last byte may come and still count on time
     qint64 lastByteLateUs_ = 0;

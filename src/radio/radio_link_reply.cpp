@@ -42,14 +42,13 @@ void RadioLink::beginWaiting(qint64 stillSendingUs)
         return;
     }
     // The radio answers right after the command's last bit, its bytes back
-    // to back; the reply's end is the gap after its last byte, to the
-    // nearest millisecond a timer counts. A stray byte would follow one
+    // to back; the reply's end is the gap after its last byte, rounded up to
+    // the millisecond a timer counts. A stray byte would follow one
     // byte-time after the last: what is left of the gap beyond that is the
     // spare a reply read once may spend on being late.
     lastByteDueUs_ = now + stillSendingUs + LineTimeUs(current_.replyCount, lineSettings_);
-    const int dueMs = std::max(1, int((lastByteDueUs_ - now + qint64(quietGapMs_) * 1000 + 500) / 1000));
-    replyDueAtUs_ = now + qint64(dueMs) * 1000;
-    onTimeLimitUs_ = (replyDueAtUs_ - lastByteDueUs_ - LineTimeUs(1, lineSettings_)) / 2;
+    const int dueMs = CeilMs(lastByteDueUs_ - now + qint64(quietGapMs_) * 1000);
+    onTimeLimitUs_ = (now + qint64(dueMs) * 1000 - lastByteDueUs_ - LineTimeUs(1, lineSettings_)) / 2;
     replyDue_ = true;
     deadline_.start(dueMs);
     checkReply(); // a port that signals each byte may have some already

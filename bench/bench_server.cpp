@@ -80,6 +80,21 @@ double BenchServer::runSeconds() const
     return ns / 1e9;
 }
 
+long BenchServer::voluntarySwitches() const
+{
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid()));
+    long switches = 0;
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile status(tasks.filePath(task + QStringLiteral("/status")));
+        if (!status.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("voluntary_ctxt_switches:"))
+                switches += line.mid(24).trimmed().toLong();
+    }
+    return switches;
+}
+
 void BenchServer::stop()
 {
     if (process_.state() != QProcess::NotRunning)

@@ -51,6 +51,8 @@ public:
     // Its threads' time on a CPU to the nanosecond, from
     // /proc/<pid>/task/*/schedstat; threads that have ended drop out.
     double runSeconds() const;
+    // Its threads' voluntary context switches, from /proc/<pid>/task/*/status.
+    long voluntarySwitches() const;
 
     void stop();
     // Waits for the server to end (it was signalled), killing it past 10 s;

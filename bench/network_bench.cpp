@@ -54,7 +54,7 @@ void PrintTable(const Run& run, int seconds)
                 "flight) while the %d poll on, for %d s.\n\n",
                 kBenchBaud, kBenchBaud, kFrequencySets, Pollers::kClients, Pollers::kClients, seconds,
                 FloodWindow::kDepth, Pollers::kClients, seconds);
-    Table table({{"Measure", 44}, {"Solvane", 32}, {"rigctld -m 1001", 32}, {"rigctld / Solvane", 17},
+    Table table({{"Measure", 44}, {"Solvane", 46}, {"rigctld -m 1001", 46}, {"rigctld / Solvane", 17},
                  {"Goal", 24}});
     table.header();
     for (const ServerResults* x : {&s, &r})
@@ -99,6 +99,14 @@ void PrintTable(const Run& run, int seconds)
                          .arg(run.windowed.cpuPercent(), 0, 'f', 2)
                    : run.windowedFailure,
                QString(), QString(), QString()});
+    auto calls = [](const SyscallWindow& w) {
+        return w.failure.isEmpty() ? PerUnit(w.calls, w.answered, QStringLiteral("request")) : w.failure;
+    };
+    const auto callsPer = [](const SyscallWindow& w) {
+        return w.calls.calls >= 0 && w.answered > 0 ? double(w.calls.calls) / w.answered : 0.0;
+    };
+    table.row({QStringLiteral("Server system calls per request, %1 clients").arg(Pollers::kClients), calls(s.syscalls),
+               calls(r.syscalls), Ratio(callsPer(s.syscalls), callsPer(r.syscalls)), QString()});
     table.row({QStringLiteral("Server CPU, no client connected"),
                QStringLiteral("%1 % of a core").arg(s.idleCpuPercent, 0, 'f', 2),
                QStringLiteral("%1 % of a core").arg(r.idleCpuPercent, 0, 'f', 2), QString(), QString()});

@@ -62,6 +62,20 @@ LoadWindow MeasureLoad(BenchServer& server, int seconds)
     return w;
 }
 
+SyscallWindow MeasureSyscalls(BenchServer& server, int seconds)
+{
+    SyscallWindow w;
+    Pollers pollers(server.port());
+    SyscallCount count;
+    if (!count.start(server.pid())) {
+        w.failure = count.failure();
+        return w;
+    }
+    w.answered = pollers.run(std::chrono::seconds(seconds)).answered;
+    w.calls = count.stop();
+    return w;
+}
+
 FloodWindow MeasureFlood(BenchServer& server, int seconds)
 {
     FloodWindow w;
@@ -131,6 +145,8 @@ ServerResults MeasureServer(BenchServer& server, bool started, int seconds)
     std::this_thread::sleep_for(1s);
 
     r.load = MeasureLoad(server, seconds);
+    std::this_thread::sleep_for(1s);
+    r.syscalls = MeasureSyscalls(server, std::min(seconds, 10));
     std::this_thread::sleep_for(1s);
     r.flood = MeasureFlood(server, seconds);
     r.runOpcodes = Opcodes(server.sim().loggedCommands());

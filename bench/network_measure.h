@@ -3,6 +3,7 @@
 // simulator's command log and the server's CPU time show for each.
 
 #include "network_phases.h"
+#include "syscall_count.h"
 
 #include <QMap>
 #include <QString>
@@ -35,6 +36,15 @@ struct LoadWindow {
 };
 LoadWindow MeasureLoad(BenchServer& server, int seconds);
 
+// The 20 pollers again, the server's system calls counted (strace slows
+// each, so nothing else is measured meanwhile).
+struct SyscallWindow {
+    SyscallTotals calls;
+    int answered = 0;
+    QString failure;
+};
+SyscallWindow MeasureSyscalls(BenchServer& server, int seconds);
+
 // One client floods `F` while the 20 pollers poll.
 struct FloodWindow {
     static constexpr int kDepth = 200; // requests in flight
@@ -59,6 +69,7 @@ struct ServerResults {
     ClientStats setsPollers;    // those pollers
     int setsOnLine = 0;         // 01 on the line in that phase
     LoadWindow load;
+    SyscallWindow syscalls;
     FloodWindow flood;
     QMap<QString, int> runOpcodes; // the whole run
     int overlaps = 0;

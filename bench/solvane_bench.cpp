@@ -7,6 +7,8 @@
 // them --quit-only, quitting after Speak.
 
 #include "bench_options.h"
+#include "bench_window.h"
+#include "poll_cost.h"
 #include "bench_table.h"
 #include "key_child.h"
 #include "line_settings.h"
@@ -46,26 +48,6 @@
 
 namespace {
 
-class NoPlayer final : public SoundPlayer {
-public:
-    bool append(const QString&) override { return false; }
-    void play() override {}
-    void stop() override {}
-    qint64 durationMs() const override { return 0; }
-};
-
-class NoMessages final : public UserMessages {
-public:
-    void showPortNotAvailable(const QString&) override {}
-};
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 double residentMb()
 {
     QFile statm(QStringLiteral("/proc/self/statm"));
@@ -75,49 +57,9 @@ double residentMb()
     return fields.size() > 1 ? fields[1].toDouble() * sysconf(_SC_PAGESIZE) / (1024.0 * 1024.0) : 0;
 }
 
-// Port 2 on `device`, at the simulator's rate so the quiet gap matches it.
-void mapPort(const QString& device, int baud = 57600)
-{
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Solvane"));
-    settings.clear();
-    settings.setValue(QStringLiteral("Ports/COM2"), device);
-    settings.setValue(QStringLiteral("Settings/CommSpeed"), QStringLiteral("%1,N,8,1").arg(baud));
-    settings.sync();
-}
-
-struct Bench {
-    QtSerialPort port;
-    QtSettingsStore store;
-    NoMessages messages;
-    NoPlayer player;
-    std::unique_ptr<MainWindow> window;
-
-    void start()
-    {
-        window = std::make_unique<MainWindow>(MainWindowParts{port, store, messages, player, QString()});
-        window->Form_Load();
-    }
-    void waitIdle()
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (window->Radio().Busy() && clock.elapsed() < 5000)
-            QTest::qWait(1);
-    }
-};
-
-// Lets the program run for `ms` without the benchmark waking it: QTest::qWait
-// slices its wait into 10 ms steps, which would be counted as Solvane's CPU.
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 const Table& table()
 {
-    static const Table t({{"Measure", 56}, {"Solvane", 36}, {"Limit or goal", 60}});
+    static const Table t({{"Measure", 56}, {"Solvane", 44}, {"Limit or goal", 60}});
     return t;
 }
 
@@ -133,8 +75,8 @@ void latencyRows(int baud)
 {
     SimProcess sim;
     sim.start({QStringLiteral("--baud"), QString::number(baud), QStringLiteral("--smeter"), QStringLiteral("9")});
-    mapPort(sim.device(), baud);
-    Bench b;
+    MapPort(sim.device(), baud);
+    BenchWindow b;
     b.start();
     b.window->Timer1().stop();
     b.waitIdle();
@@ -177,8 +119,8 @@ void pollRateAndBurstRows()
     // Polls per second at 4800 baud with the real 100 ms timer.
     SimProcess sim;
     sim.start({QStringLiteral("--baud"), QStringLiteral("4800")});
-    mapPort(sim.device(), 4800);
-    Bench b;
+    MapPort(sim.device(), 4800);
+    BenchWindow b;
     int shown = 0;
     b.start();
     QObject::connect(b.window.get(), &MainWindow::statusShown, [&] { ++shown; });
@@ -222,16 +164,16 @@ void cpuRow(const QString& what, const QStringList& simArgs, bool openPort, cons
 {
     SimProcess sim;
     sim.start(simArgs);
-    mapPort(openPort ? sim.device() : QStringLiteral("/nonexistent/solvane-bench"));
-    Bench b;
+    MapPort(openPort ? sim.device() : QStringLiteral("/nonexistent/solvane-bench"));
+    BenchWindow b;
     b.start();
     b.window->show();
-    runFor(1000);
-    const double cpu0 = cpuSeconds();
+    RunFor(1000);
+    const double cpu0 = CpuSeconds();
     QElapsedTimer clock;
     clock.start();
-    runFor(seconds * 1000);
-    const double percent = 100.0 * (cpuSeconds() - cpu0) / (clock.elapsed() / 1000.0);
+    RunFor(seconds * 1000);
+    const double percent = 100.0 * (CpuSeconds() - cpu0) / (clock.elapsed() / 1000.0);
     row(what, QStringLiteral("%1 % of a core over %2 s").arg(percent, 0, 'f', 2).arg(seconds), QString::fromLatin1(goal));
     if (withMemory)
         row(QStringLiteral("Resident memory after polling"), QStringLiteral("%1 MB").arg(residentMb(), 0, 'f', 1),
@@ -247,6 +189,7 @@ void pollingCpuRows(const QString& platform, int seconds, bool withMemory)
            {QStringLiteral("--smeter"), QStringLiteral("9")}, true, "goal < 0.5 %", seconds, withMemory);
     cpuRow(QStringLiteral("CPU polling at 10 Hz, drifting S-meter, %1").arg(platform), {}, true, "goal < 0.5 %",
            seconds);
+    WindowPollCostRows(platform, seconds, row);
 }
 
 // The same rows from a second run of this program under Xvfb, printed here.
@@ -276,7 +219,7 @@ void xvfbCpuRows(int seconds)
     const QStringList lines = QString::fromLocal8Bit(child.readAllStandardOutput()).split(QLatin1Char('\n'));
     int rows = 0;
     for (const QString& line : lines)
-        if (line.startsWith(QLatin1String("| CPU"))) {
+        if (line.startsWith(QLatin1String("| ")) && !line.startsWith(QLatin1String("| Measure"))) {
             std::printf("%s\n", qPrintable(line));
             ++rows;
         }
@@ -291,10 +234,10 @@ void startUpRow()
     // Start-up: building the window to the first frequency shown.
     SimProcess sim;
     sim.start({});
-    mapPort(sim.device());
+    MapPort(sim.device());
     QElapsedTimer clock;
     clock.start();
-    Bench b;
+    BenchWindow b;
     bool shown = false;
     b.window = std::make_unique<MainWindow>(MainWindowParts{b.port, b.store, b.messages, b.player, QString()});
     QObject::connect(b.window.get(), &MainWindow::statusShown, [&] { shown = true; });
@@ -385,6 +328,7 @@ int main(int argc, char** argv)
         pollRateAndBurstRows();
         pollingCpuRows(QStringLiteral("offscreen"), seconds, true);
         xvfbCpuRows(seconds);
+        HeadlessPollCostRows(solvane, seconds, row);
         cpuRow(QStringLiteral("CPU waiting on a silent radio"), {QStringLiteral("--silent")}, true, "goal < 1 %", seconds);
         cpuRow(QStringLiteral("CPU idle, port closed"), {}, false, "goal < 0.2 %", seconds);
         startUpRow();

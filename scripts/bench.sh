@@ -13,9 +13,16 @@
 # headless server with and without QT_NO_GLIB=1; BENCH_RUNS runs each),
 # --quit-only (quitting after Speak, BENCH_RUNS children each way, default
 # 100, under a private PulseAudio server).
+# The rows of system calls per poll round and per request come from
+# `strace -c` attached to the program measured; strace is installed if missing.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 "$ROOT/scripts/setup.sh"
+if ! command -v strace >/dev/null; then
+  SUDO=""
+  [[ $(id -u) -ne 0 ]] && SUDO="sudo"
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends strace
+fi
 "$ROOT/scripts/build.sh"
 BENCH="${BUILD_DIR:-$ROOT/build}/bench/solvane-bench"
 # Quitting after Speak needs a sound server: a private one with a null sink.

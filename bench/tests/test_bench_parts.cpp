@@ -1,8 +1,10 @@
 // The benchmark's own parts: how it writes a measurement whose replies never
-// came, and the log watcher its "on the line" times come from.
+// came, how it reads strace's count of system calls, and the log watcher its
+// "on the line" times come from.
 
 #include "bench_cells.h"
 #include "log_watcher.h"
+#include "syscall_count.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -41,6 +43,35 @@ private slots:
         QFETCH(ClientStats, stats);
         QFETCH(QString, cell);
         QCOMPARE(AnsweredLatency(stats, 5), cell);
+    }
+
+    // strace -c's summary, with and without an errors column, and cut short.
+    void straceSummary_data()
+    {
+        QTest::addColumn<QString>("summary");
+        QTest::addColumn<double>("rounds");
+        QTest::addColumn<QString>("cell");
+        const QString head = QStringLiteral("% time     seconds  usecs/call     calls    errors syscall\n"
+                                            "------ ----------- ----------- --------- --------- ----------------\n");
+        QTest::newRow("calls by name") << head + QStringLiteral(" 70.27    0.006203          19       326           poll\n"
+                                                                 " 21.03    0.001856           8       213           write\n"
+                                                                 "  8.55    0.000755           3       220        14 read\n"
+                                                                 "  0.15    0.000013          13         1           restart_syscall\n"
+                                                                 "------ ----------- ----------- --------- --------- ----------------\n"
+                                                                 "100.00    0.008827          11       760        14 total\n")
+                                       << 100.0 << QStringLiteral("7.6 a round (poll 3.3, read 2.2, write 2.1)");
+        QTest::newRow("no total line") << head + QStringLiteral(" 70.27    0.006203          19       326           poll\n")
+                                       << 100.0 << QStringLiteral("not counted");
+        QTest::newRow("nothing written") << QString() << 100.0 << QStringLiteral("not counted");
+        QTest::newRow("no rounds") << head + QStringLiteral("100.00    0.008827          11       760           total\n")
+                                   << 0.0 << QStringLiteral("not counted");
+    }
+    void straceSummary()
+    {
+        QFETCH(QString, summary);
+        QFETCH(double, rounds);
+        QFETCH(QString, cell);
+        QCOMPARE(PerUnit(ParseStraceSummary(summary), rounds, QStringLiteral("round")), cell);
     }
 
     void isCommand_data()

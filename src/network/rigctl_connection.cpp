@@ -5,18 +5,10 @@
 #include <QPointer>
 #include <QTcpSocket>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-#endif
-
 namespace {
-// Bytes taken from the socket at a time; with the line limit this bounds
-// what one connection holds in memory.
-constexpr qint64 kReadChunkBytes = 4096;
+// Bytes parsed at a time; with the line limit this bounds what one
+// connection holds in memory.
+constexpr std::size_t kReadChunkBytes = 4096;
 
 } // namespace
 
@@ -24,23 +16,17 @@ RigctlConnection::RigctlConnection(QTcpSocket* socket, RigBackend& backend, QObj
     : QObject(parent), socket_(socket), backend_(backend), peerAddress_(socket->peerAddress()), peerPort_(socket->peerPort())
 {
     socket_->setParent(this);
-    // Unread requests stay in the kernel while a set waits, or while the
-    // connection is parked, instead of in an ever-growing buffer here.
-    socket_->setReadBufferSize(kReadChunkBytes * 4);
     // Replies are short and a client waits for each one.
     socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     if (WatchesLink(peerAddress_))
         WatchLink(socket_->socketDescriptor());
-#ifdef Q_OS_UNIX
-    // Qt closes its descriptor when the client closes its sending side; this
-    // one keeps the connection open until every request has its reply. Not
-    // inherited by programs Solvane starts.
-    keepAlive_ = ::fcntl(int(socket_->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
-#endif
+    io_ = new ClientSocket(*socket_, this);
     bound_.setSingleShot(true);
     connect(&bound_, &QTimer::timeout, this, [this] { Handle(ConnectionEvent::TimeUp); });
     bound_.start(kSlotWaitMs);
-    connect(socket_, &QTcpSocket::readyRead, this, &RigctlConnection::AnswerRequests);
+    connect(io_, &ClientSocket::received, this, &RigctlConnection::AnswerRequests);
+    connect(io_, &ClientSocket::drained, this, &RigctlConnection::EndIfClosing);
+    connect(io_, &ClientSocket::failed, this, [this] { Handle(ConnectionEvent::Failed); });
     connect(socket_, &QTcpSocket::disconnected, this, &RigctlConnection::OnDisconnected);
     // The end of the client's input is also reported as an error; the
     // `disconnected` that follows handles it.
@@ -79,17 +65,7 @@ void RigctlConnection::Handle(ConnectionEvent event)
     emit stateChanged(this, from);
 }
 
-void RigctlConnection::CloseDescriptors()
-{
-    if (keepAlive_ >= 0) {
-#ifdef Q_OS_UNIX
-        ::close(keepAlive_);
-#endif
-        keepAlive_ = -1;
-    }
-    // Drops what Qt still holds: the client does not read, or has gone.
-    socket_->abort();
-}
+void RigctlConnection::CloseDescriptors() { io_->Close(); }
 
 void RigctlConnection::Admit()
 {
@@ -112,17 +88,18 @@ void RigctlConnection::Close()
 void RigctlConnection::DropInput()
 {
     requests_.clear();
-    socket_->readAll();
+    io_->DropInput();
 }
 
-// Closing: once no request waits, the replies go out and the socket closes;
-// `disconnected` follows when Qt has written them.
+// Closing: once no request waits, the replies go out and, once the kernel
+// has taken them, the socket closes; `disconnected` follows.
 void RigctlConnection::EndIfClosing()
 {
     if (state_ != ConnectionState::Closing || waiting_)
         return;
     Flush();
-    if (state_ == ConnectionState::Closing && socket_->state() != QAbstractSocket::UnconnectedState)
+    if (state_ == ConnectionState::Closing && io_->Unsent() == 0
+        && socket_->state() != QAbstractSocket::UnconnectedState)
         socket_->disconnectFromHost();
     SettleIfDone();
 }
@@ -132,9 +109,10 @@ bool RigctlConnection::OwesNothing() const
     switch (state_) {
     case ConnectionState::HalfClosed:
         // Without a second descriptor no reply can reach it any more.
-        return keepAlive_ < 0 || (!waiting_ && requests_.empty() && socket_->bytesAvailable() <= 0);
+        return !io_->ReachesHalfClosed()
+            || (!waiting_ && requests_.empty() && io_->Input().empty() && io_->Unsent() == 0);
     case ConnectionState::Closing:
-        return !waiting_ && socket_->state() == QAbstractSocket::UnconnectedState;
+        return !waiting_ && io_->Unsent() == 0 && socket_->state() == QAbstractSocket::UnconnectedState;
     default:
         return false;
     }
@@ -204,10 +182,12 @@ bool RigctlConnection::TakeNextRequest()
     if (state_ != ConnectionState::Serving && state_ != ConnectionState::HalfClosed)
         return false;
     while (requests_.empty()) {
-        if (socket_->bytesAvailable() <= 0)
+        const std::string_view bytes = io_->Input().substr(0, kReadChunkBytes);
+        if (bytes.empty())
             return false;
-        const QByteArray bytes = socket_->read(kReadChunkBytes);
-        for (auto& line : lines_.Feed(std::string_view(bytes.constData(), std::size_t(bytes.size())))) {
+        auto lines = lines_.Feed(bytes);
+        io_->Take(bytes.size());
+        for (auto& line : lines) {
             if (line.overlong) {
                 Send(session_.OverlongLineReply());
                 continue;
@@ -260,23 +240,9 @@ void RigctlConnection::Flush()
 {
     if (state_ == ConnectionState::Gone || outbox_.empty())
         return;
-    const std::string bytes = std::move(outbox_);
+    const bool written = io_->Write(outbox_);
     outbox_.clear();
-    if (socket_->state() == QAbstractSocket::UnconnectedState) {
-#ifdef Q_OS_UNIX
-        // The client closed its sending side and Qt let go of the socket;
-        // the replies it still waits for go out on the second descriptor. A
-        // client that closed altogether answers them with a reset.
-        if (keepAlive_ >= 0 && ::send(keepAlive_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT) < 0
-            && errno != EAGAIN && errno != EWOULDBLOCK)
-            Handle(ConnectionEvent::Failed);
-#endif
-        return;
-    }
-    socket_->write(bytes.data(), qint64(bytes.size()));
-    // Hand what the kernel takes to it now; what stays is what the client
-    // has not read.
-    socket_->flush();
-    if (socket_->bytesToWrite() > kMaxUnreadReplyBytes)
+    // What stays unsent is what the client has not read.
+    if (!written || io_->Unsent() > kMaxUnreadReplyBytes)
         Handle(ConnectionEvent::Failed);
 }

@@ -2,12 +2,14 @@
 // One client of the rig-control server: reads its request lines, answers
 // them strictly in order, and hands its sets to its turn on the radio's
 // line. A set waiting for the wire, or a read waiting for a fresh reading,
-// holds back this connection's later requests only. Replies to everything
-// one read brought in leave in one write.
+// holds back this connection's later requests only. What one read brought
+// in is parsed and answered at once, and the replies leave in one write
+// (ClientSocket moves the bytes).
 //
 // Its life is one ConnectionState; every change goes through Handle(), so
 // the slot, the descriptors and the radio's turns are given back once.
 
+#include "client_socket.h"
 #include "connection_state.h"
 #include "request_lines.h"
 #include "rig_backend.h"
@@ -83,5 +85,5 @@ private:
     quint64 waitsStarted_ = 0;               // tells a late or repeated report from the current one
     std::string outbox_;                     // replies not yet written
     bool answering_ = false;                 // AnswerRequests is on the stack
-    int keepAlive_ = -1; // a second descriptor: replies still reach a client that half-closed
+    ClientSocket* io_;
 };

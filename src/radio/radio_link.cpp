@@ -1,7 +1,19 @@
 #include "radio_link.h"
 
+#include <QMetaMethod>
+
 #include <algorithm>
+#include <cstring>
 #include <utility>
+
+namespace {
+
+int CeilMs(qint64 us) { return int((us + 999) / 1000); }
+
+// The longest reply the radio gives.
+constexpr int kReplyCapacity = 16;
+
+} // namespace
 
 RadioLink::RadioLink(SerialPort& port, UserMessages& messages, DeviceResolver resolveDevice,
                      QObject* parent)
@@ -9,8 +21,15 @@ RadioLink::RadioLink(SerialPort& port, UserMessages& messages, DeviceResolver re
     , port_(port)
     , messages_(messages)
     , resolveDevice_(std::move(resolveDevice))
+    , command_(5, '\0')
 {
+    reply_.reserve(kReplyCapacity);
+    replyBytes_.reserve(kReplyCapacity);
+    // Precise: the reply's end is a few ms off, and a late answer must fall
+    // inside the settle after a time-out, which coarse timers would shorten
+    // by up to 5 % each.
     deadline_.setSingleShot(true);
+    deadline_.setTimerType(Qt::PreciseTimer);
     connect(&deadline_, &QTimer::timeout, this, &RadioLink::onDeadline);
     lineTimer_.setSingleShot(true);
     lineTimer_.setTimerType(Qt::PreciseTimer); // about 10 ms: coarse timers would be off by half
@@ -19,10 +38,14 @@ RadioLink::RadioLink(SerialPort& port, UserMessages& messages, DeviceResolver re
     gapTimer_.setTimerType(Qt::PreciseTimer); // a few ms: coarse timers would double it
     connect(&gapTimer_, &QTimer::timeout, this, &RadioLink::onGapOver);
     settleTimer_.setSingleShot(true);
+    settleTimer_.setTimerType(Qt::PreciseTimer);
     connect(&settleTimer_, &QTimer::timeout, this, &RadioLink::endSettling);
     drainTimer_.setSingleShot(true);
     drainTimer_.setTimerType(Qt::PreciseTimer);
     connect(&drainTimer_, &QTimer::timeout, this, &RadioLink::checkOnWire);
+    idleWatch_.setSingleShot(true);
+    idleWatch_.setInterval(IdleWatchDelay);
+    connect(&idleWatch_, &QTimer::timeout, this, &RadioLink::onIdleWatch);
     lineClock_.start();
     connect(&port_, &SerialPort::bytesWritten, this, &RadioLink::checkSent);
     connect(&port_, &SerialPort::readyRead, this, &RadioLink::checkReply);
@@ -30,12 +53,6 @@ RadioLink::RadioLink(SerialPort& port, UserMessages& messages, DeviceResolver re
 }
 
 // --- Port -------------------------------------------------------------------
-
-namespace {
-
-int CeilMs(qint64 us) { return int((us + 999) / 1000); }
-
-} // namespace
 
 RadioLink::Command RadioLink::Make(const cat::CommandBytes& bytes, ReplyHandler onReply, SentHandler onSent)
 {
@@ -61,6 +78,8 @@ bool RadioLink::OpenPort(int portNumber, const QString& settingsText, bool quiet
     }
     quietGapMs_ = ::QuietGapMs(settings->baudRate);
     lineSettings_ = *settings;
+    onTimeRun_ = 0; // a new line proves itself afresh
+    port_.setInputWatched(true); // idle: a device that hangs up is noticed at once
     return true;
 }
 
@@ -73,7 +92,7 @@ void RadioLink::ClosePort() { dropAll(true); }
 RadioLink::Exchange RadioLink::ExchangeOf(Command command)
 {
     Exchange exchange;
-    exchange.command = QByteArray(reinterpret_cast<const char*>(command.bytes.data()), 5);
+    exchange.command = command.bytes;
     exchange.replyCount = std::max(0, command.replyLength);
     exchange.handler = std::move(command.onReply);
     exchange.sent = std::move(command.onSent);
@@ -103,11 +122,16 @@ void RadioLink::SendUrgent(Command command)
     exchange.urgent = true;
     const auto firstPlain = std::find_if(queue_.begin(), queue_.end(), [](const Exchange& e) { return !e.urgent; });
     queue_.insert(firstPlain, std::move(exchange));
-    // No byte of the reply yet: it is not waited for. Should it come late,
-    // the settle after the urgent command keeps it from the next reply.
-    if (state_ == LineState::Waiting && port_.bytesAvailable() == 0) {
-        finishExchange(QByteArray(), true, SettleQuiet);
-        return;
+    // A reply overdue with no byte in is not waited for. Should it come
+    // late, the settle after the urgent command keeps it from the next
+    // reply. One still due goes first: the urgent command would meet it on
+    // the line.
+    if (state_ == LineState::Waiting && !replyDue_) {
+        port_.fetchInput();
+        if (state_ == LineState::Waiting && port_.bytesAvailable() == 0) {
+            cutWait();
+            return;
+        }
     }
     pump();
 }
@@ -122,16 +146,9 @@ void RadioLink::Then(std::function<void()> step)
 
 bool RadioLink::Busy() const { return state_ != LineState::Idle || !queue_.empty(); }
 
-void RadioLink::BreakWait()
-{
-    // A settle in progress is not cut short: the radio may still be talking.
-    if (state_ == LineState::Waiting || state_ == LineState::Gap)
-        finishExchange(port_.read(current_.replyCount), true, SettleQuiet);
-}
-
 void RadioLink::AbandonQueued()
 {
-    std::deque<Exchange> dropped;
+    std::vector<Exchange> dropped;
     const auto firstPlain = std::find_if(queue_.begin(), queue_.end(), [](const Exchange& e) { return !e.urgent; });
     dropped.assign(std::make_move_iterator(firstPlain), std::make_move_iterator(queue_.end()));
     queue_.erase(firstPlain, queue_.end());
@@ -189,7 +206,7 @@ void RadioLink::pump()
             owedSettle_ = true;
         }
         Exchange next = std::move(queue_.front());
-        queue_.pop_front();
+        queue_.erase(queue_.begin());
         if (next.step) {
             next.step();
             continue;
@@ -203,8 +220,11 @@ void RadioLink::pump()
         startExchange(std::move(next));
     }
     pumping_ = false;
-    if (!Busy())
-        emit idle();
+    if (Busy())
+        return;
+    emit idle();
+    if (!Busy() && port_.isOpen())
+        idleWatch_.start();
 }
 
 bool RadioLink::settleMayYield() const
@@ -223,18 +243,31 @@ void RadioLink::startExchange(Exchange exchange)
         return;
     }
     current_ = std::move(exchange);
-    std::copy_n(reinterpret_cast<const std::uint8_t*>(current_.command.constData()), 5, commandBuffer_.begin());
-    // The line is quiet (the gap or the settle saw to it); anything left in
-    // the buffer is old and must not be read as the start of this reply.
-    port_.discardInput();
+    commandBuffer_ = current_.command;
+    std::memcpy(command_.data(), commandBuffer_.data(), commandBuffer_.size());
+    idleWatch_.stop();
+    // The line is quiet (the gap or the settle saw to it); bytes taken in
+    // since are old and must not be read as the start of this reply.
+    if (port_.bytesAvailable() > 0)
+        port_.discardInput();
+    if (current_.replyCount > 0) {
+        readOnce_ = mayReadOnce();
+        port_.setInputWatched(!readOnce_);
+    }
     state_ = LineState::Sending;
     // The line was free: the bits take this long to leave from now on.
-    lineTimeUs_ = LineTimeUs(current_.command.size(), lineSettings_);
+    lineTimeUs_ = LineTimeUs(command_.size(), lineSettings_);
     driverQueued_ = -1;
     sendClock_.start();
     lastWriteUs_ = nowUs();
-    lastWriteBytes_ = int(current_.command.size());
-    port_.write(current_.command);
+    lastWriteBytes_ = int(command_.size());
+    port_.write(command_);
+    if (state_ != LineState::Sending)
+        return; // the port failed as it was written
+    if (port_.bytesToWrite() == 0) {
+        checkSent(); // the driver took it at once
+        return;
+    }
     deadline_.start(SendTimeout + CeilMs(lineTimeUs_));
     if (!awaitsReplyOnly())
         lineTimer_.start(CeilMs(lineTimeUs_));
@@ -281,81 +314,28 @@ void RadioLink::checkSent()
             return; // the handler closed or reopened the port
     }
     if (current_.replyCount == 0) {
-        finishExchange(QByteArray(), false, 0);
+        finishExchange(0, false, 0);
         return;
     }
     beginWaiting(0);
 }
 
-void RadioLink::beginWaiting(qint64 stillSendingUs)
+void RadioLink::finishExchange(int replyCount, bool settleAfter, int settleQuietMs)
 {
-    state_ = LineState::Waiting;
-    deadline_.start(ReplyTimeout + CeilMs(stillSendingUs));
-    if (waitBreaker_ && waitBreaker_()) {
-        finishExchange(port_.read(current_.replyCount), true, SettleQuiet);
-        return;
-    }
-    checkReply();
-}
-
-void RadioLink::checkReply()
-{
-    switch (state_) {
-    case LineState::Settling:
-        port_.discardInput();
-        if (settleClock_.elapsed() < SettleLimit)
-            settleTimer_.start(settleQuietMs_);
-        return;
-    case LineState::Waiting:
-        if (port_.bytesAvailable() > current_.replyCount) {
-            // More than the reply can hold: a stray, duplicated or garbage
-            // byte is in it somewhere, and the radio may still be talking.
-            finishExchange(QByteArray(), true, quietGapMs_);
-        } else if (port_.bytesAvailable() == current_.replyCount) {
-            deadline_.stop();
-            state_ = LineState::Gap;
-            gapTimer_.start(quietGapMs_);
-        }
-        return;
-    case LineState::Gap:
-        if (port_.bytesAvailable() > current_.replyCount)
-            finishExchange(QByteArray(), true, quietGapMs_);
-        return;
-    case LineState::Idle:
-    case LineState::Sending:
-        return;
-    }
-}
-
-void RadioLink::onGapOver()
-{
-    if (state_ != LineState::Gap)
-        return;
-    // A byte may have landed in the buffer without its readyRead yet.
-    if (port_.bytesAvailable() > current_.replyCount) {
-        finishExchange(QByteArray(), true, quietGapMs_);
-        return;
-    }
-    finishExchange(port_.read(current_.replyCount), false, 0);
-}
-
-void RadioLink::onDeadline()
-{
-    if (state_ == LineState::Waiting)
-        finishExchange(port_.read(current_.replyCount), true, SettleQuiet);
-    else if (state_ == LineState::Sending)
-        // The line is stuck: this command is given up, but its bytes may
-        // still leave; the next one waits until they have.
-        finishExchange(QByteArray(), true, SettleQuiet);
-}
-
-void RadioLink::finishExchange(QByteArray reply, bool settleAfter, int settleQuietMs)
-{
+    // The reply is read before the settle drops what the port holds. The
+    // handlers get the link's own buffer; a read they start meanwhile gets
+    // one of its own.
+    QByteArray reply = std::move(reply_);
+    reply_ = QByteArray();
+    reply.resize(std::clamp<qint64>(port_.bytesAvailable(), 0, std::min(replyCount, kReplyCapacity)));
+    if (!reply.isEmpty())
+        reply.resize(qsizetype(port_.readInto(reply.data(), reply.size())));
     // The link's own state is settled before any handler runs, so a handler
     // that sends at once queues behind the settle and reads no stale bytes.
     deadline_.stop();
     lineTimer_.stop();
     gapTimer_.stop();
+    replyDue_ = false;
     Exchange done = std::move(current_);
     current_ = {};
     state_ = LineState::Idle;
@@ -365,39 +345,22 @@ void RadioLink::finishExchange(QByteArray reply, bool settleAfter, int settleQui
     }
     if (settleAfter && port_.isOpen())
         startSettling(settleQuietMs);
-    if (port_.isOpen() && !reply.isEmpty())
-        replyBytes_ = reply;
+    if (port_.isOpen() && !reply.isEmpty()) {
+        replyBytes_.resize(reply.size());
+        std::memcpy(replyBytes_.data(), reply.constData(), size_t(reply.size()));
+    }
 
     if (done.sent)
         done.sent(false); // never left: a stuck write
     if (done.handler)
         done.handler(reply);
-    emit exchangeFinished(done.command, reply);
+    static const QMetaMethod finished = QMetaMethod::fromSignal(&RadioLink::exchangeFinished);
+    if (isSignalConnected(finished))
+        emit exchangeFinished(QByteArray(reinterpret_cast<const char*>(done.command.data()), 5), reply);
+    if (reply_.isNull())
+        reply_ = std::move(reply);
     pump();
     checkOnWire();
-}
-
-void RadioLink::startSettling(int quietMs)
-{
-    port_.discardInput();
-    state_ = LineState::Settling;
-    settleQuietMs_ = quietMs;
-    settleClock_.start();
-    settleTimer_.start(quietMs);
-}
-
-void RadioLink::endSettling()
-{
-    if (state_ != LineState::Settling)
-        return;
-    if ((port_.bytesToWrite() > 0 || port_.driverBytesToWrite() > 0) && settleClock_.elapsed() < SettleLimit) {
-        settleTimer_.start(settleQuietMs_);
-        return;
-    }
-    settleTimer_.stop();
-    port_.discardInput();
-    state_ = LineState::Idle;
-    pump();
 }
 
 void RadioLink::dropAll(bool closePort)
@@ -407,6 +370,9 @@ void RadioLink::dropAll(bool closePort)
     gapTimer_.stop();
     settleTimer_.stop();
     drainTimer_.stop();
+    idleWatch_.stop();
+    replyDue_ = false;
+    lateUntilUs_ = 0;
     closeWhenOnWire_ = nullptr;
     owedSettle_ = false;
     Exchange current = std::move(current_);
@@ -414,7 +380,7 @@ void RadioLink::dropAll(bool closePort)
     const bool wasSending = state_ == LineState::Sending;
     current_ = {};
     state_ = LineState::Idle;
-    std::deque<Exchange> dropped;
+    std::vector<Exchange> dropped;
     dropped.swap(queue_);
     if (closePort)
         port_.close();

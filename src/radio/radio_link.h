@@ -3,13 +3,20 @@
 //
 // An exchange is one whole command (its five bytes, the number of reply
 // bytes to wait for, and its handlers). The queue puts one exchange at a time
-// on the line, driven by readyRead, bytesWritten and timers, so the window
+// on the line, driven by timers, readyRead and bytesWritten, so the window
 // never blocks. A command counts as sent only once its bits have had time to
 // leave the line at the port's rate, so the kernel never holds two. No
 // command starts while bytes from the radio are still arriving or expected:
 // a reply counts as whole only after the line has stayed quiet for a short
 // gap, and after a broken or timed-out wait the line must fall silent before
 // the next command.
+//
+// A reply's length and the line's rate give the moment its last byte is
+// due. On a line that has lately answered on time, the link reads the reply
+// once, the quiet gap after that, and its bytes wake nobody on the way; a
+// reply not whole by then is waited for byte by byte. Elsewhere (a line that
+// garbles replies or answers late, and now and then to check) each byte is
+// watched as it comes and the gap counted from the last one.
 
 #include "cat_protocol.h"
 #include "line_settings.h"
@@ -22,8 +29,8 @@
 #include <QTimer>
 
 #include <array>
-#include <deque>
 #include <functional>
+#include <vector>
 
 class RadioLink : public QObject {
     Q_OBJECT
@@ -44,6 +51,16 @@ public:
     // A port closes once the driver's queue is empty, or after this at most:
     // a wedged adapter must not hold the program.
     static constexpr int DrainLimit = 500; // ms
+    // An idle line is watched for bytes (and a device that hangs up) once it
+    // has been idle this long: longer than the poll's pause between rounds,
+    // so that a steady poll never switches the watch on and off.
+    static constexpr int IdleWatchDelay = 200; // ms
+    // Replies read byte by byte, each whole and with its last byte within
+    // half the gap's spare time (beyond the byte a stray would follow in) of
+    // when it was due, before a reply is read once at its end; and one reply
+    // in this many is read byte by byte again, to check.
+    static constexpr int OnTimeReplies = 10;
+    static constexpr int CheckEvery = 32;
 
     using ReplyHandler = std::function<void(const QByteArray& reply)>;
     using SentHandler = std::function<void(bool sent)>;
@@ -107,10 +124,11 @@ public:
     void AbandonQueued();
     // Queues a command ahead of everything but other urgent ones (receive
     // owed, the release at exit). It goes on as soon as the line is free:
-    // after bytes still leaving and after a reply already arriving, but not
-    // after a wait for a reply that has not begun, nor the settle after
-    // one; the line settles after it instead. Only a port that closes or
-    // fails drops it.
+    // after bytes still leaving and after a reply already arriving or due
+    // (within its line time and gap), but not after a wait for a reply that
+    // is overdue with none of its bytes in, nor the settle after one; the
+    // line settles after it instead. Only a port that closes or fails drops
+    // it.
     void SendUrgent(Command command);
     // Closes the port once what was written has left the wire: no command
     // still queued or leaving, the driver's queue empty (DrainLimit at
@@ -127,7 +145,7 @@ signals:
 
 private:
     struct Exchange {
-        QByteArray command; // empty for a Then step
+        cat::CommandBytes command{};
         int replyCount = 0;
         ReplyHandler handler;
         SentHandler sent;
@@ -145,12 +163,25 @@ private:
     void checkSent();
     // The reply wait runs ReplyTimeout past the command's last bit.
     void beginWaiting(qint64 stillSendingUs);
+    // The reply's line time and the gap after it are over: one read.
+    void onReplyDue();
     void checkReply();
     void onGapOver();
-    void finishExchange(QByteArray reply, bool settleAfter, int settleQuietMs);
+    // Ends the wait for a reply that has not begun: a late one may still come
+    // until the wait would have ended, and the settle after it lasts so long.
+    void cutWait();
+    // Whether the next reply is read once at its end, rather than watched
+    // byte by byte.
+    bool mayReadOnce();
+    // The line gave a garbled, short, late or missing reply.
+    void lineFaulted() { onTimeRun_ = 0; }
+    // Reads up to `replyCount` bytes as the reply (none for a garbled one)
+    // and hands it to the exchange's owner.
+    void finishExchange(int replyCount, bool settleAfter, int settleQuietMs);
     void startSettling(int quietMs);
     void endSettling();
     void onDeadline();
+    void onIdleWatch();
     void onPortFailed();
     void checkOnWire();
     qint64 nowUs() const { return lineClock_.nsecsElapsed() / 1000; }
@@ -168,11 +199,24 @@ private:
 
     cat::CommandBytes commandBuffer_{};
     QByteArray replyBytes_;
+    // The bytes written and read for each exchange, kept so that no
+    // exchange makes buffers of its own.
+    QByteArray command_;
+    QByteArray reply_;
 
-    std::deque<Exchange> queue_;
+    std::vector<Exchange> queue_;
     Exchange current_;
     LineState state_ = LineState::Idle;
-    QTimer deadline_;
+    QTimer deadline_; // a stuck send, the reply's end, then its time-out
+    bool replyDue_ = false; // deadline_ is set for the reply's end
+    qint64 lastByteDueUs_ = 0;
+    qint64 onTimeLimitUs_ = 0; // how late its last byte may come and still count on time
+    qint64 lastByteLateUs_ = 0;
+    qint64 waitEndsAtUs_ = 0;
+    qint64 lateUntilUs_ = 0; // a late answer to a wait cut short may come until then
+    bool readOnce_ = false;  // this reply is read once at its end
+    int onTimeRun_ = 0;      // replies in a row that came whole and on time
+    int readsSinceCheck_ = 0;
     QTimer lineTimer_; // until the command's bits have left the line
     QElapsedTimer sendClock_;
     qint64 lineTimeUs_ = 0;
@@ -192,4 +236,5 @@ private:
     qint64 onWireAtUs_ = 0;
     QElapsedTimer drainClock_;
     QTimer drainTimer_;
+    QTimer idleWatch_;
 };

@@ -1,6 +1,9 @@
 #pragma once
 // A scripted serial port for unit tests: records what is written, and
-// delivers whatever the test feeds it as received bytes.
+// delivers whatever the test feeds it as received bytes. By default it
+// signals every arrival, as a port that cannot stop watching does; with
+// `honoursWatch`, bytes that arrive unwatched wait in `unfetched` until the
+// link fetches them.
 
 #include "serial_port.h"
 #include "counting_messages.h"
@@ -21,6 +24,11 @@ public:
     qint64 driverQueued = 0; // bytes the driver says it still holds
     int writesAtClose = -1;  // how many writes there were when it last closed
     int writesAtOpen = -1;   // and when it last opened
+    bool honoursWatch = false;
+    bool watched = true;
+    QByteArray unfetched; // still in the driver
+    int fetches = 0;
+    int signalled = 0; // readyRead emitted
 
     bool open(const QString& deviceName, const LineSettings& settings) override
     {
@@ -59,11 +67,30 @@ public:
     {
         ++discards;
         input.clear();
+        unfetched.clear();
+    }
+    void setInputWatched(bool on) override
+    {
+        watched = on;
+        // Watched again with bytes waiting: the driver reports them.
+        if (on && honoursWatch && !unfetched.isEmpty())
+            QMetaObject::invokeMethod(this, [this] { receive(QByteArray()); }, Qt::QueuedConnection);
+    }
+    void fetchInput() override
+    {
+        ++fetches;
+        input += unfetched;
+        unfetched.clear();
     }
 
     void receive(const QByteArray& bytes)
     {
-        input += bytes;
+        unfetched += bytes;
+        if (honoursWatch && !watched)
+            return;
+        input += unfetched;
+        unfetched.clear();
+        ++signalled;
         emit readyRead();
     }
     void finishWriting()

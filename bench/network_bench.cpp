@@ -24,13 +24,13 @@ QString Ratio(double solvane, double rigctld)
     return ratio < 1 ? QStringLiteral("x%1").arg(ratio, 0, 'g', 2) : QStringLiteral("x%1").arg(ratio, 0, 'f', 1);
 }
 
-// Commands other than the poll (03, E7), the sets (01), take and release
+// Commands other than the poll (03, with E7 and F7 in turn), the sets (01), take and release
 // control (00, 80) and the unkey that makes sure of receive after taking
 // control (88) over the whole run; overlaps and partial frames count too.
 QString Extras(const ServerResults& r)
 {
     QMap<QString, int> extra = r.runOpcodes;
-    for (const char* expected : {"03", "E7", "01", "00", "80", "88"})
+    for (const char* expected : {"03", "E7", "F7", "01", "00", "80", "88"})
         extra.remove(QString::fromLatin1(expected));
     return extra.isEmpty() ? QStringLiteral("none") : OpcodeList(extra, 0);
 }
@@ -77,7 +77,7 @@ void PrintTable(const Run& run, int seconds)
         return PerSecond(all, w.seconds);
     };
     table.row({QStringLiteral("Serial commands/s, %1 clients").arg(Pollers::kClients), lineRate(s.load),
-               lineRate(r.load), QString(), QStringLiteral("poll: 20 (03+E7)")});
+               lineRate(r.load), QString(), QStringLiteral("poll: 20 (03+E7/F7)")});
     table.row({QStringLiteral("  by opcode"), OpcodeList(s.load.opcodes, s.load.seconds),
                OpcodeList(r.load.opcodes, r.load.seconds), QString(), QString()});
     auto setsRow = [](const ServerResults& x) {

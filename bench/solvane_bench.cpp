@@ -109,7 +109,7 @@ void latencyRows(int baud)
     // The simulator carries both directions at the line rate: each command's
     // five bytes arrive before its reply starts.
     line("Tick to frequency shown", shownMs, 5 + 5, 1);
-    line("Whole poll round (03 + E7)", roundMs, 5 + 5 + 5 + 1, 2);
+    line("Whole poll round (03 + E7 or F7)", roundMs, 5 + 5 + 5 + 1, 2);
     b.window->close();
     b.waitIdle();
 }

@@ -236,6 +236,12 @@ void MainWindow::showReading(bool)
     // Dashes, and no mode, where nothing is known: a radio that cannot be
     // read, with nothing set on the VFO shown yet.
     const VfoReading& reading = radio_.Reading(radio::Vfo::Current);
+    const Shown now{reading.have, reading.frequency, reading.haveMode, reading.mode, showDecimals_};
+    if (shown_ == now) {
+        emit statusShown();
+        return;
+    }
+    shown_ = now;
     frequencyText_ = reading.have ? FormatFrequencyText(reading.digits, showDecimals_) : NoFrequencyText(showDecimals_);
     const QString shown = frequencyText_.trimmed();
     if (txtFreq->text() != shown)

@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
 
 class QComboBox;
 class QFrame;
@@ -176,6 +177,16 @@ private:
     bool settingsRequested_ = false;
     QString frequencyText_;
     QString modeText_;
+    // What the boxes were last written from: a steady radio builds no text.
+    struct Shown {
+        bool have = false;
+        cat::Frequency10Hz frequency = -1;
+        bool haveMode = false;
+        std::uint8_t mode = 0;
+        bool decimals = false;
+        bool operator==(const Shown&) const = default;
+    };
+    std::optional<Shown> shown_;
     bool unloading_ = false;
     bool unloaded_ = false;
     bool closeAfterSpeaking_ = false;

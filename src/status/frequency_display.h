@@ -18,6 +18,10 @@ struct StatusReading {
 // Anything else (short, long, garbled) is no reading at all.
 std::optional<StatusReading> DecodeFrequencyReply(const QByteArray& reply);
 
+// True when the reply is whole and reads exactly this frequency and mode: a
+// steady radio's reply, told apart without building its digits.
+bool SameFrequencyReply(const QByteArray& reply, cat::Frequency10Hz frequency, std::uint8_t modeCode);
+
 // "014.200.00" (or "014.200" without decimals) with leading zeros of the
 // megahertz part turned into spaces: " 14.200.00".
 QString FormatFrequencyText(const QString& frequencyDigits, bool showDecimals);

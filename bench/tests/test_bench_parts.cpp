@@ -62,7 +62,6 @@ private slots:
                                        << 100.0 << QStringLiteral("7.6 a round (poll 3.3, read 2.2, write 2.1)");
         QTest::newRow("no total line") << head + QStringLiteral(" 70.27    0.006203          19       326           poll\n")
                                        << 100.0 << QStringLiteral("not counted");
-        QTest::newRow("nothing written") << QString() << 100.0 << QStringLiteral("not counted");
         QTest::newRow("no rounds") << head + QStringLiteral("100.00    0.008827          11       760           total\n")
                                    << 0.0 << QStringLiteral("not counted");
     }

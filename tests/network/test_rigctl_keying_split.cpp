@@ -105,39 +105,31 @@ private slots:
     {
         AddColumns(); // "sets": the CAT bytes sent
         AddRow("U TONE 1", "U TONE 1", Radio::Fresh, "RPRT 0", "4A 00 00 00 0A");
-        AddRow("U TSQL 1", "U TSQL 1", Radio::Fresh, "RPRT 0", "2A 00 00 00 0A");
         AddRow("set_func CSQL 1", "\\set_func CSQL 1", Radio::Fresh, "RPRT 0", "0A 00 00 00 0A");
         AddRow("U TONE 0: one tone mode, off", "U TONE 0", Radio::Fresh, "RPRT 0", "8A 00 00 00 0A");
         AddRow("a function the radio lacks", "U NB 1", Radio::Fresh, "RPRT -11");
         AddRow("no function", "U HUM 1", Radio::Fresh, "RPRT -1");
         AddRow("status not a number", "U TONE on", Radio::Fresh, "RPRT -1");
         AddRow("C 885", "C 885", Radio::Fresh, "RPRT 0", "0E 00 00 00 0B");
-        AddRow("highest tone", "\\set_ctcss_tone 2503", Radio::Fresh, "RPRT 0", "00 00 00 00 0B");
-        AddRow("set_ctcss_sql", "\\set_ctcss_sql 1000", Radio::Fresh, "RPRT 0", "0D 00 00 00 0B");
         AddRow("tone not the radio's", "C 886", Radio::Fresh, "RPRT -1");
-        AddRow("tone in Hz", "C 88.5", Radio::Fresh, "RPRT -1");
         AddRow("D 23", "D 23", Radio::Fresh, "RPRT 0", "00 23 00 00 0C");
         AddRow("set_dcs_sql 754", "\\set_dcs_sql 754", Radio::Fresh, "RPRT 0", "07 54 00 00 0C");
         AddRow("code not standard", "D 24", Radio::Fresh, "RPRT -1");
         AddRow("R +", "R +", Radio::Fresh, "RPRT 0", "49 00 00 00 09");
         AddRow("R -", "\\set_rptr_shift -", Radio::Fresh, "RPRT 0", "09 00 00 00 09");
         AddRow("R None: simplex", "R None", Radio::Fresh, "RPRT 0", "89 00 00 00 09");
-        AddRow("R 0: simplex", "R 0", Radio::Fresh, "RPRT 0", "89 00 00 00 09");
         AddRow("O 600000", "O 600000", Radio::Fresh, "RPRT 0", "00 06 00 00 F9");
         AddRow("O cut to 10 Hz", "\\set_rptr_offs 7600009", Radio::Fresh, "RPRT 0", "00 76 00 00 F9");
-        AddRow("O eight digits", "O 999999990", Radio::Fresh, "RPRT 0", "99 99 99 99 F9");
         AddRow("O past eight digits", "O 1000000000", Radio::Fresh, "RPRT -1");
         AddRow("O negative", "O -600000", Radio::Fresh, "RPRT -1");
         AddRow("port closed", "C 885", Radio::Closed, "RPRT -6");
         AddRow("the radio cannot report them", "c d r o u TONE \\get_ctcss_sql \\get_dcs_sql", Radio::Fresh,
                "RPRT -11\nRPRT -11\nRPRT -11\nRPRT -11\nRPRT -11\nRPRT -11\nRPRT -11");
         AddRow("Sub outside satellite mode", "C Sub 670", Radio::Fresh, "RPRT -11");
-        AddRow("TX outside satellite mode", "U TX TONE 1", Radio::Fresh, "RPRT -11");
         AddRow("Main outside satellite mode", "C Main 670", Radio::Fresh, "RPRT 0", "3F 00 00 00 0B");
         AddRow("no word: the uplink", "C 670", Radio::Satellite, "RPRT 0", "3F 00 00 00 2B");
         AddRow("Sub: the uplink", "U Sub TONE 1", Radio::Satellite, "RPRT 0", "4A 00 00 00 2A");
         AddRow("Main: the downlink", "U Main TSQL 1", Radio::Satellite, "RPRT 0", "2A 00 00 00 1A");
-        AddRow("VFOA: the downlink", "C VFOA 885", Radio::Satellite, "RPRT 0", "0E 00 00 00 1B");
         AddRow("R in satellite mode", "R Sub +", Radio::Satellite, "RPRT 0", "49 00 00 00 09");
         AddRow("R while keyed", "R +", Radio::Transmitting, "RPRT -9");
         AddRow("O while keyed", "O 600000", Radio::Transmitting, "RPRT -9");

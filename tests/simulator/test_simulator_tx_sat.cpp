@@ -43,8 +43,6 @@ private slots:
         QTest::newRow("squelch open: E7 bit 7 clear")
             << QStringList{"--smeter", "8", "--status-high", "E0"} << QStringList{"squelch open"} << "00000000E7"
             << "68" << none;
-        QTest::newRow("--squelch closed") << QStringList{"--smeter", "8", "--squelch", "closed"} << none
-                                          << "00000000E7" << "88" << none;
         QTest::newRow("power control line")
             << none << QStringList{"power 31"} << "0000000008 00000000F7" << "1F" << QStringList{"transmit on"};
 
@@ -78,9 +76,6 @@ private slots:
         QTest::newRow("every tone mode, an unknown one ignored")
             << none << none << "0A0000000A 2A0000000A 4B0000000A 8A0000000A 0000000003" << main
             << QStringList{"tone mode DCS", "tone mode tone squelch", "tone mode off"};
-        QTest::newRow("tone table ends, DCS codes past the table or not BCD ignored")
-            << none << none << "000000000B 3F0000000B 000000000B 080000000C 0A2300000C 002A00000C 002500000C 0000000003"
-            << main << QStringList{"tone 250.3 Hz", "tone 67.0 Hz", "tone 250.3 Hz", "DCS code 025"};
         QTest::newRow("shift minus and simplex, largest offset; repeats log nothing")
             << none << none << "0900000009 0900000009 8900000009 99999999F9 99999999F9 00060000F9 0000000003" << main
             << QStringList{"shift minus", "shift simplex", "offset 999999990 Hz", "offset 600000 Hz"};

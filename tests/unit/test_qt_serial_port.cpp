@@ -99,20 +99,6 @@ private slots:
         QTRY_COMPARE(int(rig.readyReads.count()), signalled + 1);
         QCOMPARE(rig.port.read(8), QByteArray::fromHex("0C"));
     }
-
-    // A command goes to the driver at once: nothing waits in the port.
-    void writeGoesAtOnce()
-    {
-        PtyRig rig;
-        QVERIFY(rig.start());
-        rig.port.write(QByteArray::fromHex("0000000003"));
-        QCOMPARE(rig.port.bytesToWrite(), qint64(0));
-        char bytes[8] = {};
-        ssize_t n = -1;
-        QVERIFY(QTest::qWaitFor([&] { return (n = ::read(rig.master, bytes, sizeof bytes)) >= 0; }, 5000));
-        QCOMPARE(n, ssize_t(5));
-        QCOMPARE(QByteArray(bytes, 5), QByteArray::fromHex("0000000003"));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestQtSerialPort)

@@ -1,11 +1,47 @@
 // The exchange queue over a scripted port: what goes on the line, in what
 // order, and how every wait ends.
 
-#include "radio_link_rig.h"
+#include "fake_serial_port.h"
+#include "radio_link.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+
+namespace {
+
+RadioLink::Command Cmd(std::uint8_t opcode, RadioLink::ReplyHandler reply = {}, RadioLink::SentHandler sent = {},
+                       std::uint8_t p1 = 0)
+{
+    return RadioLink::Make(cat::CommandBytes{p1, 0, 0, 0, opcode}, std::move(reply), std::move(sent));
+}
+
+struct Rig {
+    FakeSerialPort port;
+    CountingMessages messages;
+    RadioLink link{port, messages, [](int n) { return n == 99 ? QString() : QStringLiteral("/dev/fake%1").arg(n); }};
+
+    Rig() { link.OpenPort(2, QStringLiteral("57600,N,8,1")); }
+
+    // A port that can stop watching, on a line that has answered on time
+    // long enough for the next reply to be read once at its end.
+    bool readOnce()
+    {
+        port.honoursWatch = true;
+        QSignalSpy finished(&link, &RadioLink::exchangeFinished);
+        for (int i = 0; i < RadioLink::OnTimeReplies; ++i) {
+            link.SendCommand(Cmd(cat::ReadRxStatus));
+            port.receive(QByteArray::fromHex("05"));
+            if (!finished.wait(2000))
+                return false;
+        }
+        port.written.clear();
+        port.signalled = port.fetches = 0;
+        return true;
+    }
+};
+
+} // namespace
 
 class TestRadioLink : public QObject {
     Q_OBJECT
@@ -351,6 +387,100 @@ private slots:
         QCOMPARE(replies, (QList<QByteArray>{QByteArray(), QByteArray()}));
         QCOMPARE(rig.port.writtenHex().last(), QStringLiteral("00 00 00 00 07"));
         QVERIFY(rig.port.input.isEmpty());
+    }
+
+    void closedPortDropsEverything()
+    {
+        Rig rig;
+        rig.link.SendCommand(Cmd(cat::ReadRxStatus, [](const QByteArray&) {}));
+        QTRY_VERIFY(rig.link.AwaitingReply());
+        rig.port.receive(QByteArray::fromHex("0A"));
+        QTRY_COMPARE(rig.link.ReplyBytes(), QByteArray::fromHex("0A"));
+
+        rig.link.ClosePort();
+        bool called = false;
+        rig.link.SendCommand(Cmd(cat::CatOn));
+        rig.link.SendCommand(Cmd(cat::ReadFrequencyMode, [&](const QByteArray&) { called = true; }));
+        QTest::qWait(20);
+        QCOMPARE(rig.port.written.size(), 1);
+        QVERIFY(!called);
+        QVERIFY(!rig.link.Busy());
+        QCOMPARE(rig.link.ReplyBytes(), QByteArray::fromHex("0A")); // previous content kept
+    }
+
+    void stepsRunInOrder()
+    {
+        Rig rig;
+        QStringList order;
+        rig.link.SendCommand(Cmd(cat::ReadRxStatus, [&](const QByteArray&) { order << "reply"; }));
+        rig.link.Then([&] { order << "step"; });
+        QCOMPARE(order, QStringList{});
+        QTRY_VERIFY(rig.link.AwaitingReply());
+        rig.port.receive(QByteArray::fromHex("05"));
+        QTRY_COMPARE(order, (QStringList{"reply", "step"}));
+        // With nothing queued a step runs at once.
+        rig.link.Then([&] { order << "now"; });
+        QCOMPARE(order.last(), QStringLiteral("now"));
+    }
+
+    void openingReportsFailuresOncePerAttempt()
+    {
+        Rig rig;
+        QCOMPARE(rig.messages.portMessages, 0);
+        QCOMPARE(rig.port.openedDevice, QStringLiteral("/dev/fake2"));
+
+        rig.port.openResult = false;
+        rig.link.OpenPort(3, QStringLiteral("57600,N,8,1"));
+        QCOMPARE(rig.messages.portMessages, 1);
+        QVERIFY(!rig.link.PortOpen());
+
+        rig.port.openResult = true;
+        rig.link.OpenPort(3, QStringLiteral("57600,Q,8,1")); // settings the line cannot take
+        QCOMPARE(rig.messages.portMessages, 2);
+        QVERIFY(!rig.link.PortOpen());
+
+        rig.link.OpenPort(99, QStringLiteral("57600,N,8,1")); // names no device
+        QCOMPARE(rig.messages.portMessages, 3);
+
+        rig.link.OpenPort(4, QStringLiteral("4800,N,8,2"));
+        QCOMPARE(rig.messages.portMessages, 3);
+        QVERIFY(rig.link.PortOpen());
+        QCOMPARE(rig.port.openedSettings.baudRate, 4800);
+        QCOMPARE(rig.port.openedSettings.stopBits, QSerialPort::TwoStop);
+    }
+
+    void reopeningDropsQueuedWork()
+    {
+        Rig rig;
+        bool called = false;
+        rig.link.SendCommand(Cmd(cat::ReadFrequencyMode, [](const QByteArray&) {}));
+        rig.link.SendCommand(Cmd(cat::SetMode));
+        rig.link.Then([&] { called = true; });
+        QTRY_COMPARE(rig.port.written.size(), 1);
+        rig.link.OpenPort(3, QStringLiteral("9600,N,8,1"));
+        QVERIFY(rig.link.PortOpen());
+        QVERIFY(!rig.link.Busy());
+        QTest::qWait(20);
+        QCOMPARE(rig.port.written.size(), 1); // the mode command was for the old port
+        QVERIFY(!called);
+    }
+
+    void lostDeviceClosesAndTellsOnce()
+    {
+        Rig rig;
+        QSignalSpy lost(&rig.link, &RadioLink::portLost);
+        bool called = false;
+        rig.link.SendCommand(Cmd(cat::ReadFrequencyMode, [&](const QByteArray& r) { called = r.isEmpty(); }));
+        rig.link.SendCommand(Cmd(cat::ReadRxStatus));
+        QTRY_COMPARE(rig.port.written.size(), 1);
+        rig.port.fail();
+        QCOMPARE(lost.count(), 1);
+        QCOMPARE(rig.messages.portMessages, 1);
+        QVERIFY(called);
+        QVERIFY(!rig.link.PortOpen());
+        QVERIFY(!rig.link.Busy());
+        QTest::qWait(20);
+        QCOMPARE(rig.port.written.size(), 1);
     }
 };
 

@@ -167,7 +167,7 @@ private:
     void onReplyDue();
     void checkReply();
     void onGapOver();
-    // Ends the wait for a reply that has not begun: a late one may still come
+    // Ends the wait for a reply with nothing in: a late one may still come
     // until the wait would have ended, and the settle after it lasts so long.
     void cutWait();
     // Whether the next reply is read once at its end, rather than watched

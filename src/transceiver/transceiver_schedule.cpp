@@ -197,7 +197,7 @@ void Transceiver::schedule()
         rescheduled_ = false;
         // Owed receive does not wait for its turn, nor for a closing port or
         // the shutdown: the link puts it on after the bytes on the wire and
-        // a reply already arriving, never after a wait for one not begun.
+        // a reply arriving or due, never after a wait for an overdue one.
         if (turn_.tx == radio::Tx::UnkeyDue && link_.PortOpen())
             applyTx(radio::TxEvent::LineFree);
         takeTurns();
